@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Makes sure the Wine prefix given as $1 exists and is initialised, once: the
+# first caller creates it under a lock, everyone else waits for that.
+#   wine-prefix.sh DIR [win7|win10]
+set -u
+export WINEPREFIX=$1
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+version=${2:-}
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 9>"$WINEPREFIX.lock"
+flock 9
+if [ ! -f "$WINEPREFIX/.pivset-ready" ]; then
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  # Our skin names the Chinese UI face of Windows; map it to the installed CJK
+  # font so that screenshots taken here show real glyphs.
+  for face in "Microsoft YaHei" "Microsoft YaHei UI" "微软雅黑" "SimSun" "宋体"; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+  done
+  wineserver -w
+  touch "$WINEPREFIX/.pivset-ready"
+fi
+if [ -n "$version" ]; then
+  want=$version
+  have=$(cat "$WINEPREFIX/.pivset-version" 2>/dev/null || echo win7)
+  if [ "$have" != "$want" ]; then
+    winecfg -v "$want" >/dev/null 2>&1
+    wineserver -w
+    echo "$want" > "$WINEPREFIX/.pivset-version"
+  fi
+fi

@@ -1,0 +1,2 @@
+// Placeholder until the JSON reader is written.
+#include "json/JReader.h"

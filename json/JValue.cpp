@@ -1,0 +1,2 @@
+// Placeholder until the JSON value is written.
+#include "json/JValue.h"

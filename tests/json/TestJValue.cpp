@@ -1,0 +1,5 @@
+#include <gtest/gtest.h>
+
+#include "json/JValue.h"
+
+TEST(JValue, Placeholder) { SUCCEED(); }

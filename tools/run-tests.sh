@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds both trees and runs every test: the native
+# sanitizer tests, the Windows tests under Wine, and a bounded run of each
+# fuzzer on its committed corpus. Exits non-zero when anything failed.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${PIVSET_BUILD:-$root/build}
+fuzz_seconds=${PIVSET_FUZZ_SECONDS:-30}
+jobs=${PIVSET_JOBS:-$(nproc)}
+
+bash "$root/tools/setup.sh" || exit 1
+bash "$root/tools/build.sh" || exit 1
+
+failed=()
+echo "== native tests (ASan + UBSan)"
+(cd "$build/native" && ctest --output-on-failure -j "$jobs") || failed+=(native)
+
+echo "== Windows tests under Wine"
+(cd "$build/win" && ctest --output-on-failure -j "$jobs") || failed+=(windows)
+
+echo "== fuzzers, ${fuzz_seconds}s each"
+for fuzzer in "$build"/native/tests/fuzz/fuzz_*; do
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  seeds="$root/tests/fuzz/corpus/${name#fuzz_}"
+  work=$(mktemp -d)
+  if "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
+       "$work" "$seeds" >"$work.log" 2>&1; then
+    execs=$(grep -E '^stat::number_of_executed_units' "$work.log" | awk '{print $2}')
+    rate=$(grep -E '^stat::average_exec_per_sec' "$work.log" | awk '{print $2}')
+    echo "$name: ${execs:-?} runs, ${rate:-?}/s, no finding"
+  else
+    echo "$name: FAILED"; tail -n 40 "$work.log"; failed+=("$name")
+  fi
+  rm -rf "$work" "$work.log"
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "all tests passed"

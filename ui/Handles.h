@@ -1,0 +1,181 @@
+#pragma once
+
+// Owning wrappers for Win32 handles: one small type per kind of handle, each
+// knowing its own "no handle" value and how to release it. Borrowed handles
+// stay plain handles; only owners use these types.
+
+#include <windows.h>
+
+#include <objbase.h>
+#include <utility>
+
+namespace pv {
+
+template <typename T, auto Close, T Invalid = T{}>
+class UniqueAny {
+ public:
+  UniqueAny() = default;
+  explicit UniqueAny(T value) : value_(value) {}
+  UniqueAny(const UniqueAny&) = delete;
+  UniqueAny& operator=(const UniqueAny&) = delete;
+  UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
+  UniqueAny& operator=(UniqueAny&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~UniqueAny() { reset(); }
+
+  T get() const { return value_; }
+  explicit operator bool() const { return value_ != Invalid; }
+  void reset(T value = Invalid) {
+    if (value_ != Invalid) Close(value_);
+    value_ = value;
+  }
+  T release() { return std::exchange(value_, Invalid); }
+  // For out-parameters: releases what is held and hands out the slot.
+  T* put() {
+    reset();
+    return &value_;
+  }
+
+ private:
+  T value_ = Invalid;
+};
+
+namespace detail {
+inline void CloseKernel(HANDLE h) { ::CloseHandle(h); }
+inline void CloseFind(HANDLE h) { ::FindClose(h); }
+inline void CloseKey(HKEY h) { ::RegCloseKey(h); }
+inline void DeleteGdi(HGDIOBJ h) { ::DeleteObject(h); }
+inline void DeleteMemDC(HDC h) { ::DeleteDC(h); }
+inline void FreeLocal(HLOCAL h) { ::LocalFree(h); }
+inline void FreeModule(HMODULE h) { ::FreeLibrary(h); }
+inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
+inline void FreeSidPtr(PSID p) { ::FreeSid(p); }
+inline void FreeCoTask(void* p) { ::CoTaskMemFree(p); }
+}  // namespace detail
+
+// CreateFile reports failure with INVALID_HANDLE_VALUE, everything else with null.
+using UniqueFile = UniqueAny<HANDLE, detail::CloseKernel, INVALID_HANDLE_VALUE>;
+using UniqueHandle = UniqueAny<HANDLE, detail::CloseKernel>;
+using UniqueFind = UniqueAny<HANDLE, detail::CloseFind, INVALID_HANDLE_VALUE>;
+using UniqueSnapshot = UniqueAny<HANDLE, detail::CloseKernel, INVALID_HANDLE_VALUE>;
+using UniqueKey = UniqueAny<HKEY, detail::CloseKey>;
+using UniqueMemDC = UniqueAny<HDC, detail::DeleteMemDC>;
+using UniqueLocal = UniqueAny<HLOCAL, detail::FreeLocal>;
+using UniqueModule = UniqueAny<HMODULE, detail::FreeModule>;
+using UniqueIcon = UniqueAny<HICON, detail::DestroyIconHandle>;
+using UniqueSid = UniqueAny<PSID, detail::FreeSidPtr>;
+using UniqueCoTaskMem = UniqueAny<void*, detail::FreeCoTask>;
+
+// GDI objects of one kind each, so a bitmap cannot be put where a font goes.
+template <typename T>
+using UniqueGdi = UniqueAny<T, detail::DeleteGdi>;
+using UniqueBitmap = UniqueGdi<HBITMAP>;
+using UniqueBrush = UniqueGdi<HBRUSH>;
+using UniqueFont = UniqueGdi<HFONT>;
+using UniquePen = UniqueGdi<HPEN>;
+using UniqueRegion = UniqueGdi<HRGN>;
+
+// A DC from GetDC keeps its window for ReleaseDC.
+class WindowDC {
+ public:
+  explicit WindowDC(HWND window) : window_(window), dc_(::GetDC(window)) {}
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+  ~WindowDC() {
+    if (dc_) ::ReleaseDC(window_, dc_);
+  }
+  HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// BeginPaint / EndPaint with the PAINTSTRUCT kept for EndPaint.
+class PaintDC {
+ public:
+  explicit PaintDC(HWND window) : window_(window) { dc_ = ::BeginPaint(window, &ps_); }
+  PaintDC(const PaintDC&) = delete;
+  PaintDC& operator=(const PaintDC&) = delete;
+  ~PaintDC() { ::EndPaint(window_, &ps_); }
+  HDC get() const { return dc_; }
+  const PAINTSTRUCT& paint() const { return ps_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT ps_{};
+  HDC dc_ = nullptr;
+};
+
+// Selects an object into a DC and puts the previous one back on destruction,
+// so a selected object is never deleted.
+class SelectGuard {
+ public:
+  SelectGuard(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr) {}
+  SelectGuard(const SelectGuard&) = delete;
+  SelectGuard& operator=(const SelectGuard&) = delete;
+  ~SelectGuard() {
+    if (previous_) ::SelectObject(dc_, previous_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+// A critical section that lives as long as its owner.
+class CriticalSection {
+ public:
+  CriticalSection() { ::InitializeCriticalSection(&cs_); }
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
+  ~CriticalSection() { ::DeleteCriticalSection(&cs_); }
+  void Enter() { ::EnterCriticalSection(&cs_); }
+  void Leave() { ::LeaveCriticalSection(&cs_); }
+  CRITICAL_SECTION* native() { return &cs_; }
+
+ private:
+  CRITICAL_SECTION cs_;
+};
+
+class Lock {
+ public:
+  explicit Lock(CriticalSection& cs) : cs_(cs) { cs_.Enter(); }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+  ~Lock() { cs_.Leave(); }
+
+ private:
+  CriticalSection& cs_;
+};
+
+// A COM interface pointer that releases itself.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  ~ComPtr() { reset(); }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  void reset() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+  }
+  T** put() {
+    reset();
+    return &p_;
+  }
+  void** put_void() { return reinterpret_cast<void**>(put()); }
+
+ private:
+  T* p_ = nullptr;
+};
+
+}  // namespace pv
