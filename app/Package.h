@@ -1,0 +1,46 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/EngineResult.h"
+#include "json/JValue.h"
+#include "ui/Handles.h"
+
+// The configuration-header read: finds the package behind the program image
+// of `path` and parses its configuration. Reads only the header, the
+// locator, the length and the configuration text.
+bool ReadSetupConfig(const std::wstring& path, JValue& document);
+
+// The temporary ZIP file the archive was written to. The handle is the only
+// one: it denies writing and deleting to everyone else and deletes the file
+// when it is closed, so the archive cannot be swapped before it is extracted
+// and never outlives the run, even when the process is killed.
+struct PackageArchive {
+  EngineResult result = kEngineOk;
+  std::vector<std::uint8_t> image;  // the whole running file
+  std::uint32_t locator = 0;        // P
+  std::uint32_t configLength = 0;   // L
+  std::wstring zipPath;
+  pv::UniqueFile zipFile;
+};
+
+// First stage of the install: holds the running file in memory, checks the
+// package, and writes the archive to a temporary ZIP file (in the temporary
+// folder when it has 600 MiB free, otherwise in `installDir`). `onLoaded`
+// runs once the file is held in memory, before its checks.
+PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wstring& installDir,
+                                     const std::function<void()>& onLoaded = {});
+
+// Writes "unins000.exe" into `installDir`: the first P bytes of the running
+// image and the uninstall document. Failures are not reported; the install
+// goes on without an uninstaller.
+void WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t locator, const JValue& document,
+                           const std::wstring& installDir);
+
+// The temporary ZIP goes to the temporary folder only with this much free.
+inline constexpr std::uint64_t kTempFolderMinFree = 600ull * 1024 * 1024;

@@ -1,0 +1,50 @@
+#pragma once
+
+// Builds small package images for the tests: a 64-byte DOS header whose
+// e_lfanew is 0x80, the locator at 0x7C, filler up to P, then the package.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/PackageLayout.h"
+
+namespace testing_images {
+
+inline constexpr std::uint32_t kLfanew = 0x80;
+inline constexpr std::uint32_t kImageEnd = 0x200;
+
+struct ImageSpec {
+  std::uint32_t locator = kImageEnd;
+  std::string config = "{\"mode\":1}\n";
+  bool withArchive = true;
+  std::string archive = "PK-archive-bytes";
+  std::optional<std::uint32_t> archiveLengthField;  // stored Z, when not the real length
+};
+
+inline std::vector<std::uint8_t> MakeImage(const ImageSpec& spec = {}) {
+  std::vector<std::uint8_t> image(kImageEnd, 0xCC);
+  image[0] = 'M';
+  image[1] = 'Z';
+  package::WriteU32(image.data() + package::kLfanewOffset, kLfanew);
+  package::WriteU32(image.data() + kLfanew - 4, spec.locator);
+  image[kLfanew] = 'P';
+  image[kLfanew + 1] = 'E';
+  image[kLfanew + 2] = 0;
+  image[kLfanew + 3] = 0;
+  auto put32 = [&](std::uint32_t v) {
+    std::uint8_t b[4];
+    package::WriteU32(b, v);
+    image.insert(image.end(), b, b + 4);
+  };
+  put32(static_cast<std::uint32_t>(spec.config.size()));
+  image.insert(image.end(), spec.config.begin(), spec.config.end());
+  if (spec.withArchive) {
+    put32(spec.archiveLengthField.value_or(static_cast<std::uint32_t>(spec.archive.size())));
+    image.insert(image.end(), spec.archive.begin(), spec.archive.end());
+  }
+  return image;
+}
+
+}  // namespace testing_images

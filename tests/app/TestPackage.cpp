@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "app/Package.h"
+#include "app/PackageLayout.h"
+#include "tests/app/PackageImages.h"
+
+namespace fs = std::filesystem;
+using namespace testing_images;
+
+namespace {
+
+// A folder under the temporary folder that removes itself.
+class TempDir {
+ public:
+  TempDir() {
+    path_ = fs::temp_directory_path() / ("pivset-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                         std::to_string(counter_++));
+    fs::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  static inline int counter_ = 0;
+  fs::path path_;
+};
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+ public:
+  ScopedEnv(const wchar_t* name, const std::wstring& value) : name_(name) {
+    wchar_t old[1024];
+    const DWORD n = ::GetEnvironmentVariableW(name, old, 1024);
+    if (n > 0 && n < 1024) old_ = std::wstring(old, n), had_ = true;
+    ::SetEnvironmentVariableW(name, value.c_str());
+  }
+  ~ScopedEnv() { ::SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
+
+ private:
+  const wchar_t* name_;
+  std::wstring old_;
+  bool had_ = false;
+};
+
+fs::path WriteImage(const fs::path& dir, const std::vector<std::uint8_t>& bytes, const char* name = "setup.exe") {
+  const fs::path path = dir / name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+std::vector<std::uint8_t> ReadBack(HANDLE file) {
+  LARGE_INTEGER zero{};
+  ::SetFilePointerEx(file, zero, nullptr, FILE_BEGIN);
+  std::vector<std::uint8_t> bytes(1 << 16);
+  DWORD got = 0;
+  ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  bytes.resize(got);
+  return bytes;
+}
+
+std::set<fs::path> ZipsIn(const fs::path& dir) {
+  std::set<fs::path> zips;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec))
+    if (e.path().extension() == ".zip") zips.insert(e.path());
+  return zips;
+}
+
+}  // namespace
+
+TEST(ReadSetupConfig, ReadsThePackageOrFailsCleanly) {
+  TempDir dir;
+  JValue doc;
+  ASSERT_TRUE(ReadSetupConfig(WriteImage(dir.path(), MakeImage()).wstring(), doc));
+  EXPECT_EQ(doc.Find("mode").ToInt(), 1);
+
+  JValue untouched;
+  EXPECT_FALSE(ReadSetupConfig((dir.path() / "missing.exe").wstring(), untouched));
+  EXPECT_FALSE(ReadSetupConfig(WriteImage(dir.path(), MakeImage({.locator = 0}), "a.exe").wstring(), untouched));
+  EXPECT_FALSE(ReadSetupConfig(WriteImage(dir.path(), {'M', 'Z', 1, 2}, "b.exe").wstring(), untouched));
+  EXPECT_FALSE(ReadSetupConfig(WriteImage(dir.path(), MakeImage({.config = "{\"mode\":"}), "c.exe").wstring(),
+                               untouched));
+  // A configuration without "mode" still reads; the start-up check refuses it.
+  JValue noMode;
+  EXPECT_TRUE(ReadSetupConfig(WriteImage(dir.path(), MakeImage({.config = "{}"}), "d.exe").wstring(), noMode));
+  EXPECT_FALSE(noMode.Has("mode"));
+}
+
+TEST(ExtractPackageArchive, WritesTheArchiveToAnExclusiveSelfDeletingTempFile) {
+  TempDir dir, install;
+  const fs::path setup = WriteImage(dir.path(), MakeImage());
+  int loaded = 0;
+  PackageArchive archive = ExtractPackageArchive(setup.wstring(), install.path().wstring(), [&] { ++loaded; });
+  ASSERT_EQ(archive.result, kEngineOk);
+  EXPECT_EQ(loaded, 1);
+  EXPECT_EQ(archive.locator, kImageEnd);
+  EXPECT_EQ(archive.configLength, 11u);
+  EXPECT_EQ(archive.image.size(), MakeImage().size());
+
+  // "%s\\%016I64X.zip" in the temporary folder (which ends with a backslash).
+  const fs::path zip(archive.zipPath);
+  const std::wstring name = zip.filename().wstring();
+  ASSERT_EQ(name.size(), 20u);
+  EXPECT_EQ(name.substr(16), L".zip");
+  EXPECT_EQ(name.find_first_not_of(L"0123456789ABCDEF"), 16u);
+  wchar_t temp[MAX_PATH + 1];
+  ::GetTempPathW(MAX_PATH + 1, temp);
+  EXPECT_EQ(archive.zipPath.rfind(std::wstring(temp) + L"\\", 0), 0u);
+  EXPECT_TRUE(fs::exists(zip));
+
+  const auto bytes = ReadBack(archive.zipFile.get());
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "PK-archive-bytes");
+
+  // Nobody else may change or delete it while it is held.
+  HANDLE other = ::CreateFileW(archive.zipPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                               FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+  if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
+  EXPECT_FALSE(::DeleteFileW(archive.zipPath.c_str()));
+
+  archive.zipFile.reset();
+  EXPECT_FALSE(fs::exists(zip));
+}
+
+TEST(ExtractPackageArchive, PackageErrorsLeaveNoTemporaryFile) {
+  TempDir dir, install;
+  const auto before = ZipsIn(fs::temp_directory_path());
+  struct Case {
+    ImageSpec spec;
+    EngineResult want;
+  };
+  const Case cases[] = {
+      {{.locator = 0}, kPkgInvalid},
+      {{.locator = 0x7FFFFFF0}, kPkgInvalid},
+      {{.withArchive = false}, kPkgContentInvalid},
+      {{.archiveLengthField = 21}, kPkgContentInvalid},
+  };
+  int i = 0;
+  for (const Case& c : cases) {
+    const fs::path setup = WriteImage(dir.path(), MakeImage(c.spec), ("s" + std::to_string(i++) + ".exe").c_str());
+    int loaded = 0;
+    const PackageArchive archive =
+        ExtractPackageArchive(setup.wstring(), install.path().wstring(), [&] { ++loaded; });
+    EXPECT_EQ(archive.result, c.want) << i;
+    EXPECT_TRUE(archive.image.empty()) << i;
+    EXPECT_FALSE(archive.zipFile) << i;
+    EXPECT_EQ(loaded, c.want == kPkgInvalid ? 0 : 1) << i;
+  }
+  auto bad = MakeImage();
+  package::WriteU32(bad.data() + kImageEnd, 0xFFFFFFFF);
+  EXPECT_EQ(ExtractPackageArchive(WriteImage(dir.path(), bad, "l.exe").wstring(), install.path().wstring()).result,
+            kPkgConfigInvalid);
+  EXPECT_EQ(ExtractPackageArchive((dir.path() / "none.exe").wstring(), install.path().wstring()).result,
+            kPkgInvalid);
+  EXPECT_EQ(ZipsIn(fs::temp_directory_path()), before);
+  EXPECT_TRUE(ZipsIn(install.path()).empty());
+}
+
+TEST(ExtractPackageArchive, ArchiveLengthUpToFourTooLargeWritesWhatIsThere) {
+  TempDir dir, install;
+  const fs::path setup = WriteImage(dir.path(), MakeImage({.archiveLengthField = 20}));
+  PackageArchive archive = ExtractPackageArchive(setup.wstring(), install.path().wstring());
+  ASSERT_EQ(archive.result, kEngineOk);
+  EXPECT_EQ(ReadBack(archive.zipFile.get()).size(), 16u);
+}
+
+TEST(ExtractPackageArchive, WithoutAUsableTemporaryFolderTheInstallFolderIsUsed) {
+  TempDir dir, install;
+  const fs::path setup = WriteImage(dir.path(), MakeImage());
+  // GetTempPath takes TMP first; a folder that does not exist has no free
+  // space to report, like a full drive.
+  ScopedEnv tmp(L"TMP", (dir.path() / "no-such-folder").wstring() + L"\\");
+  {
+    PackageArchive archive = ExtractPackageArchive(setup.wstring(), install.path().wstring());
+    ASSERT_EQ(archive.result, kEngineOk);
+    EXPECT_EQ(fs::path(archive.zipPath).parent_path(), install.path());
+    EXPECT_EQ(ZipsIn(install.path()).size(), 1u);
+  }
+  EXPECT_TRUE(ZipsIn(install.path()).empty());
+  // And when the install folder does not exist yet either: code 6.
+  const PackageArchive failed = ExtractPackageArchive(setup.wstring(), (install.path() / "missing").wstring());
+  EXPECT_EQ(failed.result, kPkgTempWriteFailed);
+  EXPECT_TRUE(failed.image.empty());
+}
+
+TEST(WriteUninstallerImage, WritesPrefixAndDocumentThatReadsBack) {
+  TempDir install;
+  const auto image = MakeImage();
+  JValue doc;
+  doc.Member("mode") = JValue(0);
+  doc.Member("setup").Member("root") = JValue("QzpcQQ==");
+  WriteUninstallerImage(image, kImageEnd, doc, install.path().wstring());
+  const fs::path path = install.path() / "unins000.exe";
+  ASSERT_TRUE(fs::exists(path));
+  EXPECT_EQ(fs::file_size(path), kImageEnd + 4 + doc.Dump().size());
+  JValue back;
+  ASSERT_TRUE(ReadSetupConfig(path.wstring(), back));
+  EXPECT_EQ(back.Find("mode").Type(), JInt);
+  EXPECT_EQ(back.Find("mode").ToInt(), 0);
+  EXPECT_EQ(back.Dump(), doc.Dump());
+  // Into a folder that does not exist: nothing, and no crash.
+  WriteUninstallerImage(image, kImageEnd, doc, (install.path() / "missing").wstring());
+}
+
+// Run by tests/tools/packed-installer.sh with an installer made by the
+// package builder (and signed): the program reads what the builder wrote.
+TEST(PackedInstaller, ReadsTheBuildersOutput) {
+  const char* path = std::getenv("PIVSET_INSTALLER");
+  if (!path) GTEST_SKIP() << "PIVSET_INSTALLER not set";
+  const std::wstring installer = fs::u8path(path).wstring();
+  JValue doc;
+  ASSERT_TRUE(ReadSetupConfig(installer, doc));
+  EXPECT_TRUE(doc.Has("mode"));
+  EXPECT_NE(doc.Find("mode").ToInt(), 0);
+  TempDir install;
+  PackageArchive archive = ExtractPackageArchive(installer, install.path().wstring());
+  ASSERT_EQ(archive.result, kEngineOk);
+  const auto head = ReadBack(archive.zipFile.get());
+  ASSERT_GE(head.size(), 4u);
+  EXPECT_EQ(std::string(head.begin(), head.begin() + 4), std::string("PK\x03\x04", 4));
+}

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+#include <unzip.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/PackageLayout.h"
+#include "json/JReader.h"
+#include "tools/pivpack/InstallerBuilder.h"
+#include "tools/pivpack/MemoryZipIo.h"
+#include "tools/pivpack/PeImage.h"
+#include "tools/pivpack/ZipBuilder.h"
+
+namespace fs = std::filesystem;
+using package::ReadU32;
+using package::WriteU32;
+
+namespace {
+
+// A minimal PE32+ image: DOS header, PE signature, file header, a 240-byte
+// optional header with 16 data directories, and two sections whose raw data
+// ends at 0x400 (the second lies before the first in the file).
+std::vector<std::uint8_t> MakeStub() {
+  std::vector<std::uint8_t> image(0x400, 0);
+  image[0] = 'M';
+  image[1] = 'Z';
+  const std::uint32_t lfanew = 0x80;
+  WriteU32(image.data() + 60, lfanew);
+  std::uint8_t* pe = image.data() + lfanew;
+  pe[0] = 'P';
+  pe[1] = 'E';
+  pe[6] = 2;      // sections
+  pe[20] = 0xF0;  // optional header size
+  pe[24] = 0x0B;  // PE32+ magic 0x20B
+  pe[25] = 0x02;
+  std::uint8_t* sections = pe + 24 + 0xF0;
+  WriteU32(sections + 16, 0x200);       // first: raw size
+  WriteU32(sections + 20, 0x200);       // first: raw pointer -> ends at 0x400
+  WriteU32(sections + 40 + 16, 0x100);  // second
+  WriteU32(sections + 40 + 20, 0x100);
+  return image;
+}
+
+struct TempDir {
+  fs::path path = fs::temp_directory_path() / ("pivpack-test-" + std::to_string(std::rand()));
+  TempDir() { fs::create_directories(path); }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+void WriteText(const fs::path& p, const std::string& text) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+std::vector<std::string> EntryNames(std::vector<std::uint8_t> zip) {
+  std::vector<std::string> names;
+  zlib_filefunc64_def funcs;
+  FillMemoryFileFuncs(funcs, zip);
+  unzFile z = unzOpen2_64("memory", &funcs);
+  if (!z) return names;
+  for (int r = unzGoToFirstFile(z); r == UNZ_OK; r = unzGoToNextFile(z)) {
+    char name[512] = {};
+    unzGetCurrentFileInfo64(z, nullptr, name, sizeof name - 1, nullptr, 0, nullptr, 0);
+    names.emplace_back(name);
+  }
+  unzClose(z);
+  return names;
+}
+
+}  // namespace
+
+TEST(PeImage, FindsTheEndOfTheLastSectionAndTheLocatorField) {
+  PeImageInfo info;
+  std::string error;
+  ASSERT_TRUE(ReadPeImage(MakeStub(), info, error)) << error;
+  EXPECT_EQ(info.imageEnd, 0x400u);
+  EXPECT_EQ(info.locatorOffset, 0x7Cu);
+
+  auto badSig = MakeStub();
+  badSig[0x80] = 'X';
+  EXPECT_FALSE(ReadPeImage(badSig, info, error));
+  auto farHeader = MakeStub();
+  WriteU32(farHeader.data() + 60, 0xFFFFFFF0);
+  EXPECT_FALSE(ReadPeImage(farHeader, info, error));
+  auto manySections = MakeStub();
+  manySections[0x80 + 6] = 0xFF;
+  manySections[0x80 + 7] = 0xFF;
+  EXPECT_FALSE(ReadPeImage(manySections, info, error));
+  EXPECT_FALSE(ReadPeImage(std::vector<std::uint8_t>(10, 'M'), info, error));
+}
+
+TEST(InstallerBuilder, AppendsThePackageAndWritesTheLocator) {
+  std::vector<std::uint8_t> stub = MakeStub();
+  stub.resize(0x500, 0xEE);  // an overlay after the sections is not carried over
+  std::vector<std::uint8_t> zip;
+  ZipBuildStats stats;
+  std::string error;
+  TempDir dir;
+  WriteText(dir.path / "Orvane.exe", "program");
+  ASSERT_TRUE(BuildZipFromFolder(dir.path, {}, zip, stats, error)) << error;
+
+  std::vector<std::uint8_t> out;
+  ASSERT_TRUE(BuildInstaller(stub, "// vendor's comment\n{ \"mode\": 1, \"lastrun\": \"Orvane.exe\" }", zip, true,
+                             out, error))
+      << error;
+  EXPECT_EQ(ReadU32(out.data() + 0x7C), 0x400u);
+  package::BufferSource source(out);
+  const auto text = package::ReadConfigText(source);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(*text, "{\"lastrun\":\"Orvane.exe\",\"mode\":1}\n");  // the compact form
+  const package::PackageSpan span = package::CheckPackage(out, 0x400);
+  ASSERT_EQ(span.result, kEngineOk);
+  EXPECT_EQ(span.archivePresent, zip.size());
+  EXPECT_EQ(out.size(), 0x400 + 4 + text->size() + 4 + zip.size());
+
+  std::ostringstream report;
+  EXPECT_TRUE(InspectInstaller(out, report)) << report.str();
+  EXPECT_NE(report.str().find("entries:        1 (0 folders, 1 files)"), std::string::npos) << report.str();
+
+  // An uninstaller-style package: configuration only.
+  ASSERT_TRUE(BuildInstaller(stub, "{\"mode\":0}", {}, false, out, error)) << error;
+  EXPECT_EQ(out.size(), 0x400 + 4 + 11u);
+  EXPECT_TRUE(InspectInstaller(out, report));
+}
+
+TEST(InstallerBuilder, RefusesWhatWouldNotWork) {
+  const auto stub = MakeStub();
+  std::vector<std::uint8_t> out;
+  std::string error;
+  EXPECT_FALSE(BuildInstaller(stub, "{\"lastrun\":\"x\"}", {}, false, out, error));
+  EXPECT_NE(error.find("mode"), std::string::npos);
+  EXPECT_FALSE(BuildInstaller(stub, "{\"mode\":1", {}, false, out, error));
+  EXPECT_NE(error.find("not valid JSON"), std::string::npos);
+  const std::uint8_t notZip[] = {1, 2, 3, 4};
+  EXPECT_FALSE(BuildInstaller(stub, "{\"mode\":1}", notZip, true, out, error));
+
+  auto used = stub;
+  used[0x7C] = 1;  // the stub bytes before the PE signature are not free
+  EXPECT_FALSE(BuildInstaller(used, "{\"mode\":1}", {}, false, out, error));
+  auto signedStub = stub;
+  WriteU32(signedStub.data() + 0x80 + 24 + 112 + 4 * 8 + 4, 0x200);
+  EXPECT_FALSE(BuildInstaller(signedStub, "{\"mode\":1}", {}, false, out, error));
+  auto symbols = stub;
+  WriteU32(symbols.data() + 0x80 + 12, 0x1000);
+  EXPECT_FALSE(BuildInstaller(symbols, "{\"mode\":1}", {}, false, out, error));
+}
+
+TEST(ZipBuilder, FolderEntriesFirstNamesInTheCodePageRootFilesLast) {
+  TempDir dir;
+  WriteText(dir.path / "readme.txt", "r");
+  WriteText(dir.path / "Orvane.exe", "x");
+  WriteText(dir.path / "data" / "a.bin", "a");
+  WriteText(dir.path / "data" / "locale" / "zh.txt", "z");
+  WriteText(dir.path / fs::u8path("\xE6\x96\x87\xE6\xA1\xA3") / fs::u8path("\xE6\x89\x8B\xE5\x86\x8C.txt"), "m");
+  std::vector<std::uint8_t> zip;
+  ZipBuildStats stats;
+  std::string error;
+  ASSERT_TRUE(BuildZipFromFolder(dir.path, {}, zip, stats, error)) << error;
+  EXPECT_EQ(stats.folders, 3u);
+  EXPECT_EQ(stats.files, 5u);
+  const std::vector<std::string> want = {
+      "data/", "data/locale/", "data/locale/zh.txt", "data/a.bin",
+      "\xCE\xC4\xB5\xB5/",  // 文档 in code page 936
+      "\xCE\xC4\xB5\xB5/\xCA\xD6\xB2\xE1.txt", "Orvane.exe", "readme.txt"};
+  EXPECT_EQ(EntryNames(zip), want);
+
+  std::vector<std::uint8_t> installer;
+  ASSERT_TRUE(BuildInstaller(MakeStub(), "{\"mode\":1}", zip, true, installer, error));
+  std::ostringstream report;
+  EXPECT_TRUE(InspectInstaller(installer, report)) << report.str();
+
+  // A damaged byte in the archive is caught by the inspection.
+  auto damaged = installer;
+  damaged[installer.size() - zip.size() + 40] ^= 0xFF;
+  std::ostringstream report2;
+  EXPECT_FALSE(InspectInstaller(damaged, report2)) << report2.str();
+  // And a cut one.
+  std::vector<std::uint8_t> cut(installer.begin(), installer.end() - 30);
+  EXPECT_FALSE(InspectInstaller(cut, report2));
+}
+
+TEST(ZipBuilder, RefusesNamesTheCodePageCannotHold) {
+  TempDir dir;
+  WriteText(dir.path / fs::u8path("caf\xC3\xA9-\xF0\x9F\x98\x80.txt"), "x");  // an emoji has no GBK form
+  std::vector<std::uint8_t> zip;
+  ZipBuildStats stats;
+  std::string error;
+  EXPECT_FALSE(BuildZipFromFolder(dir.path, {}, zip, stats, error));
+  EXPECT_NE(error.find("code page 936"), std::string::npos) << error;
+  EXPECT_FALSE(BuildZipFromFolder(dir.path / "missing", {}, zip, stats, error));
+}

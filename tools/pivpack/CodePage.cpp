@@ -1,0 +1,43 @@
+#include "tools/pivpack/CodePage.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+
+#include <cerrno>
+#endif
+
+bool Utf8ToCodePage(std::string_view utf8, unsigned codePage, std::string& out) {
+  out.clear();
+  if (utf8.empty()) return true;
+#ifdef _WIN32
+  const int wide = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                                         nullptr, 0);
+  if (wide <= 0) return false;
+  std::wstring w(static_cast<std::size_t>(wide), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), wide);
+  BOOL lossy = FALSE;
+  const int n = ::WideCharToMultiByte(codePage, 0, w.data(), wide, nullptr, 0, nullptr,
+                                      codePage == CP_UTF8 ? nullptr : &lossy);
+  if (n <= 0 || lossy) return false;
+  out.resize(static_cast<std::size_t>(n));
+  ::WideCharToMultiByte(codePage, 0, w.data(), wide, out.data(), n, nullptr, nullptr);
+  return true;
+#else
+  const std::string target = codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage);
+  iconv_t cd = ::iconv_open(target.c_str(), "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string in(utf8);
+  char* inPtr = in.data();
+  std::size_t inLeft = in.size();
+  std::string buffer(in.size() * 4 + 16, '\0');
+  char* outPtr = buffer.data();
+  std::size_t outLeft = buffer.size();
+  const std::size_t r = ::iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  ::iconv_close(cd);
+  if (r == static_cast<std::size_t>(-1) || inLeft != 0 || r != 0) return false;
+  out.assign(buffer.data(), buffer.size() - outLeft);
+  return true;
+#endif
+}

@@ -1,0 +1,179 @@
+#include "tools/pivpack/InstallerBuilder.h"
+
+#include <unzip.h>
+
+#include "app/PackageLayout.h"
+#include "json/JReader.h"
+#include "tools/pivpack/MemoryZipIo.h"
+#include "tools/pivpack/PeImage.h"
+
+namespace {
+
+bool ParseConfig(const std::string& text, JValue& doc, std::string& error) {
+  JReader reader;
+  if (!reader.Parse(text.c_str(), doc)) {
+    error = "the configuration is not valid JSON: " + reader.ErrorMessage() + " (at byte " +
+            std::to_string(reader.ErrorOffset()) + ")";
+    return false;
+  }
+  if (!doc.Has("mode")) {
+    error = "the configuration has no \"mode\"";
+    return false;
+  }
+  return true;
+}
+
+struct ArchiveCheck {
+  bool ok = false;
+  std::uint64_t entries = 0;
+  std::uint64_t folders = 0;
+  std::string error;
+};
+
+ArchiveCheck CheckArchive(std::span<const std::uint8_t> archive) {
+  ArchiveCheck check;
+  std::vector<std::uint8_t> bytes(archive.begin(), archive.end());
+  zlib_filefunc64_def funcs;
+  FillMemoryFileFuncs(funcs, bytes);
+  unzFile zip = unzOpen2_64("memory", &funcs);
+  if (!zip) {
+    check.error = "the archive is not a ZIP file";
+    return check;
+  }
+  unz_global_info64 global{};
+  unzGetGlobalInfo64(zip, &global);
+  std::vector<char> buffer(1 << 16);
+  int r = unzGoToFirstFile(zip);
+  while (r == UNZ_OK) {
+    char name[1024] = {};
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
+      check.error = "cannot read entry " + std::to_string(check.entries);
+      break;
+    }
+    const std::string entry(name);
+    if (!entry.empty() && entry.back() == '/') ++check.folders;
+    if (unzOpenCurrentFile(zip) != UNZ_OK) {
+      check.error = "cannot open entry " + entry;
+      break;
+    }
+    std::uint64_t total = 0;
+    int n;
+    while ((n = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) total += n;
+    const int closed = unzCloseCurrentFile(zip);
+    if (n < 0 || closed != UNZ_OK || total != info.uncompressed_size) {
+      check.error = "entry " + entry + " is damaged";
+      break;
+    }
+    ++check.entries;
+    r = unzGoToNextFile(zip);
+  }
+  if (check.error.empty() && r != UNZ_END_OF_LIST_OF_FILE) check.error = "cannot walk the archive";
+  if (check.error.empty() && check.entries != global.number_entry)
+    check.error = "the archive lists " + std::to_string(global.number_entry) + " entries but holds " +
+                  std::to_string(check.entries);
+  unzClose(zip);
+  check.ok = check.error.empty();
+  return check;
+}
+
+}  // namespace
+
+bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& configText,
+                    std::span<const std::uint8_t> archive, bool withArchive, std::vector<std::uint8_t>& out,
+                    std::string& error) {
+  PeImageInfo pe;
+  if (!ReadPeImage(stub, pe, error)) return false;
+  if (package::ReadU32(stub.data() + pe.locatorOffset) != 0) {
+    error = "the four bytes before the PE signature are in use; this image cannot carry a package";
+    return false;
+  }
+  if (pe.symbolTable != 0) {
+    error = "the executable carries a symbol table after its sections; strip it first";
+    return false;
+  }
+  if (pe.certificateSize != 0) {
+    error = "the executable is already signed; package it first and sign the result";
+    return false;
+  }
+  JValue doc;
+  if (!ParseConfig(configText, doc, error)) return false;
+  const std::string text = doc.Dump();
+  if (withArchive) {
+    const ArchiveCheck check = CheckArchive(archive);
+    if (!check.ok) {
+      error = check.error;
+      return false;
+    }
+  }
+  const std::uint64_t total = static_cast<std::uint64_t>(pe.imageEnd) + 4 + text.size() + (withArchive ? 4 : 0) +
+                              (withArchive ? archive.size() : 0);
+  if (total > 0xFFFFFFFFull) {
+    error = "the installer would exceed 4 GiB";
+    return false;
+  }
+  out.assign(stub.begin(), stub.begin() + pe.imageEnd);
+  package::WriteU32(out.data() + pe.locatorOffset, pe.imageEnd);
+  std::uint8_t field[4];
+  package::WriteU32(field, static_cast<std::uint32_t>(text.size()));
+  out.insert(out.end(), field, field + 4);
+  out.insert(out.end(), text.begin(), text.end());
+  if (withArchive) {
+    package::WriteU32(field, static_cast<std::uint32_t>(archive.size()));
+    out.insert(out.end(), field, field + 4);
+    out.insert(out.end(), archive.begin(), archive.end());
+  }
+  return true;
+}
+
+bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report) {
+  bool ok = true;
+  auto problem = [&](const std::string& message) {
+    report << "problem:        " << message << "\n";
+    ok = false;
+  };
+  report << "file size:      " << file.size() << "\n";
+  PeImageInfo pe;
+  std::string error;
+  if (!ReadPeImage(file, pe, error)) problem(error);
+  package::BufferSource source(file);
+  const std::uint32_t locator = package::ReadLocator(source);
+  report << "locator (P):    " << locator << "\n";
+  if (locator == 0) {
+    problem("no package (locator 0)");
+    return false;
+  }
+  if (pe.imageEnd && locator != pe.imageEnd)
+    problem("the package does not start at the end of the image (" + std::to_string(pe.imageEnd) + ")");
+  const auto text = package::ReadConfigText(source);
+  if (!text) {
+    problem("the configuration length runs past the end of the file");
+    return false;
+  }
+  report << "config (L):     " << text->size() << " bytes\n";
+  report << "config:         " << *text << (text->empty() || text->back() != '\n' ? "\n" : "");
+  JValue doc;
+  if (!ParseConfig(*text, doc, error)) problem(error);
+  report << "mode:           " << doc.Find("mode").ToInt() << (doc.Find("mode").ToInt() == 0 ? " (uninstall)\n"
+                                                                                             : " (install)\n");
+  const package::PackageSpan span = package::CheckPackage(file, locator);
+  if (span.result == kPkgContentInvalid) {
+    report << "archive (Z):    none\n";
+    if (doc.Find("mode").ToInt() != 0) problem("an installer without archive");
+    return ok;
+  }
+  if (span.result != kEngineOk) {
+    problem("package check failed with code " + std::to_string(span.result));
+    return false;
+  }
+  report << "archive (Z):    " << span.archiveLength << " bytes at " << span.archiveOffset << "\n";
+  if (span.archivePresent != span.archiveLength) problem("the archive is cut short");
+  const std::size_t trailing = file.size() - span.archiveOffset - span.archivePresent;
+  report << "after package:  " << trailing << " bytes" << (pe.certificateSize ? " (certificate table)\n" : "\n");
+  const ArchiveCheck check = CheckArchive(file.subspan(span.archiveOffset, span.archivePresent));
+  report << "entries:        " << check.entries << " (" << check.folders << " folders, "
+         << check.entries - check.folders << " files)\n";
+  if (!check.ok) problem(check.error);
+  report << (ok ? "result:         ok\n" : "result:         FAILED\n");
+  return ok;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <span>
+#include <string>
+#include <vector>
+
+// Puts a package behind a setup executable's image:
+//   image up to the end of its last section (P), then L, the configuration,
+//   Z and the archive; the locator P goes into the four free bytes before
+//   the PE signature.
+// The configuration must parse with our reader and hold "mode"; it is stored
+// in the compact form the program itself writes. An empty archive makes an
+// image without archive (an uninstaller-style package).
+bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& configText,
+                    std::span<const std::uint8_t> archive, bool withArchive, std::vector<std::uint8_t>& out,
+                    std::string& error);
+
+// Reads an installer back: prints the locator, the lengths, the
+// configuration and the archive's entry count to `report`, and checks that
+// everything fits, the configuration parses with "mode", and every entry of
+// the archive decompresses with a matching CRC. True when all checks pass.
+bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report);

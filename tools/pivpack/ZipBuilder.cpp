@@ -1,0 +1,165 @@
+#include "tools/pivpack/ZipBuilder.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <fstream>
+
+#include "tools/pivpack/CodePage.h"
+#include "tools/pivpack/MemoryZipIo.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr unsigned long kAttrDirectory = 0x10;
+constexpr unsigned long kAttrArchive = 0x20;
+
+std::string Utf8Name(const fs::path& p) {
+  const auto u8 = p.u8string();
+  return std::string(u8.begin(), u8.end());
+}
+
+void DosTime(const fs::path& p, tm_zip& out) {
+  std::error_code ec;
+  const auto ftime = fs::last_write_time(p, ec);
+  std::time_t t = std::time(nullptr);
+  if (!ec) {
+    // Move between the two clocks through "now"; precise to well under the
+    // two seconds a ZIP time can hold.
+    const auto sys = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+        ftime - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
+    t = std::chrono::system_clock::to_time_t(sys);
+  }
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &t);
+#else
+  localtime_r(&t, &local);
+#endif
+  // The ZIP date format starts in 1980.
+  if (local.tm_year < 80) {
+    local = std::tm{};
+    local.tm_mday = 1;
+    local.tm_year = 80;
+  }
+  out.tm_sec = static_cast<uInt>(local.tm_sec);
+  out.tm_min = static_cast<uInt>(local.tm_min);
+  out.tm_hour = static_cast<uInt>(local.tm_hour);
+  out.tm_mday = static_cast<uInt>(local.tm_mday);
+  out.tm_mon = static_cast<uInt>(local.tm_mon);
+  out.tm_year = static_cast<uInt>(local.tm_year + 1900);
+}
+
+class Writer {
+ public:
+  Writer(const ZipBuildOptions& options, std::vector<std::uint8_t>& zip, ZipBuildStats& stats, std::string& error)
+      : options_(options), zip_(zip), stats_(stats), error_(error) {}
+
+  bool Run(const fs::path& root) {
+    zlib_filefunc64_def funcs;
+    FillMemoryFileFuncs(funcs, zip_);
+    handle_ = zipOpen2_64("memory", APPEND_STATUS_CREATE, nullptr, &funcs);
+    if (!handle_) return Fail("cannot start the archive");
+    const bool ok = AddFolder(root, "");
+    if (zipClose(handle_, nullptr) != ZIP_OK && ok) return Fail("cannot finish the archive");
+    return ok;
+  }
+
+ private:
+  bool Fail(std::string message) {
+    if (error_.empty()) error_ = std::move(message);
+    return false;
+  }
+
+  bool EntryName(const std::string& utf8, std::string& out) {
+    if (!Utf8ToCodePage(utf8, options_.codePage, out))
+      return Fail("the name \"" + utf8 + "\" cannot be written in code page " + std::to_string(options_.codePage));
+    if (out.size() > 0xFFFF) return Fail("the name \"" + utf8 + "\" is too long");
+    return true;
+  }
+
+  bool AddFolder(const fs::path& dir, const std::string& prefix) {
+    std::vector<fs::path> folders, files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+      if (entry.is_directory()) {
+        folders.push_back(entry.path());
+      } else if (entry.is_regular_file()) {
+        files.push_back(entry.path());
+      } else {
+        return Fail("not a file or folder: " + Utf8Name(entry.path()));
+      }
+    }
+    if (ec) return Fail("cannot list " + Utf8Name(dir) + ": " + ec.message());
+    auto byName = [](const fs::path& a, const fs::path& b) { return Utf8Name(a.filename()) < Utf8Name(b.filename()); };
+    std::sort(folders.begin(), folders.end(), byName);
+    std::sort(files.begin(), files.end(), byName);
+    for (const auto& f : folders) {
+      const std::string name = prefix + Utf8Name(f.filename()) + "/";
+      if (!AddEntry(f, name, true)) return false;
+      if (!AddFolder(f, name)) return false;
+    }
+    for (const auto& f : files) {
+      if (!AddEntry(f, prefix + Utf8Name(f.filename()), false)) return false;
+    }
+    return true;
+  }
+
+  bool AddEntry(const fs::path& path, const std::string& utf8Name, bool folder) {
+    std::string name;
+    if (!EntryName(utf8Name, name)) return false;
+    std::vector<char> data;
+    if (!folder) {
+      std::ifstream in(path, std::ios::binary);
+      if (!in) return Fail("cannot read " + Utf8Name(path));
+      data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      if (in.bad()) return Fail("cannot read " + Utf8Name(path));
+    }
+    zip_fileinfo info{};
+    DosTime(path, info.tmz_date);
+    info.external_fa = folder ? kAttrDirectory : kAttrArchive;
+    const int zip64 = data.size() >= 0xFFFFFFFFull ? 1 : 0;
+    const int method = folder ? 0 : Z_DEFLATED;
+    if (zipOpenNewFileInZip3_64(handle_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
+                                folder ? 0 : options_.level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
+                                nullptr, 0, zip64) != ZIP_OK)
+      return Fail("cannot add " + utf8Name);
+    std::size_t done = 0;
+    while (done < data.size()) {
+      const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(data.size() - done, 1u << 30));
+      if (zipWriteInFileInZip(handle_, data.data() + done, chunk) != ZIP_OK) return Fail("cannot add " + utf8Name);
+      done += chunk;
+    }
+    if (zipCloseFileInZip(handle_) != ZIP_OK) return Fail("cannot add " + utf8Name);
+    if (folder) {
+      ++stats_.folders;
+    } else {
+      ++stats_.files;
+      stats_.bytesIn += data.size();
+    }
+    return true;
+  }
+
+  const ZipBuildOptions& options_;
+  std::vector<std::uint8_t>& zip_;
+  ZipBuildStats& stats_;
+  std::string& error_;
+  zipFile handle_ = nullptr;
+};
+
+}  // namespace
+
+bool BuildZipFromFolder(const fs::path& folder, const ZipBuildOptions& options, std::vector<std::uint8_t>& zip,
+                        ZipBuildStats& stats, std::string& error) {
+  stats = {};
+  error.clear();
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    error = "not a folder: " + Utf8Name(folder);
+    return false;
+  }
+  return Writer(options, zip, stats, error).Run(folder);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct ZipBuildOptions {
+  unsigned codePage = 936;  // entry names are stored in this ANSI code page
+  int level = 9;            // deflate level, 1 to 9
+};
+
+struct ZipBuildStats {
+  std::size_t folders = 0;
+  std::size_t files = 0;
+  std::uint64_t bytesIn = 0;
+};
+
+// Zips a product folder: every folder entry ("name/") before the files in it,
+// sub-folders before the files next to them (so the top folder's files come
+// last), names sorted byte-wise within a folder, forward slashes, deflate.
+// False with a message when a name cannot be written in the code page or a
+// file cannot be read.
+bool BuildZipFromFolder(const std::filesystem::path& folder, const ZipBuildOptions& options,
+                        std::vector<std::uint8_t>& zip, ZipBuildStats& stats, std::string& error);
