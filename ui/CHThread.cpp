@@ -19,8 +19,8 @@ bool CHThread::Start(void* data, Callback function) {
   stopRequested = 0;
   userData = data;
   callback = function;
-  // Only one form is kept, so a callable from an earlier start cannot run
-  // instead of this callback or hold its captures alive.
+  // Only one form is kept: a callable from an earlier start would otherwise
+  // hold its captures alive until the next callable start.
   body = nullptr;
   return Launch();
 }
