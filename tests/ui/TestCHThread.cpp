@@ -192,34 +192,6 @@ TEST_F(CHThreadTest, WaitPumpingServesMessagesQueuedBeforeTheWait) {
   EXPECT_EQ(waited, WAIT_OBJECT_0);
 }
 
-// Ends the thread it is given when told to, as a window closing during a wait
-// would.
-class Aborting : public CHWindow {
- public:
-  explicit Aborting(CHThread& thread) : thread_(thread) {}
-  LRESULT OnMessage(UINT message, WPARAM, LPARAM, bool& handled) override {
-    handled = message == WM_APP + 9;
-    if (handled) thread_.Terminate();
-    return 0;
-  }
-
- private:
-  CHThread& thread_;
-};
-
-TEST_F(CHThreadTest, WaitPumpingReturnsWhenAHandlerTerminatesTheThread) {
-  CHThread thread;
-  Aborting window(thread);
-  ASSERT_TRUE(window.Create(nullptr, nullptr, WS_POPUP, L"", CHWindow::kClassName, 0, 0, 0, 10, 10));
-  Worker worker;
-  ASSERT_TRUE(thread.Start(&worker, &BlockUntilReleased));
-  ASSERT_EQ(::WaitForSingleObject(worker.started.get(), kPatienceMs), WAIT_OBJECT_0);
-  ::PostMessageW(window.GetHwnd(), WM_APP + 9, 0, 0);
-  thread.WaitPumping();
-  EXPECT_FALSE(thread.IsRunning());
-  EXPECT_EQ(ExitCodeOf(worker.self.get()), 0xFFFFFFFFu);
-}
-
 TEST_F(CHThreadTest, QuitDuringWaitPumpingKillsTheWorkerAndIsPostedAgain) {
   for (int code : {0, 7}) {
     DrainMessages();

@@ -446,17 +446,4 @@ TEST_F(CHWindowTest, ResizeKeepsTheTopLeftCorner) {
   EXPECT_EQ(rect.bottom - rect.top, 45);
 }
 
-TEST_F(CHWindowTest, ModifyExStyleReportsWhetherAnythingChanged) {
-  Recorder window;
-  ASSERT_TRUE(window.Create(nullptr, nullptr, kPopup, L"", CHWindow::kClassName, WS_EX_TOOLWINDOW, 0, 0, 50, 50));
-  auto exStyle = [&] { return static_cast<DWORD>(::GetWindowLongPtrW(window.GetHwnd(), GWL_EXSTYLE)); };
-  EXPECT_FALSE(window.ModifyExStyle(0, WS_EX_TOOLWINDOW));
-  EXPECT_TRUE(window.ModifyExStyle(WS_EX_TOOLWINDOW, WS_EX_LAYERED));
-  EXPECT_EQ(exStyle() & (WS_EX_TOOLWINDOW | WS_EX_LAYERED), static_cast<DWORD>(WS_EX_LAYERED));
-  EXPECT_FALSE(window.ModifyExStyle(WS_EX_TOPMOST, 0));
-
-  CHWindow unbound;
-  EXPECT_FALSE(unbound.ModifyExStyle(0, WS_EX_LAYERED));
-}
-
 }  // namespace
