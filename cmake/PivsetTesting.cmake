@@ -2,18 +2,20 @@
 #                 [PURE_SOURCES ...]   sources that build on both sides
 #                 [WIN_SOURCES ...]    sources that need Windows
 #                 [PURE_LIBS ...] [WIN_LIBS ...]
-#                 [DISPLAY]            the Windows run needs a display (Xvfb)
 #                 [WIN_VERSION win7|win10]  the prefix version the test expects
 #                 [TIMEOUT seconds])
 # One executable per subsystem, so Wine starts a handful of times. The native
 # build compiles only the pure sources; the Windows build compiles both and
 # runs the result through the Wine wrapper.
 #
+# Every Windows test runs with a display (the prefix's shared Xvfb, see
+# cmake/wine-display.sh), so windows can be created anywhere.
+#
 # Tests find their files through two definitions: PIVSET_SOURCE_DIR and
 # PIVSET_BINARY_DIR, spelled as the program sees them (a Z: path under Wine).
 function(pivset_add_test)
-  cmake_parse_arguments(T "DISPLAY" "NAME;WIN_VERSION;TIMEOUT"
-                        "PURE_SOURCES;WIN_SOURCES;PURE_LIBS;WIN_LIBS;PREFIX_NAME" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;WIN_VERSION;TIMEOUT"
+                        "PURE_SOURCES;WIN_SOURCES;PURE_LIBS;WIN_LIBS" ${ARGN})
   if(PIVSET_WINDOWS)
     set(srcs ${T_PURE_SOURCES} ${T_WIN_SOURCES})
     set(libs ${T_PURE_LIBS} ${T_WIN_LIBS})
@@ -34,9 +36,6 @@ function(pivset_add_test)
     PIVSET_SOURCE_DIR="${src_dir}" PIVSET_BINARY_DIR="${bin_dir}")
   add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1)
   set(env "")
-  if(T_DISPLAY)
-    list(APPEND env "PIVSET_DISPLAY=1")
-  endif()
   if(T_WIN_VERSION)
     list(APPEND env "PIVSET_WIN_VERSION=${T_WIN_VERSION}")
   endif()

@@ -7,25 +7,31 @@ export WINEPREFIX=$1
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 version=${2:-}
 mkdir -p "$(dirname "$WINEPREFIX")"
+# Every program of the prefix, wineboot included, runs on its shared display.
+if [ -z "${DISPLAY:-}" ]; then
+  DISPLAY=$("$(dirname "$0")/wine-display.sh" "$WINEPREFIX") || exit 1
+  export DISPLAY
+fi
 exec 9>"$WINEPREFIX.lock"
 flock 9
 if [ ! -f "$WINEPREFIX/.pivset-ready" ]; then
   rm -rf "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
+  wineboot -i 9>&- >/dev/null 2>&1
   # Our skin names the Chinese UI face of Windows; map it to the installed CJK
   # font so that screenshots taken here show real glyphs.
   for face in "Microsoft YaHei" "Microsoft YaHei UI" "微软雅黑" "SimSun" "宋体"; do
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f \
+      9>&- >/dev/null 2>&1
   done
-  wineserver -w
+  wineserver -w 9>&-
   touch "$WINEPREFIX/.pivset-ready"
 fi
 if [ -n "$version" ]; then
   want=$version
   have=$(cat "$WINEPREFIX/.pivset-version" 2>/dev/null || echo win7)
   if [ "$have" != "$want" ]; then
-    winecfg -v "$want" >/dev/null 2>&1
-    wineserver -w
+    winecfg -v "$want" 9>&- >/dev/null 2>&1
+    wineserver -w 9>&-
     echo "$want" > "$WINEPREFIX/.pivset-version"
   fi
 fi

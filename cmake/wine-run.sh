@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under Wine with the build tree's own prefix.
+# Runs a Windows program under Wine with the build tree's own prefix.
 #   wine-run.sh --prefix DIR program.exe [args...]
-# PIVSET_DISPLAY=1 gives the program a display: the caller's, or a private
-# Xvfb with a compositing manager (layered windows need one for their alpha).
+# Without a DISPLAY of the caller's, every program of the prefix gets the
+# prefix's shared Xvfb (see wine-display.sh), windows or not.
 set -u
 prefix=
 if [ "${1:-}" = "--prefix" ]; then prefix=$2; shift 2; fi
@@ -16,13 +16,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ -n "${PIVSET_WIN_VERSION:-}" ]; then
   export WINEPREFIX="$WINEPREFIX-$PIVSET_WIN_VERSION"
 fi
-"$here/wine-prefix.sh" "$WINEPREFIX" ${PIVSET_WIN_VERSION:-} || exit 1
-
-if [ "${PIVSET_DISPLAY:-0}" = "1" ] && [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-    xcompmgr >/dev/null 2>&1 & comp=$!
-    wine "$@"; rc=$?
-    kill $comp 2>/dev/null
-    exit $rc' wine-run "$@"
+if [ -z "${DISPLAY:-}" ]; then
+  DISPLAY=$("$here/wine-display.sh" "$WINEPREFIX") || exit 1
+  export DISPLAY
 fi
+"$here/wine-prefix.sh" "$WINEPREFIX" ${PIVSET_WIN_VERSION:-} || exit 1
 exec wine "$@"

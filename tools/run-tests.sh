@@ -17,6 +17,12 @@ echo "== native tests (ASan + UBSan)"
 
 echo "== Windows tests under Wine"
 (cd "$build/win" && ctest --output-on-failure -j "$jobs") || failed+=(windows)
+# The prefixes' wineservers and shared displays outlive the tests; end them.
+for prefix in "$build"/win/wineprefix*; do
+  [ -d "$prefix" ] || continue
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null
+  "$root/cmake/wine-display.sh" "$prefix" stop
+done
 
 echo "== fuzzers, ${fuzz_seconds}s each"
 for fuzzer in "$build"/native/tests/fuzz/fuzz_*; do
