@@ -11,8 +11,18 @@
 
 namespace pv {
 
-template <typename T, auto Close, T Invalid = T{}>
+// `InvalidIsMinusOne` picks INVALID_HANDLE_VALUE as the "no handle" value
+// (it cannot be a template argument itself: it is not a constant expression).
+template <typename T, auto Close, bool InvalidIsMinusOne = false>
 class UniqueAny {
+  static T InvalidValue() {
+    if constexpr (InvalidIsMinusOne) {
+      return reinterpret_cast<T>(static_cast<INT_PTR>(-1));
+    } else {
+      return T{};
+    }
+  }
+
  public:
   UniqueAny() = default;
   explicit UniqueAny(T value) : value_(value) {}
@@ -26,12 +36,12 @@ class UniqueAny {
   ~UniqueAny() { reset(); }
 
   T get() const { return value_; }
-  explicit operator bool() const { return value_ != Invalid; }
-  void reset(T value = Invalid) {
-    if (value_ != Invalid) Close(value_);
+  explicit operator bool() const { return value_ != InvalidValue(); }
+  void reset(T value = InvalidValue()) {
+    if (value_ != InvalidValue()) Close(value_);
     value_ = value;
   }
-  T release() { return std::exchange(value_, Invalid); }
+  T release() { return std::exchange(value_, InvalidValue()); }
   // For out-parameters: releases what is held and hands out the slot.
   T* put() {
     reset();
@@ -39,7 +49,7 @@ class UniqueAny {
   }
 
  private:
-  T value_ = Invalid;
+  T value_ = InvalidValue();
 };
 
 namespace detail {
@@ -49,21 +59,21 @@ inline void CloseKey(HKEY h) { ::RegCloseKey(h); }
 inline void DeleteGdi(HGDIOBJ h) { ::DeleteObject(h); }
 inline void DeleteMemDC(HDC h) { ::DeleteDC(h); }
 inline void FreeLocal(HLOCAL h) { ::LocalFree(h); }
-inline void FreeModule(HMODULE h) { ::FreeLibrary(h); }
+inline void ReleaseModule(HMODULE h) { ::FreeLibrary(h); }
 inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
 inline void FreeSidPtr(PSID p) { ::FreeSid(p); }
 inline void FreeCoTask(void* p) { ::CoTaskMemFree(p); }
 }  // namespace detail
 
 // CreateFile reports failure with INVALID_HANDLE_VALUE, everything else with null.
-using UniqueFile = UniqueAny<HANDLE, detail::CloseKernel, INVALID_HANDLE_VALUE>;
+using UniqueFile = UniqueAny<HANDLE, detail::CloseKernel, true>;
 using UniqueHandle = UniqueAny<HANDLE, detail::CloseKernel>;
-using UniqueFind = UniqueAny<HANDLE, detail::CloseFind, INVALID_HANDLE_VALUE>;
-using UniqueSnapshot = UniqueAny<HANDLE, detail::CloseKernel, INVALID_HANDLE_VALUE>;
+using UniqueFind = UniqueAny<HANDLE, detail::CloseFind, true>;
+using UniqueSnapshot = UniqueAny<HANDLE, detail::CloseKernel, true>;
 using UniqueKey = UniqueAny<HKEY, detail::CloseKey>;
 using UniqueMemDC = UniqueAny<HDC, detail::DeleteMemDC>;
 using UniqueLocal = UniqueAny<HLOCAL, detail::FreeLocal>;
-using UniqueModule = UniqueAny<HMODULE, detail::FreeModule>;
+using UniqueModule = UniqueAny<HMODULE, detail::ReleaseModule>;
 using UniqueIcon = UniqueAny<HICON, detail::DestroyIconHandle>;
 using UniqueSid = UniqueAny<PSID, detail::FreeSidPtr>;
 using UniqueCoTaskMem = UniqueAny<void*, detail::FreeCoTask>;
