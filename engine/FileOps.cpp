@@ -1,0 +1,347 @@
+#include "engine/FileOps.h"
+
+#include <windows.h>
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "engine/FilePaths.h"
+#include "engine/ProtectedFolders.h"
+#include "engine/SpecialFolders.h"
+#include "ui/Handles.h"
+
+namespace pv {
+namespace {
+
+constexpr DWORD kReadPiece = 40960;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI: no dialog of any kind.
+constexpr FILEOP_FLAGS kShellFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+static_assert(kShellFlags == 0x0414);
+
+const ProtectedFolders& Guard() {
+  static const ProtectedFolders guard(ProtectedShellFolders());
+  return guard;
+}
+
+std::wstring TrimBlanks(const std::wstring& text) {
+  const wchar_t* blanks = L" \t\r\n\v\f";
+  std::size_t first = text.find_first_not_of(blanks);
+  if (first == std::wstring::npos) return {};
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// "\\?\" form, so that deep trees beyond MAX_PATH can be walked.
+std::wstring ExtendedPath(const std::wstring& full) {
+  if (full.starts_with(L"\\\\?\\")) return full;
+  if (full.starts_with(L"\\\\.\\")) return L"\\\\?\\" + full.substr(4);
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+  if (!folder.empty() && folder.back() == L'\\') return folder + name;
+  return folder + L'\\' + name;
+}
+
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+  while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  return path;
+}
+
+// Opens the entry itself, never what a link points to, with the rights to
+// delete it and to clear its read-only attribute.
+UniqueFile OpenForDelete(const std::wstring& path) {
+  return UniqueFile(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr));
+}
+
+DWORD AttributesOf(HANDLE file) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof(info))) return INVALID_FILE_ATTRIBUTES;
+  return info.FileAttributes;
+}
+
+// Marks the opened entry for deletion; it goes when the handle closes. A
+// read-only attribute blocks that, so it is cleared first, and put back when
+// the entry stays after all.
+bool DisposeOf(HANDLE file) {
+  FILE_BASIC_INFO basic{};
+  bool clearedReadOnly = false;
+  if (::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof(basic)) &&
+      (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+    FILE_BASIC_INFO writable = basic;
+    writable.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+    if (writable.FileAttributes == 0) writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    clearedReadOnly = ::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof(writable)) != FALSE;
+  }
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  if (::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition))) return true;
+  if (clearedReadOnly) ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof(basic));
+  return false;
+}
+
+// What an entry turned out to be once opened.
+enum class EntryKind { kGone, kFailed, kFolder };
+
+// Deletes a file or a link at `path`, the name `listedAttributes` were listed
+// under; reports a real folder for the caller to descend into. An entry is
+// only touched when the open handle is on the entry itself: links are
+// removed as links, and a link the system resolved while opening (Wine opens
+// the target of a Unix link even when asked not to, and does not mark file
+// links at all) shows a final path other than its own and is left alone.
+EntryKind DeleteEntry(const std::wstring& path, DWORD listedAttributes) {
+  UniqueFile entry = OpenForDelete(path);
+  if (!entry) return EntryKind::kFailed;
+  DWORD attributes = AttributesOf(entry.get());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kFailed;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return DisposeOf(entry.get()) ? EntryKind::kGone : EntryKind::kFailed;
+  if (listedAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::kFailed;
+  std::wstring resolved = FinalPath(entry.get());
+  if (!resolved.empty() && !SamePathText(resolved, path)) return EntryKind::kFailed;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EntryKind::kFolder;
+  return DisposeOf(entry.get()) ? EntryKind::kGone : EntryKind::kFailed;
+}
+
+// Removes a folder (given as its final path) bottom-up with everything in
+// it. The walk keeps its own stack so that deep trees cannot exhaust the
+// thread's stack. Entries that cannot be removed stay, as do their parents;
+// the rest goes.
+bool RemoveFolderTree(const std::wstring& root) {
+  struct Pending {
+    std::wstring path;
+    bool listed;
+  };
+  std::vector<Pending> pending{{root, false}};
+  bool complete = true;
+
+  while (!pending.empty()) {
+    if (pending.back().listed) {
+      std::wstring folder = std::move(pending.back().path);
+      pending.pop_back();
+      UniqueFile handle = OpenForDelete(folder);
+      if (!handle || !DisposeOf(handle.get())) complete = false;
+      continue;
+    }
+    pending.back().listed = true;
+    std::wstring folder = pending.back().path;
+
+    WIN32_FIND_DATAW data;
+    UniqueFind find(
+        ::FindFirstFileExW(JoinPath(folder, L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+    if (!find) {
+      complete = false;
+      continue;
+    }
+    do {
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring child = JoinPath(folder, name);
+      switch (DeleteEntry(child, data.dwFileAttributes)) {
+        case EntryKind::kGone:
+          break;
+        case EntryKind::kFailed:
+          complete = false;
+          break;
+        case EntryKind::kFolder:
+          pending.push_back({std::move(child), false});
+          break;
+      }
+    } while (::FindNextFileW(find.get(), &data));
+    if (::GetLastError() != ERROR_NO_MORE_FILES) complete = false;
+  }
+  return complete;
+}
+
+bool RemovePath(const std::wstring& path) {
+  // "C:" and "C:." name the current folder of drive C, "" and "." the
+  // current folder: nothing a caller means to delete.
+  if (TrimBlanks(path).size() <= 3) return false;
+  // The guard sees the absolute and the long spelling; the final path, with
+  // every link on the way resolved, follows once the entry is open.
+  DWORD listed = ::GetFileAttributesW(path.c_str());
+  if (listed == INVALID_FILE_ATTRIBUTES) return false;
+  std::wstring full = WithoutTrailingSeparators(FullPath(path));
+  if (full.empty()) return false;
+  std::wstring longForm = WithoutTrailingSeparators(LongPath(full));
+  if (Guard().Refuses(full) || Guard().Refuses(longForm)) return false;
+
+  UniqueFile entry = OpenForDelete(ExtendedPath(longForm));
+  if (!entry) return false;
+  DWORD attributes = AttributesOf(entry.get());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  // A link named as given is removed as a link, whatever it points to.
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return DisposeOf(entry.get());
+  if (listed & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+
+  std::wstring resolved = FinalPath(entry.get());
+  if (!resolved.empty()) {
+    if (Guard().Refuses(resolved)) return false;
+    // The entry must be the one its folder lists under that name; otherwise
+    // it is a link the system resolved on opening.
+    std::size_t cut = longForm.find_last_of(L'\\');
+    if (cut != std::wstring::npos) {
+      std::wstring parentFinal = FinalPathOf(ExtendedPath(longForm.substr(0, cut + 1)));
+      if (!parentFinal.empty() && !SamePathText(resolved, JoinPath(parentFinal, longForm.substr(cut + 1))))
+        return false;
+    }
+  }
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DisposeOf(entry.get());
+  entry.reset();
+  return RemoveFolderTree(resolved.empty() ? ExtendedPath(longForm) : resolved);
+}
+
+bool ShellOperation(UINT operation, const std::wstring& to, const std::wstring& from) {
+  if (to.empty() || from.empty()) return false;
+  // Wine's shell reports a move of a missing file as done; whole-path
+  // operations need their source, so its absence is a failure everywhere.
+  if (::GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  // Both lists end with two NULs: one here, one from c_str().
+  std::wstring fromList = from + L'\0';
+  std::wstring toList = to + L'\0';
+  SHFILEOPSTRUCTW op{};
+  op.hwnd = nullptr;
+  op.wFunc = operation;
+  op.pFrom = fromList.c_str();
+  op.pTo = toList.c_str();
+  op.fFlags = kShellFlags;
+  return ::SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
+// Writes `size` bytes to a new or truncated file, removing it again when the
+// bytes cannot all be written (a full disk) so that no half file is left.
+bool WriteBytes(const std::wstring& path, const std::uint8_t* data, std::size_t size) {
+  // The rights of "wb" plus DELETE for the clean-up; where DELETE is not
+  // granted the file is truncated instead.
+  bool canDelete = true;
+  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file && ::GetLastError() == ERROR_ACCESS_DENIED) {
+    canDelete = false;
+    file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  if (!file) return false;
+  while (size > 0) {
+    DWORD piece = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), data, piece, &written, nullptr) || written == 0) {
+      if (canDelete) {
+        FILE_DISPOSITION_INFO disposition{};
+        disposition.DeleteFile = TRUE;
+        ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition));
+      } else {
+        LARGE_INTEGER zero{};
+        if (::SetFilePointerEx(file.get(), zero, nullptr, FILE_BEGIN)) ::SetEndOfFile(file.get());
+      }
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) {
+    if (static_cast<std::uint64_t>(size.QuadPart) > bytes.max_size()) return false;
+    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  }
+  std::vector<std::uint8_t> piece(kReadPiece);
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), piece.data(), kReadPiece, &got, nullptr)) {
+      bytes.clear();
+      return false;
+    }
+    if (got == 0) return true;
+    bytes.insert(bytes.end(), piece.begin(), piece.begin() + got);
+  }
+}
+
+bool WriteWholeFile(const std::wstring& path, std::span<const std::uint8_t> bytes) {
+  return WriteBytes(path, bytes.data(), bytes.size());
+}
+
+bool WriteFileRange(const std::wstring& path, std::size_t start, std::size_t count,
+                    std::span<const std::uint8_t> bytes) {
+  std::size_t available = start < bytes.size() ? bytes.size() - start : 0;
+  std::size_t length = std::min(count, available);
+  return WriteBytes(path, length ? bytes.data() + start : nullptr, length);
+}
+
+bool DeletePath(const std::wstring& path) { return RemovePath(path); }
+
+bool DeleteTree(const std::wstring& path) { return RemovePath(path); }
+
+bool IsProtectedFolder(const std::wstring& path) {
+  if (TrimBlanks(path).size() <= 3) return true;
+  std::wstring full = WithoutTrailingSeparators(FullPath(path));
+  if (full.empty() || Guard().Refuses(full)) return true;
+  if (Guard().Refuses(WithoutTrailingSeparators(LongPath(full)))) return true;
+  std::wstring resolved = FinalPathOf(full);
+  return !resolved.empty() && Guard().Refuses(resolved);
+}
+
+bool MovePath(const std::wstring& to, const std::wstring& from) { return ShellOperation(FO_MOVE, to, from); }
+
+bool CopyPath(const std::wstring& to, const std::wstring& from) { return ShellOperation(FO_COPY, to, from); }
+
+bool EnsureFolder(const std::wstring& path) {
+  if (path.empty()) return false;
+  int result = ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+  if (result == ERROR_SUCCESS) return true;
+  if (result != ERROR_ALREADY_EXISTS && result != ERROR_FILE_EXISTS) return false;
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring ModulePath() {
+  // GetModuleFileNameW cuts the path to the buffer without saying how much
+  // is needed, so the buffer grows until the path fits.
+  std::vector<wchar_t> buffer(520);
+  while (buffer.size() <= 32768) {
+    DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);
+  }
+  return {};
+}
+
+std::wstring TempFolder() {
+  wchar_t buffer[520];
+  DWORD length = ::GetTempPathW(520, buffer);
+  if (length == 0 || length >= 520) return {};
+  return std::wstring(buffer, length);
+}
+
+std::uint64_t UniqueNumber64() {
+  GUID guid{};
+  if (SUCCEEDED(::CoCreateGuid(&guid))) {
+    return static_cast<std::uint64_t>(guid.Data1) | (static_cast<std::uint64_t>(guid.Data2) << 32) |
+           (static_cast<std::uint64_t>(guid.Data3) << 48);
+  }
+  // CoCreateGuid does not fail in practice; should it, a counter mixed with
+  // the clock and the process id still gives distinct names.
+  static std::atomic<std::uint64_t> counter{0};
+  LARGE_INTEGER now{};
+  ::QueryPerformanceCounter(&now);
+  return (static_cast<std::uint64_t>(now.QuadPart) * 0x9E3779B97F4A7C15ull) ^
+         (static_cast<std::uint64_t>(::GetCurrentProcessId()) << 40) ^ ++counter;
+}
+
+}  // namespace pv

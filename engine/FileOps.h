@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace pv {
+
+// Whole-file and whole-path operations of the engines. None of them shows
+// anything; each reports success as a boolean or returns an empty text.
+
+// Reads the whole file (shared for reading) into `bytes`. False, with
+// `bytes` empty, when the file cannot be opened or a read fails.
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes);
+// Creates or truncates the file and writes all bytes. False when the file
+// cannot be created or a write fails; a file that could not be written
+// whole is removed again rather than left half written.
+bool WriteWholeFile(const std::wstring& path, std::span<const std::uint8_t> bytes);
+// As WriteWholeFile, with the min(count, size - start) bytes from `start`
+// (none when `start` lies at or past the end).
+bool WriteFileRange(const std::wstring& path, std::size_t start, std::size_t count,
+                    std::span<const std::uint8_t> bytes);
+
+// Deletes a file, or a folder with everything in it. False when the path does
+// not exist, has 3 characters or fewer once blanks are trimmed ("C:\", "",
+// "C:" which names a drive's current folder), is refused by
+// IsProtectedFolder, or something stayed behind. Links (symbolic links,
+// junctions) are never followed: a link is removed itself and its target
+// stays untouched; where the system cannot remove a link without reaching
+// its target (Wine's Unix links) the link is left and the result is false.
+bool DeletePath(const std::wstring& path);
+// The same for a folder and its contents (the name the removal engines use).
+bool DeleteTree(const std::wstring& path);
+// The delete guard DeleteTree applies: true for paths of 3 characters or
+// fewer, drive and share roots, the well-known system and user folders
+// (ProtectedShellFolders) and every ancestor of one, under any spelling ("/"
+// or "\", "\\?\", short names, "..", links on the way).
+bool IsProtectedFolder(const std::wstring& path);
+
+// Shell move and copy without confirmation, progress or error UI and without
+// an owner window; true when the source exists and the shell reports success.
+bool MovePath(const std::wstring& to, const std::wstring& from);
+bool CopyPath(const std::wstring& to, const std::wstring& from);
+
+// Creates the folder with every missing parent. True when it exists as a
+// folder afterwards (a file in the way gives false).
+bool EnsureFolder(const std::wstring& path);
+
+// The running executable's path; empty on failure.
+std::wstring ModulePath();
+// The temporary folder with its trailing backslash; empty on failure.
+std::wstring TempFolder();
+// The first 8 bytes of a new GUID as a little-endian number, for unique file names.
+std::uint64_t UniqueNumber64();
+
+}  // namespace pv

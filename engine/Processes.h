@@ -1,0 +1,32 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace pv {
+
+// Looks for another running program that holds the file. When a process's
+// executable name equals the file's name, `user` is `path` itself; when a
+// process has the file loaded as a module, `user` is that process's
+// executable name. The calling process is not considered: it cannot end
+// itself, and reporting it would only end its namesakes.
+bool FindFileUser(const std::wstring& path, std::wstring& user);
+
+// Ends every other process whose executable name equals the file name part
+// of `path` (case-insensitive), without waiting for them to go. The calling
+// process is never ended. Returns how many were told to end.
+int KillProcessesByName(const std::wstring& path);
+
+// Ends running copies of the product's main program, then gives them 500 ms.
+void StopProduct();
+
+// Waits for the process to end while dispatching the messages of
+// `mainWindow`, so the window keeps painting and its timers run; a WM_QUIT
+// of the thread is left for the caller's loop. With no window every message
+// of the thread is dispatched, and a WM_QUIT ends the wait (posted again for
+// the caller). True when the process ended; false when the wait failed or
+// was ended by WM_QUIT.
+bool PumpUntilProcessExits(HANDLE process, HWND mainWindow);
+
+}  // namespace pv
