@@ -1,16 +1,19 @@
 // Process entry of the setup program.
 #include <windows.h>
 
-#include "app/Package.h"
+#include "app/CHPivsetApp.h"
+#include "app/Startup.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  wchar_t path[520];
-  const DWORD n = ::GetModuleFileNameW(nullptr, path, 520);
-  if (n == 0 || n >= 520) return 0;
-  JValue config;
-  if (!ReadSetupConfig(path, config) || !config.Has("mode")) {
-    ::MessageBoxW(nullptr, L"安装包校验失败, 操作终止.", nullptr, MB_ICONERROR);
-    return 0;
-  }
-  return 0;
+namespace {
+
+// The one application object; its construction makes it theApp.
+CHPivsetApp application;
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPWSTR commandLine, int showCommand) {
+  HardenDllSearch();
+  if (!theApp->Init(instance, prevInstance, commandLine, showCommand)) return 0;
+  if (!theApp->InitInstance()) return 0;
+  return theApp->Run();
 }

@@ -173,9 +173,22 @@ TEST(ZipBuilder, FolderEntriesFirstNamesInTheCodePageRootFilesLast) {
   std::ostringstream report;
   EXPECT_TRUE(InspectInstaller(installer, report)) << report.str();
 
-  // A damaged byte in the archive is caught by the inspection.
+  // A damaged byte in a file's data is caught by the inspection: find the
+  // first local header of a file (not a folder) and flip its first data byte.
+  std::size_t at = 0;
+  for (;;) {
+    ASSERT_EQ(ReadU32(zip.data() + at), 0x04034B50u);
+    const std::size_t nameLength = zip[at + 26] | zip[at + 27] << 8;
+    const std::size_t extraLength = zip[at + 28] | zip[at + 29] << 8;
+    const std::size_t dataLength = ReadU32(zip.data() + at + 18);
+    if (zip[at + 30 + nameLength - 1] != '/') {
+      at += 30 + nameLength + extraLength;
+      break;
+    }
+    at += 30 + nameLength + extraLength + dataLength;
+  }
   auto damaged = installer;
-  damaged[installer.size() - zip.size() + 40] ^= 0xFF;
+  damaged[installer.size() - zip.size() + at] ^= 0x55;
   std::ostringstream report2;
   EXPECT_FALSE(InspectInstaller(damaged, report2)) << report2.str();
   // And a cut one.

@@ -1,0 +1,37 @@
+#include "app/CommandLine.h"
+
+CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args) {
+  CommandLineOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::wstring& arg = args[i];
+    if (arg == L"/q") {
+      options.quiet = true;
+    } else if (arg == L"/update") {
+      options.update = true;
+    } else if (arg == L"/D") {
+      // The folder after "/D" is not examined as an option itself.
+      if (i + 1 < args.size()) {
+        options.hasParent = true;
+        options.parentFolder = args[++i];
+      }
+    }
+  }
+  return options;
+}
+
+std::wstring RelaunchParameters(const std::vector<std::wstring>& args) {
+  std::wstring text;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    text += L' ';
+    text += args[i];
+  }
+  return text;
+}
+
+std::wstring InstallDirUnder(const std::wstring& parent) { return parent + L"\\Tervaset\\Orvane"; }
+
+std::wstring FolderOfUninstaller(const std::wstring& uninstallString) {
+  const std::size_t cut = uninstallString.find_last_of(L"\\/");
+  if (cut == std::wstring::npos) return {};
+  return uninstallString.substr(0, cut);
+}

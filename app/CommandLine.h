@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The options of a run. Arguments are compared whole and case-sensitively;
+// anything else is ignored.
+struct CommandLineOptions {
+  bool quiet = false;          // "/q"
+  bool update = false;         // "/update"
+  bool hasParent = false;      // "/D <folder>" was given
+  std::wstring parentFolder;   // the last "/D"'s folder, taken as it is
+};
+
+// `args` is the whole split command line, program name first.
+CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args);
+
+// The parameters for a relaunch: every argument after the program name,
+// each preceded by one space, without added quotes (so an argument with
+// spaces arrives split).
+std::wstring RelaunchParameters(const std::vector<std::wstring>& args);
+
+// The install folder under a parent given with "/D": the text followed by
+// "\Tervaset\Orvane" (a trailing backslash of the text stays).
+std::wstring InstallDirUnder(const std::wstring& parent);
+
+// The folder of a previous installation from its "UninstallString": the
+// text with its last path element removed.
+std::wstring FolderOfUninstaller(const std::wstring& uninstallString);

@@ -1,0 +1,235 @@
+#include "engine/ArchiveExtractor.h"
+
+#include <unzip.h>
+
+#include <cwctype>
+
+#include "app/SetupConfig.h"
+#include "engine/EntryName.h"
+#include "engine/FileOps.h"
+#include "engine/Processes.h"
+#include "engine/ZipFileIo.h"
+#include "ui/StringConverter.h"
+
+namespace {
+
+// Entry data is copied through one buffer of this size.
+constexpr std::size_t kCopyBuffer = 0x80000;
+
+// The ".old" file left by the last target that could be neither overwritten
+// nor deleted; deleted as soon as it is free. One slot for the process.
+std::wstring& PendingOldFile() {
+  static std::wstring path;
+  return path;
+}
+
+std::wstring Trim(const std::wstring& s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && std::iswspace(s[b])) ++b;
+  while (e > b && std::iswspace(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+std::wstring FullPath(const std::wstring& path) {
+  const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return {};
+  std::wstring out(n, L'\0');
+  const DWORD m = ::GetFullPathNameW(path.c_str(), n, out.data(), nullptr);
+  if (m == 0 || m >= n) return {};
+  out.resize(m);
+  return out;
+}
+
+std::wstring Upper(std::wstring s) {
+  if (!s.empty()) ::CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
+  return s;
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD a = ::GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool WriteAll(HANDLE file, const char* data, DWORD count) {
+  while (count > 0) {
+    DWORD wrote = 0;
+    if (!::WriteFile(file, data, count, &wrote, nullptr) || wrote == 0) return false;
+    data += wrote;
+    count -= wrote;
+  }
+  return true;
+}
+
+}  // namespace
+
+ArchiveExtractor::ArchiveExtractor(std::wstring installDir)
+    : installDir_(std::move(installDir)), installDirFull_(FullPath(installDir_)) {
+  while (!installDirFull_.empty() && installDirFull_.back() == L'\\') installDirFull_.pop_back();
+}
+
+void ArchiveExtractor::Record(JValue& list, int index, const std::wstring& path) {
+  list.At(index) = JValue(EncodeDocumentPath(ToNarrow(path)));
+}
+
+bool ArchiveExtractor::InsideInstallDir(const std::wstring& path) const {
+  const std::wstring full = FullPath(path);
+  if (full.empty() || installDirFull_.empty()) return false;
+  const std::wstring prefix = Upper(installDirFull_) + L"\\";
+  return Upper(full).compare(0, prefix.size(), prefix) == 0 && full.size() > prefix.size();
+}
+
+bool ArchiveExtractor::EnsureFolderTracked(const std::wstring& path) {
+  if (IsFolder(path)) return true;
+  // Create each missing level ourselves, so the rollback knows every folder
+  // this run made (the recorded list holds only some of them).
+  std::vector<std::wstring> missing;
+  std::wstring at = path;
+  while (!at.empty() && !IsFolder(at)) {
+    missing.push_back(at);
+    const std::size_t cut = at.find_last_of(L"\\/");
+    if (cut == std::wstring::npos || cut < 3) break;
+    at.resize(cut);
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (::CreateDirectoryW(it->c_str(), nullptr)) {
+      createdFolders_.push_back(*it);
+    } else if (::GetLastError() != ERROR_ALREADY_EXISTS || !IsFolder(*it)) {
+      return false;
+    }
+  }
+  return IsFolder(path);
+}
+
+HANDLE ArchiveExtractor::CreateTarget(const std::wstring& target) {
+  auto attempt = [&] {
+    return ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  };
+  HANDLE file = attempt();
+  if (file != INVALID_HANDLE_VALUE) return file;
+  // Held by a running program: end every process of that name and retry.
+  std::wstring user;
+  if (FindFileUser(target, user)) {
+    KillProcessesByName(user);
+    ::Sleep(1000);
+    file = attempt();
+    if (file != INVALID_HANDLE_VALUE) return file;
+  }
+  // Still held: delete it, or move it aside to be deleted once it is free.
+  if (!::DeleteFileW(target.c_str())) {
+    const std::wstring old = target + L".old";
+    if (MovePath(old, target)) PendingOldFile() = old;
+  }
+  return attempt();
+}
+
+bool ArchiveExtractor::ExtractFolder(const std::wstring& name) {
+  const std::wstring path = installDir_ + L"\\" + name;
+  if (!InsideInstallDir(path) || !EnsureFolderTracked(path)) return false;
+  Record(folders_, folderCount_++, path);
+  return true;
+}
+
+bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned long long size) {
+  const std::wstring target = installDir_ + L"\\" + name;
+  if (!InsideInstallDir(target)) return false;
+  // Two names that differ only in letter case are one file on Windows.
+  if (!seenTargets_.insert(Upper(FullPath(target))).second) return false;
+  // The folder as the target's last backslash cuts it; names with forward
+  // slashes keep the install folder here, and the system resolves the rest.
+  const std::wstring folder = target.substr(0, target.find_last_of(L'\\'));
+  std::wstring parent = FullPath(target);
+  parent.resize(parent.find_last_of(L'\\'));
+  if (!EnsureFolderTracked(folder) || !EnsureFolderTracked(parent)) return false;
+  Record(folders_, folderCount_, folder);
+
+  if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
+  pv::UniqueFile file(CreateTarget(target));
+  if (!file) {
+    unzCloseCurrentFile(zip);
+    return false;
+  }
+  bool ok = true;
+  unsigned long long copied = 0;
+  for (;;) {
+    const int got = unzReadCurrentFile(zip, buffer_.data(), static_cast<unsigned>(buffer_.size()));
+    if (got < 0) {
+      ok = false;  // a damaged deflate stream or a read error
+      break;
+    }
+    if (got == 0) break;
+    copied += static_cast<unsigned>(got);
+    if (!WriteAll(file.get(), buffer_.data(), static_cast<DWORD>(got))) {
+      ok = false;
+      break;
+    }
+  }
+  file.reset();
+  // Closing the entry checks its CRC once all of it was read.
+  if (unzCloseCurrentFile(zip) != UNZ_OK) ok = false;
+  if (copied != size) ok = false;
+
+  const std::wstring& old = PendingOldFile();
+  if (!old.empty() && Exists(old) && ::DeleteFileW(old.c_str())) PendingOldFile().clear();
+
+  if (!ok) {
+    // Nothing half-written stays behind.
+    ::DeleteFileW(target.c_str());
+    return false;
+  }
+  Record(files_, fileCount_++, target);
+  return true;
+}
+
+bool ArchiveExtractor::Extract(HANDLE zipFile) {
+  zlib_filefunc64_def funcs;
+  FillHandleFileFuncs(funcs, zipFile);
+  unzFile zip = unzOpen2_64("archive", &funcs);
+  if (!zip) return false;
+  buffer_.resize(kCopyBuffer);
+  bool ok = true;
+  int r = unzGoToFirstFile(zip);
+  for (; r == UNZ_OK; r = unzGoToNextFile(zip)) {
+    char rawName[1024] = {};
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(zip, &info, rawName, sizeof rawName - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
+      ok = false;
+      break;
+    }
+    std::wstring name = Trim(ToWide(rawName, CP_ACP));
+    if (name.empty() || (info.flag & 1) != 0) {  // no name, or encrypted
+      ok = false;
+      break;
+    }
+    const bool isFolder = name.back() == L'/';
+    if (isFolder) name.pop_back();
+    if (!IsSafeEntryName(name)) {
+      ok = false;
+      break;
+    }
+    if (!(isFolder ? ExtractFolder(name) : ExtractFile(zip, name, info.uncompressed_size))) {
+      ok = false;
+      break;
+    }
+    ++entriesDone_;
+  }
+  // A central directory that cannot be walked to its end is a damaged archive.
+  if (ok && r != UNZ_END_OF_LIST_OF_FILE) ok = false;
+  unzClose(zip);
+  buffer_ = {};
+  return ok;
+}
+
+void ArchiveExtractor::Rollback() {
+  auto each = [](const JValue& list, auto&& act) {
+    for (int i = 0; i < list.Count(); ++i) {
+      const std::wstring path = ToWide(DecodeDocumentPath(list.Element(i)));
+      if (!path.empty()) act(path);
+    }
+  };
+  each(files_, [](const std::wstring& p) { ::DeleteFileW(p.c_str()); });
+  each(folders_, [](const std::wstring& p) { ::RemoveDirectoryW(p.c_str()); });
+  for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) ::RemoveDirectoryW(it->c_str());
+}

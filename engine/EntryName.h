@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string_view>
+
+// Whether a ZIP entry name (after trimming, and without the trailing "/" of a
+// folder entry) may be written under the install folder. Names are refused,
+// not repaired: an archive that holds such a name is not ours to install.
+// Refused: an empty name or component, "." or "..", a leading "/" or "\",
+// a drive letter, a UNC or "\\?\" prefix, ":" anywhere (alternate data
+// streams), a component ending in a dot or a space (Windows would silently
+// drop them and alias another name), characters Windows does not allow in
+// names, and the reserved device names (CON, NUL, AUX, PRN, COM0-9, LPT0-9,
+// CONIN$, CONOUT$, with or without an extension).
+bool IsSafeEntryName(std::wstring_view name);

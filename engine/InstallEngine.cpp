@@ -1,0 +1,133 @@
+#include "engine/InstallEngine.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "app/Package.h"
+#include "app/SetupConfig.h"
+#include "engine/ArchiveExtractor.h"
+#include "engine/FileOps.h"
+#include "engine/Security.h"
+#include "engine/Shortcuts.h"
+#include "engine/SpecialFolders.h"
+#include "engine/UninstallEngine.h"
+#include "engine/UninstallRegistration.h"
+#include "ui/StringConverter.h"
+
+namespace {
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring DataFolder() {
+  const std::wstring user = SpecialFolder(CSIDL_APPDATA, true);
+  if (!user.empty() && Exists(user)) return user + L"\\Tervaset\\Orvane";
+  return SpecialFolder(CSIDL_COMMON_APPDATA, true) + L"\\Tervaset\\Orvane";
+}
+
+}  // namespace
+
+void StartCommandLines(const std::wstring& installDir, const JValue& list) {
+  if (list.Type() != JArray) return;
+  for (int i = 0; i < list.Count(); ++i) {
+    std::wstring commandLine = installDir + L"\\" + ToWide(list.Element(i).ToText());
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+      ::CloseHandle(pi.hThread);
+      ::CloseHandle(pi.hProcess);
+    }
+  }
+}
+
+void RunInstRun(const SetupSession& session) {
+  if (session.installMode) StartCommandLines(session.installDir, session.instRun);
+}
+
+EngineResult Install(SetupSession& s) {
+  using namespace SetupKeys;
+  s.progressTarget = 50;
+
+  // Remove a previous installation through its own uninstaller's document.
+  const std::wstring previous = ReadUninstallString();
+  if (!previous.empty() && Exists(previous)) Uninstall(s, previous);
+  s.SetProgress(50, 55);
+
+  PackageArchive package = ExtractPackageArchive(ModulePath(), s.installDir, [&] { s.SetProgress(55, 60); });
+  if (package.result != kEngineOk) return package.result;
+  s.SetProgress(60, 70);
+
+  ArchiveExtractor extractor(s.installDir);
+  const bool extracted = extractor.Extract(package.zipFile.get());
+  package.zipFile.reset();  // closing deletes the temporary archive
+  if (!extracted) {
+    extractor.Rollback();
+    return kPkgExtractFailed;
+  }
+  s.SetProgress(70, 85);
+
+  const JValue& shortcut = s.config.Find(kShortcut);
+  CreateProductLinks(shortcut, s.installDir, s.DesktopIconChecked(), s.QuickLaunchChecked());
+  s.SetProgress(85, 100);
+
+  const JValue document = BuildUninstallDocument(s.config, ToNarrow(s.installDir), s.channel, extractor.files(),
+                                                 extractor.folders());
+  WriteUninstallerImage(package.image, package.locator, document, s.installDir);
+  package.image = {};
+
+  s.lastRunPath = s.installDir + L"\\" + ToWide(s.config.Find(kLastRun).ToText());
+  if (s.config.Has(kInstRun)) s.instRun = s.config.Find(kInstRun);
+
+  const std::wstring dataFolder = DataFolder();
+  const JValue& options = s.config.Find(kInstOptions);
+  if (options.Type() == JArray && options.Count() > 0) StartCommandLines(s.installDir, options);
+
+  GrantEveryoneFullControl(s.installDir);
+  GrantEveryoneFullControl(dataFolder);
+  WriteUninstallRegistration(s.installDir, s.channel);
+  {
+    pv::Lock lock(s.progressLock);
+    s.SetProgressPos(100);
+  }
+  RunInstRun(s);
+  ::PostMessageW(s.SessionWindow(), WM_SETUP_FINISHED, 0, 0);
+  return kEngineOk;
+}
+
+void InstallWorker(SetupSession& session) {
+  const EngineResult result = Install(session);
+  session.installResult = result;
+  if (result != kEngineOk) {
+    ::PostMessageW(session.SessionWindow(), WM_SETUP_FAILED, 0, 0);
+    session.SetProgressPos(0);
+  }
+}
+
+void StartSetup(SetupSession& session) {
+  session.progressTarget = 0;
+  session.StartProgressTimer();
+  if (session.installMode) {
+    if (!session.worker.IsRunning()) session.worker.Start([&session](CHThread*) { InstallWorker(session); });
+    if (session.silent && session.worker.IsRunning()) session.worker.Wait();
+    return;
+  }
+  if (!Uninstall(session, std::wstring())) {
+    if (!session.silent)
+      ::MessageBoxW(session.SessionWindow(), L"卸载出现错误, 操作中止.", L"", MB_ICONERROR);
+    ::ExitProcess(1);
+  }
+}
+
+void LaunchProduct(const std::wstring& lastRunPath) {
+  const std::size_t slash = lastRunPath.find_last_of(L'/');
+  if (slash == std::wstring::npos) {
+    ::ShellExecuteW(nullptr, L"open", lastRunPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return;
+  }
+  // "program /args": the character before the "/" (normally a blank) is not
+  // part of the program; the parameters start with it.
+  const std::size_t split = slash > 0 ? slash - 1 : 0;
+  const std::wstring program = L"\"" + lastRunPath.substr(0, split) + L"\"";
+  const std::wstring parameters = lastRunPath.substr(split);
+  ::ShellExecuteW(nullptr, L"open", program.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL);
+}

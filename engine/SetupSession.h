@@ -1,0 +1,65 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "app/EngineResult.h"
+#include "app/SetupConfig.h"
+#include "json/JValue.h"
+#include "ui/CHThread.h"
+#include "ui/Handles.h"
+
+// Posted to the window when the install or the removal has finished, and when
+// the install failed.
+inline constexpr UINT WM_SETUP_FINISHED = WM_APP + 0x401;
+inline constexpr UINT WM_SETUP_FAILED = WM_APP + 0x402;
+
+// The state the engines share with the installer window. The window derives
+// from it and connects the hooks to its controls; workers touch the window
+// only through these hooks, the progress values and posted messages.
+class SetupSession {
+ public:
+  SetupSession() = default;
+  SetupSession(const SetupSession&) = delete;
+  SetupSession& operator=(const SetupSession&) = delete;
+  virtual ~SetupSession() = default;
+
+  // The window the engines post to.
+  virtual HWND SessionWindow() const = 0;
+  // Checked states of the desktop-icon and quick-launch boxes.
+  virtual bool DesktopIconChecked() const = 0;
+  virtual bool QuickLaunchChecked() const = 0;
+  // Position of the progress bar in use; called with progressLock held.
+  virtual int ProgressPos() const = 0;
+  virtual void SetProgressPos(int pos) = 0;
+  // The status label's text; the label guards it with its own lock, so this
+  // may be called from any thread. Nothing happens without a label.
+  virtual void ShowStatus(const wchar_t* text) = 0;
+  // Starts the 100 ms timer that creeps the bar towards progressTarget.
+  virtual void StartProgressTimer() = 0;
+
+  // Sets the bar to `pos` under the lock, then raises the target to `target`.
+  void SetProgress(int pos, int target) {
+    {
+      pv::Lock lock(progressLock);
+      SetProgressPos(pos);
+    }
+    progressTarget = target;
+  }
+
+  std::wstring installDir;  // without trailing backslash
+  int installMode = 1;      // 0: uninstall
+  int silent = 0;           // "/q"
+  int update = 0;           // "/update"
+  int channel = kSetupChannel;
+  JValue config;            // the install configuration (install mode)
+  JValue instRun;           // "instrun", run when the install is done
+  std::wstring lastRunPath;  // started from the done page
+  std::atomic<int> progressTarget{0};
+  pv::CriticalSection progressLock;
+  CHThread worker;  // the install worker
+  // What the last install returned; a quiet run exits with it.
+  std::atomic<int> installResult{kEngineOk};
+};

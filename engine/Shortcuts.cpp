@@ -1,0 +1,175 @@
+#include "engine/Shortcuts.h"
+
+#include <windows.h>
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include "app/SetupConfig.h"
+#include "engine/FileOps.h"
+#include "engine/SpecialFolders.h"
+#include "engine/SystemVersion.h"
+#include "ui/Handles.h"
+#include "ui/StringConverter.h"
+
+namespace {
+
+constexpr wchar_t kProductName[] = L"Pellio";
+
+// "<folder>\<name>.lnk", or "" when the folder is unknown: a failed folder
+// lookup must not turn into a path at the root of the current drive.
+std::wstring LinkIn(const std::wstring& folder, const std::wstring& name) {
+  return folder.empty() ? std::wstring() : folder + L"\\" + name + L".lnk";
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD a = ::GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring EntryName(const JValue& entry) { return ToWide(entry.Find(SetupKeys::kName).ToText()); }
+
+// Calls `act` for each element of one list of a "shortcut" object.
+template <typename Act>
+void ForEachEntry(const JValue& shortcut, const char* list, Act&& act) {
+  const JValue& entries = shortcut.Find(list);
+  for (int i = 0; i < entries.Count(); ++i) act(entries.Element(i));
+}
+
+}  // namespace
+
+std::wstring QuickLaunchFolder() {
+  const std::wstring appData = SpecialFolder(CSIDL_APPDATA);
+  if (appData.empty()) return {};
+  return appData + L"\\Microsoft\\Internet Explorer\\Quick Launch";
+}
+
+std::wstring StartMenuFolder() {
+  const std::wstring programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
+  if (programs.empty()) return {};
+  return programs + L"\\Tervaset\\" + kProductName;
+}
+
+std::wstring LinkTarget(const std::wstring& installDir, const JValue& entry) {
+  std::wstring file = ToWide(entry.Find(SetupKeys::kFile).ToText());
+  for (auto& c : file)
+    if (c == L'/') c = L'\\';
+  return installDir + L"\\" + file;
+}
+
+bool CreateLink(const std::wstring& target, const std::wstring& linkPath) {
+  if (!Exists(target)) return false;
+  const HRESULT init = ::CoInitialize(nullptr);
+  bool saved = false;
+  {
+    pv::ComPtr<IShellLinkW> link;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                     link.put_void()))) {
+      pv::ComPtr<IPersistFile> file;
+      if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void()))) {
+        std::wstring workDir = target;
+        if (!IsFolder(target)) {
+          const std::size_t cut = workDir.find_last_of(L'\\');
+          if (cut != std::wstring::npos) workDir.resize(cut);
+        }
+        link->SetPath(target.c_str());
+        link->SetWorkingDirectory(workDir.c_str());
+        saved = SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
+      }
+    }
+  }
+  if (SUCCEEDED(init)) ::CoUninitialize();
+  return saved;
+}
+
+bool CreateDesktopLink(const std::wstring& name, const std::wstring& target) {
+  const std::wstring link = LinkIn(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY), name);
+  return !link.empty() && CreateLink(target, link);
+}
+
+bool CreateQuickLaunchLink(const std::wstring& name, const std::wstring& target) {
+  const std::wstring link = LinkIn(QuickLaunchFolder(), name);
+  return !link.empty() && CreateLink(target, link);
+}
+
+bool CreateStartMenuLink(const std::wstring& folder, const std::wstring& name, const std::wstring& target) {
+  // This path leaves its COM initialisation in place until the thread ends.
+  ::CoInitialize(nullptr);
+  pv::ComPtr<IShellLinkW> link;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
+    return false;
+  link->SetPath(target.c_str());
+  link->SetDescription(name.c_str());
+  pv::ComPtr<IPersistFile> file;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void()))) return false;
+  const std::wstring path = LinkIn(folder, name);
+  return !path.empty() && SUCCEEDED(file->Save(path.c_str(), TRUE));
+}
+
+void PinToTaskbar(const std::wstring& linkPath) {
+  if (linkPath.empty()) return;
+  ::ShellExecuteW(nullptr, L"taskbarpin", linkPath.c_str(), nullptr, nullptr, SW_HIDE);
+}
+
+void UnpinFromTaskbar(const std::wstring& linkPath) {
+  if (linkPath.empty()) return;
+  ::ShellExecuteW(nullptr, L"taskbarunpin", linkPath.c_str(), nullptr, nullptr, SW_HIDE);
+}
+
+bool DeleteDesktopLinks(const std::wstring& name) {
+  const std::wstring mine = LinkIn(SpecialFolder(CSIDL_DESKTOPDIRECTORY), name);
+  const std::wstring common = LinkIn(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY), name);
+  if (!mine.empty()) DeletePath(mine);
+  return !common.empty() && DeletePath(common);
+}
+
+bool DeleteQuickLaunchLink(const std::wstring& name) {
+  const std::wstring link = LinkIn(QuickLaunchFolder(), name);
+  return !link.empty() && DeletePath(link);
+}
+
+void CreateProductLinks(const JValue& shortcut, const std::wstring& installDir, bool desktop, bool quickLaunch) {
+  using namespace SetupKeys;
+  if (desktop) {
+    ForEachEntry(shortcut, kDesktop, [&](const JValue& entry) {
+      const std::wstring name = EntryName(entry), target = LinkTarget(installDir, entry);
+      if (!name.empty() && Exists(target)) CreateDesktopLink(name, target);
+    });
+  }
+  // Windows 10 lets no program pin itself; Quick Launch is gone there too.
+  if (quickLaunch && !IsWindows10()) {
+    ForEachEntry(shortcut, kTaskbar, [&](const JValue& entry) {
+      const std::wstring name = EntryName(entry), target = LinkTarget(installDir, entry);
+      if (name.empty() || !Exists(target)) return;
+      CreateQuickLaunchLink(name, target);
+      if (IsVistaOrLater()) PinToTaskbar(LinkIn(QuickLaunchFolder(), name));
+    });
+  }
+  // The desktop list serves the Start menu too, whatever the check box says.
+  const std::wstring folder = StartMenuFolder();
+  if (folder.empty()) return;
+  EnsureFolder(folder);
+  ForEachEntry(shortcut, kDesktop, [&](const JValue& entry) {
+    CreateStartMenuLink(folder, EntryName(entry), LinkTarget(installDir, entry));
+  });
+}
+
+void RemoveProductLinks(const JValue& shortcut) {
+  using namespace SetupKeys;
+  ForEachEntry(shortcut, kDesktop, [&](const JValue& entry) {
+    const std::wstring name = EntryName(entry);
+    if (!name.empty()) DeleteDesktopLinks(name);
+  });
+  ForEachEntry(shortcut, kTaskbar, [&](const JValue& entry) {
+    const std::wstring name = EntryName(entry);
+    if (name.empty()) return;
+    if (IsVistaOrLater()) UnpinFromTaskbar(LinkIn(QuickLaunchFolder(), name));
+    DeleteQuickLaunchLink(name);
+  });
+  const std::wstring folder = StartMenuFolder();
+  if (!folder.empty()) DeleteTree(folder);
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <windows.h>
+
+#include <ioapi.h>
+
+// minizip file functions over a file handle the caller already holds open.
+// The archive is read through the same handle it was written with, so no
+// second open can see a different file; minizip's close leaves the handle to
+// its owner.
+void FillHandleFileFuncs(zlib_filefunc64_def& funcs, HANDLE file);

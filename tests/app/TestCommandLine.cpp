@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include "app/CommandLine.h"
+
+TEST(CommandLine, OptionsAreWholeAndCaseSensitive) {
+  const auto o = ParseCommandLine({L"setup.exe", L"/q", L"/update", L"/D", L"E:\\Apps"});
+  EXPECT_TRUE(o.quiet);
+  EXPECT_TRUE(o.update);
+  EXPECT_TRUE(o.hasParent);
+  EXPECT_EQ(o.parentFolder, L"E:\\Apps");
+
+  const auto other = ParseCommandLine({L"setup.exe", L"/Q", L"/d", L"X:\\", L"/UPDATE", L"-q", L"/qq", L"q"});
+  EXPECT_FALSE(other.quiet);
+  EXPECT_FALSE(other.update);
+  EXPECT_FALSE(other.hasParent);
+}
+
+TEST(CommandLine, TheFolderAfterDIsTakenAsItIs) {
+  // A later "/D" replaces an earlier one; the folder itself is never an option.
+  const auto o = ParseCommandLine({L"setup.exe", L"/D", L"A:\\x", L"/D", L"/q"});
+  EXPECT_TRUE(o.hasParent);
+  EXPECT_EQ(o.parentFolder, L"/q");
+  EXPECT_FALSE(o.quiet);
+  // "/D" as the last argument is ignored.
+  const auto last = ParseCommandLine({L"setup.exe", L"/q", L"/D"});
+  EXPECT_FALSE(last.hasParent);
+  EXPECT_TRUE(last.quiet);
+  // The program name is compared too.
+  EXPECT_TRUE(ParseCommandLine({L"/q"}).quiet);
+}
+
+TEST(CommandLine, RelaunchParametersAndFolders) {
+  EXPECT_EQ(RelaunchParameters({L"setup.exe"}), L"");
+  EXPECT_EQ(RelaunchParameters({L"setup.exe", L"/D", L"C:\\Program Files", L"/q"}), L" /D C:\\Program Files /q");
+  EXPECT_EQ(InstallDirUnder(L"C:\\"), L"C:\\\\Tervaset\\Orvane");
+  EXPECT_EQ(InstallDirUnder(L"D:\\Apps"), L"D:\\Apps\\Tervaset\\Orvane");
+  EXPECT_EQ(FolderOfUninstaller(L"D:\\Tervaset\\Orvane\\unins000.exe"), L"D:\\Tervaset\\Orvane");
+  EXPECT_EQ(FolderOfUninstaller(L"unins000.exe"), L"");
+}
