@@ -132,8 +132,7 @@ bool CHBitmap::CopyPixels(const BITMAPINFOHEADER* header, const void* pixels, st
   Release();
   if (!header || !pixels || size == 0) return false;
   if (header->biSize < sizeof(BITMAPINFOHEADER) || (header->biBitCount != 24 && header->biBitCount != 32) ||
-      header->biCompression != BI_RGB || header->biWidth <= 0 || header->biHeight <= 0 ||
-      header->biWidth > 0x3FFFFFF) {
+      header->biCompression != BI_RGB || header->biWidth <= 0 || header->biHeight <= 0 || header->biWidth > 0x3FFFFFF) {
     return false;
   }
   const long long expected = static_cast<long long>(StrideFor(header->biWidth, header->biBitCount)) * header->biHeight;

@@ -97,8 +97,7 @@ ColorRef ShiftColor(ColorRef color, const ShiftTable& table) {
   const int h255 = Clamp255(static_cast<std::int64_t>(std::floor(hsl.hue * 255)));
   const int s255 = Clamp255(static_cast<std::int64_t>(std::floor(hsl.saturation * 255)));
   const int sector = ShiftTable::SectorOf(h255);
-  const ColorRef rgb =
-      HslToRgb(table.hue[sector][h255] / 255.0, table.saturation[sector][s255] / 255.0, hsl.lightness);
+  const ColorRef rgb = HslToRgb(table.hue[sector][h255] / 255.0, table.saturation[sector][s255] / 255.0, hsl.lightness);
   return MakeColorRef(table.lightness[rgb & 0xFF], table.lightness[(rgb >> 8) & 0xFF],
                       table.lightness[(rgb >> 16) & 0xFF]);
 }

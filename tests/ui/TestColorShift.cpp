@@ -7,10 +7,10 @@
 namespace {
 
 constexpr ColorRef kSamples[] = {
-    MakeColorRef(0, 0, 0),      MakeColorRef(255, 255, 255), MakeColorRef(255, 0, 0),    MakeColorRef(0, 255, 0),
-    MakeColorRef(0, 0, 255),    MakeColorRef(15, 108, 240),  MakeColorRef(255, 104, 37), MakeColorRef(127, 127, 127),
-    MakeColorRef(10, 10, 10),   MakeColorRef(200, 30, 180),  MakeColorRef(1, 2, 3),      MakeColorRef(250, 251, 3),
-    MakeColorRef(128, 64, 32),  MakeColorRef(229, 229, 229),
+    MakeColorRef(0, 0, 0),     MakeColorRef(255, 255, 255), MakeColorRef(255, 0, 0),    MakeColorRef(0, 255, 0),
+    MakeColorRef(0, 0, 255),   MakeColorRef(15, 108, 240),  MakeColorRef(255, 104, 37), MakeColorRef(127, 127, 127),
+    MakeColorRef(10, 10, 10),  MakeColorRef(200, 30, 180),  MakeColorRef(1, 2, 3),      MakeColorRef(250, 251, 3),
+    MakeColorRef(128, 64, 32), MakeColorRef(229, 229, 229),
 };
 
 int Channel(ColorRef c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }

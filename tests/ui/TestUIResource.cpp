@@ -31,7 +31,8 @@ std::string SmallPackage(const std::string& image100, bool withFont5 = false) {
                     R"("fi":101,"fg":[1,1,1,1],"fc":[1,2,3],"al":16,"of":[-2,5]},)"
                     R"("lost":{"bi":555,"bg":[1,1,1,1],"fi":100,"fg":[0,0,2,2],"al":8},)"
                     R"("label":{"ft":7,"al":37,"cr":2451711,"of":[3,-4],"tx":")" +
-                    text + R"("},)"
+                    text +
+                    R"("},)"
                     R"("plainLabel":{"al":36,"tx":12,"ft":0}}},)"
                     R"("res":{"images":[{"id":100},{"id":101}],"fonts":[{"id":7},{"id":5}]}})";
   std::vector<std::pair<std::uint32_t, std::string>> records = {
@@ -263,7 +264,7 @@ TEST(UIResource, TextStylesDecodeBase64Utf8) {
   ASSERT_NE(label.font, nullptr);
 
   const UITextStyle plain = r.GetTextStyle("Box/plainLabel", nullptr);
-  EXPECT_EQ(plain.font, nullptr);  // "ft" 0
+  EXPECT_EQ(plain.font, nullptr);   // "ft" 0
   EXPECT_TRUE(plain.text.empty());  // "tx" that is not a string
   EXPECT_EQ(plain.alignment, 36);
 
@@ -356,8 +357,8 @@ TEST(UIResource, ColorizationNotifiesTheThreadsWindows) {
   wc.hInstance = ::GetModuleHandleW(nullptr);
   wc.lpszClassName = L"PivsetColorShiftProbe";
   ::RegisterClassW(&wc);
-  HWND top = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
-                               wc.hInstance, nullptr);
+  HWND top =
+      ::CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr, wc.hInstance, nullptr);
   if (!top) GTEST_SKIP() << "no display for windows";
   HWND child = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_CHILD, 0, 0, 10, 10, top, nullptr, wc.hInstance, nullptr);
   HWND grandchild =

@@ -156,7 +156,7 @@ TEST(UirPackage, FindNodePathRules) {
   EXPECT_EQ(p.FindNode("Meta//shadeleft/", nullptr), shade);
   EXPECT_EQ(p.FindNode("//Meta///shadeleft//", nullptr), shade);
   EXPECT_EQ(p.FindNode("Meta/shadeleft/missing", nullptr), nullptr);
-  EXPECT_EQ(p.FindNode("meta/shadeleft", nullptr), nullptr);  // names are case-sensitive
+  EXPECT_EQ(p.FindNode("meta/shadeleft", nullptr), nullptr);                // names are case-sensitive
   EXPECT_EQ(p.FindNode("MainWindow/PublishBtn/size/0", nullptr), nullptr);  // arrays have no members
 
   // An empty path gives the start node: "cfg", or the base.
