@@ -128,17 +128,3 @@ TEST(ColorShift, ShiftColorTurnsHues) {
   // The high byte of a COLORREF is ignored.
   EXPECT_EQ(ShiftColor(0x01000000u | MakeColorRef(255, 0, 0), BuildShiftTable(0, 0, 200)), MakeColorRef(255, 255, 255));
 }
-
-TEST(ColorShift, SectorsFollowTheBoundaries) {
-  EXPECT_EQ(ShiftTable::SectorOf(0), 0);
-  EXPECT_EQ(ShiftTable::SectorOf(20), 0);
-  EXPECT_EQ(ShiftTable::SectorOf(21), 1);
-  EXPECT_EQ(ShiftTable::SectorOf(63), 1);
-  EXPECT_EQ(ShiftTable::SectorOf(64), 2);
-  EXPECT_EQ(ShiftTable::SectorOf(106), 3);
-  EXPECT_EQ(ShiftTable::SectorOf(149), 4);
-  EXPECT_EQ(ShiftTable::SectorOf(192), 5);
-  EXPECT_EQ(ShiftTable::SectorOf(233), 5);
-  EXPECT_EQ(ShiftTable::SectorOf(234), 0);
-  EXPECT_EQ(ShiftTable::SectorOf(255), 0);
-}
