@@ -7,9 +7,7 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-bool IsNumberByte(char c) {
-  return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E';
-}
+bool IsNumberByte(char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E'; }
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -81,12 +79,24 @@ JReader::Token JReader::NextToken() {
     }
     const char c = *cursor_++;
     switch (c) {
-      case '{': token.kind = kObjectBegin; break;
-      case '}': token.kind = kObjectEnd; break;
-      case '[': token.kind = kArrayBegin; break;
-      case ']': token.kind = kArrayEnd; break;
-      case ',': token.kind = kComma; break;
-      case ':': token.kind = kColon; break;
+      case '{':
+        token.kind = kObjectBegin;
+        break;
+      case '}':
+        token.kind = kObjectEnd;
+        break;
+      case '[':
+        token.kind = kArrayBegin;
+        break;
+      case ']':
+        token.kind = kArrayEnd;
+        break;
+      case ',':
+        token.kind = kComma;
+        break;
+      case ':':
+        token.kind = kColon;
+        break;
       case '"':
         while (cursor_ < end_) {
           const char b = *cursor_++;
@@ -99,8 +109,16 @@ JReader::Token JReader::NextToken() {
         }
         break;
       case '-':
-      case '0': case '1': case '2': case '3': case '4':
-      case '5': case '6': case '7': case '8': case '9':
+      case '0':
+      case '1':
+      case '2':
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+      case '8':
+      case '9':
         while (cursor_ < end_ && IsNumberByte(*cursor_)) ++cursor_;
         token.kind = kNumber;
         break;
@@ -142,10 +160,17 @@ JReader::Token JReader::NextToken() {
 bool JReader::ReadValue(JValue& target, int depth) {
   const Token token = NextToken();
   switch (token.kind) {
-    case kNullToken: target.Clear(); return true;
-    case kTrue: target = JValue(true); return true;
-    case kFalse: target = JValue(false); return true;
-    case kNumber: return ReadNumber(token, target);
+    case kNullToken:
+      target.Clear();
+      return true;
+    case kTrue:
+      target = JValue(true);
+      return true;
+    case kFalse:
+      target = JValue(false);
+      return true;
+    case kNumber:
+      return ReadNumber(token, target);
     case kString: {
       std::string text;
       if (!DecodeString(token, text)) return false;
@@ -157,7 +182,8 @@ bool JReader::ReadValue(JValue& target, int depth) {
       // Each level costs stack; a hostile document must not exhaust it.
       if (depth >= kMaxDepth) return Fail("Syntax error: arrays and objects nested too deeply.", token.start);
       return token.kind == kArrayBegin ? ReadArray(target, depth + 1) : ReadObject(target, depth + 1);
-    default: return Fail("Syntax error: value, object or array expected.", token.start);
+    default:
+      return Fail("Syntax error: value, object or array expected.", token.start);
   }
 }
 
@@ -232,7 +258,7 @@ bool JReader::ReadReal(const Token& token, JValue& target) {
 }
 
 bool JReader::DecodeString(const Token& token, std::string& out) {
-  const char* p = token.start + 1;  // behind the opening quote
+  const char* p = token.start + 1;        // behind the opening quote
   const char* const end = token.end - 1;  // the closing quote
   out.clear();
   out.reserve(static_cast<std::size_t>(end - p));
@@ -245,14 +271,30 @@ bool JReader::DecodeString(const Token& token, std::string& out) {
     if (p == end) return Fail("Empty escape sequence in string", p);
     const char escape = *p++;
     switch (escape) {
-      case '"': out += '"'; break;
-      case '/': out += '/'; break;
-      case '\\': out += '\\'; break;
-      case 'b': out += '\b'; break;
-      case 'f': out += '\f'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
+      case '"':
+        out += '"';
+        break;
+      case '/':
+        out += '/';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      case 'b':
+        out += '\b';
+        break;
+      case 'f':
+        out += '\f';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
       case 'u': {
         // Four bytes are taken, but never the closing quote or beyond.
         if (end - p < 4) return Fail("Bad escape sequence in string", end);
@@ -262,7 +304,8 @@ bool JReader::DecodeString(const Token& token, std::string& out) {
         AppendUtf8(codePoint, out);
         break;
       }
-      default: return Fail("Bad escape sequence in string", p);
+      default:
+        return Fail("Bad escape sequence in string", p);
     }
   }
   return true;

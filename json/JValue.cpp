@@ -70,14 +70,30 @@ void Quote(const char* text, std::string& out) {
   } else {
     for (const char* p = text; *p; ++p) {
       switch (*p) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += *p; break;
+        case '"':
+          out += "\\\"";
+          break;
+        case '\\':
+          out += "\\\\";
+          break;
+        case '\b':
+          out += "\\b";
+          break;
+        case '\f':
+          out += "\\f";
+          break;
+        case '\n':
+          out += "\\n";
+          break;
+        case '\r':
+          out += "\\r";
+          break;
+        case '\t':
+          out += "\\t";
+          break;
+        default:
+          out += *p;
+          break;
       }
     }
   }
@@ -146,10 +162,17 @@ void JValue::CopyFrom(const JValue& other) {
 
 void JValue::Clear() {
   switch (type_) {
-    case JArray: delete payload_.array; break;
-    case JObject: delete payload_.object; break;
-    case JString: delete[] payload_.text; break;
-    default: break;
+    case JArray:
+      delete payload_.array;
+      break;
+    case JObject:
+      delete payload_.object;
+      break;
+    case JString:
+      delete[] payload_.text;
+      break;
+    default:
+      break;
   }
   type_ = JNull;
   payload_.integer = 0;
@@ -157,44 +180,65 @@ void JValue::Clear() {
 
 int JValue::ToInt() const {
   switch (type_) {
-    case JInt: return static_cast<int>(static_cast<std::uint32_t>(payload_.integer));
-    case JBool: return payload_.boolean ? 1 : 0;
-    case JReal: return RealToInt(payload_.real);
+    case JInt:
+      return static_cast<int>(static_cast<std::uint32_t>(payload_.integer));
+    case JBool:
+      return payload_.boolean ? 1 : 0;
+    case JReal:
+      return RealToInt(payload_.real);
     case JString:
       return payload_.text ? static_cast<int>(static_cast<std::uint32_t>(DecimalToInt64(payload_.text))) : 0;
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
 std::int64_t JValue::ToInt64() const {
   switch (type_) {
-    case JInt: return payload_.integer;
-    case JBool: return payload_.boolean ? 1 : 0;
-    case JReal: return RealToInt(payload_.real);
-    case JString: return payload_.text ? DecimalToInt64(payload_.text) : 0;
-    default: return 0;
+    case JInt:
+      return payload_.integer;
+    case JBool:
+      return payload_.boolean ? 1 : 0;
+    case JReal:
+      return RealToInt(payload_.real);
+    case JString:
+      return payload_.text ? DecimalToInt64(payload_.text) : 0;
+    default:
+      return 0;
   }
 }
 
 double JValue::ToReal() const {
   switch (type_) {
-    case JInt: return static_cast<double>(payload_.integer);
-    case JBool: return payload_.boolean ? 1.0 : 0.0;
-    case JReal: return payload_.real;
-    case JString: return payload_.text ? std::strtod(payload_.text, nullptr) : 0.0;
-    default: return 0.0;
+    case JInt:
+      return static_cast<double>(payload_.integer);
+    case JBool:
+      return payload_.boolean ? 1.0 : 0.0;
+    case JReal:
+      return payload_.real;
+    case JString:
+      return payload_.text ? std::strtod(payload_.text, nullptr) : 0.0;
+    default:
+      return 0.0;
   }
 }
 
 bool JValue::ToBool() const {
   switch (type_) {
-    case JInt: return payload_.integer != 0;
-    case JBool: return payload_.boolean;
-    case JReal: return payload_.real != 0.0;
-    case JArray: return payload_.array && !payload_.array->empty();
-    case JObject: return payload_.object && !payload_.object->empty();
-    case JString: return payload_.text && payload_.text[0] != '\0';
-    default: return false;
+    case JInt:
+      return payload_.integer != 0;
+    case JBool:
+      return payload_.boolean;
+    case JReal:
+      return payload_.real != 0.0;
+    case JArray:
+      return payload_.array && !payload_.array->empty();
+    case JObject:
+      return payload_.object && !payload_.object->empty();
+    case JString:
+      return payload_.text && payload_.text[0] != '\0';
+    default:
+      return false;
   }
 }
 
@@ -263,8 +307,12 @@ std::string JValue::Dump() const {
 
 void JValue::DumpTo(std::string& out) const {
   switch (type_) {
-    case JNull: out += "null"; break;
-    case JBool: out += payload_.boolean ? "true" : "false"; break;
+    case JNull:
+      out += "null";
+      break;
+    case JBool:
+      out += payload_.boolean ? "true" : "false";
+      break;
     case JInt: {
       char buffer[32];
       std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(ToInt64()));
@@ -277,7 +325,9 @@ void JValue::DumpTo(std::string& out) const {
       out += buffer;
       break;
     }
-    case JString: Quote(ToText(), out); break;
+    case JString:
+      Quote(ToText(), out);
+      break;
     case JArray: {
       out += '[';
       if (payload_.array) {

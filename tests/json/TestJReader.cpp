@@ -47,7 +47,8 @@ std::string Nested(int levels, const char* open, const char* inner, const char* 
 // not finite are written as words the reader refuses, and -0 reads back as 0.
 bool DumpIsStable(const JValue& value) {
   switch (value.Type()) {
-    case JReal: return std::isfinite(value.ToReal()) && !(value.ToReal() == 0 && std::signbit(value.ToReal()));
+    case JReal:
+      return std::isfinite(value.ToReal()) && !(value.ToReal() == 0 && std::signbit(value.ToReal()));
     case JArray:
       for (int i = 0; i < value.Count(); ++i)
         if (!DumpIsStable(value.Element(i))) return false;
@@ -57,7 +58,8 @@ bool DumpIsStable(const JValue& value) {
         for (const auto& member : *value.Object())
           if (!DumpIsStable(member.second)) return false;
       return true;
-    default: return true;
+    default:
+      return true;
   }
 }
 
@@ -121,56 +123,33 @@ TEST(JReader, ReportsNumberAndStringErrors) {
   for (const Failure& failure : failures) ExpectFailure(failure);
 }
 
-TEST(JReader, NullTextLeavesRootAlone) {
-  JValue root(7);
-  JReader reader;
-  EXPECT_FALSE(reader.Parse(nullptr, root));
-  EXPECT_EQ(root.ToInt(), 7);
-  EXPECT_FALSE(JParse(nullptr, root));
-  EXPECT_EQ(root.Type(), JInt);
-}
-
 TEST(JReader, FailureKeepsWhatWasBuilt) {
-  JValue root;
+  JValue root(7);
+  EXPECT_FALSE(JParse(nullptr, root));
+  EXPECT_EQ(root.ToInt(), 7);
   EXPECT_FALSE(JParse("{\"a\":1,\"b\":[2,x],\"c\":3}", root));
-  EXPECT_EQ(root.Find("a").ToInt(), 1);
-  EXPECT_EQ(root.Find("b").Count(), 2);
-  EXPECT_FALSE(root.Has("c"));
+  EXPECT_EQ(root.Dump(), "{\"a\":1,\"b\":[2,null]}\n");
 }
 
-TEST(JReader, AcceptsAnyRootAndIgnoresTrailingText) {
-  EXPECT_EQ(Parsed("5").ToInt(), 5);
+TEST(JReader, ReadsLeniently) {
+  EXPECT_EQ(Parsed("5").ToInt(), 5);  // any kind may be the root
   EXPECT_STREQ(Parsed("\"x\"").ToText(), "x");
-  EXPECT_TRUE(Parsed("true").ToBool());
-  EXPECT_EQ(Parsed("false").Type(), JBool);
   EXPECT_EQ(Parsed(" null ").Type(), JNull);
+  EXPECT_TRUE(Parsed("trueish").ToBool());  // no delimiter is needed after a word
   EXPECT_EQ(Parsed("{\"a\":1} trailing words").Dump(), "{\"a\":1}\n");
   EXPECT_EQ(Parsed("[1]]]{").Dump(), "[1]\n");
-  EXPECT_EQ(Parsed("12abc").ToInt(), 12);
-  EXPECT_TRUE(Parsed("trueish").ToBool());  // no delimiter is needed after a word
-}
-
-TEST(JReader, ReadsObjectsLeniently) {
   EXPECT_EQ(Parsed("{\"a\":1,}").Dump(), "{\"a\":1}\n");
   // A repeated name keeps the later value, whatever kind the first had.
   EXPECT_EQ(Parsed("{\"a\":{\"x\":[1]},\"a\":3}").Dump(), "{\"a\":3}\n");
-  EXPECT_EQ(Parsed("{ \"b\" : [ ] , \"a\" : { } }").Dump(), "{\"a\":{},\"b\":[]}\n");
-
-  const JValue empty = Parsed("{}");
-  EXPECT_EQ(empty.Type(), JObject);
-  EXPECT_EQ(empty.Object(), nullptr);
-  const JValue emptyArray = Parsed("[ \r\n\t]");
-  EXPECT_EQ(emptyArray.Type(), JArray);
-  EXPECT_EQ(emptyArray.Array(), nullptr);
+  EXPECT_EQ(Parsed("{ \"b\" : [ \r\n\t] , \"a\" : { } }").Dump(), "{\"a\":{},\"b\":[]}\n");
+  EXPECT_EQ(Parsed("{}").Object(), nullptr);  // empty containers have no storage
+  EXPECT_EQ(Parsed("[ ]").Array(), nullptr);
 }
 
 TEST(JReader, ReadsNumbers) {
-  const JValue negative = Parsed("-12");
-  EXPECT_EQ(negative.Type(), JInt);
-  EXPECT_EQ(negative.ToInt64(), -12);
-  EXPECT_EQ(Parsed("007").ToInt64(), 7);
-  EXPECT_EQ(Parsed("-").Type(), JInt);  // a lone minus is the integer 0
-  EXPECT_EQ(Parsed("-").ToInt64(), 0);
+  EXPECT_EQ(Parsed("-12").Type(), JInt);
+  EXPECT_EQ(Parsed("-12").ToInt64(), -12);
+  EXPECT_EQ(Parsed("-").Dump(), "0\n");  // a lone minus is the integer 0
 
   // Integers wrap in 64 bits instead of failing.
   EXPECT_EQ(Parsed("18446744073709551617").ToInt64(), 1);
@@ -178,13 +157,10 @@ TEST(JReader, ReadsNumbers) {
   EXPECT_EQ(Parsed("9223372036854775808").ToInt64(), INT64_MIN);
   EXPECT_EQ(Parsed("-9223372036854775808").ToInt64(), INT64_MIN);
 
-  const JValue thousand = Parsed("1e3");
-  EXPECT_EQ(thousand.Type(), JReal);
-  EXPECT_EQ(thousand.ToReal(), 1000.0);
+  EXPECT_EQ(Parsed("1e3").Type(), JReal);
+  EXPECT_EQ(Parsed("1e3").ToReal(), 1000.0);
   EXPECT_EQ(Parsed("2.50").Type(), JReal);
-  EXPECT_EQ(Parsed("2.50").ToReal(), 2.5);
   EXPECT_EQ(Parsed("-0.5").ToReal(), -0.5);
-  EXPECT_EQ(Parsed("1E2").ToReal(), 100.0);
   // The scan takes the longest valid prefix of the token.
   EXPECT_EQ(Parsed("1.5-2").ToReal(), 1.5);
   EXPECT_EQ(Parsed("1.2.3").ToReal(), 1.2);
@@ -202,7 +178,6 @@ TEST(JReader, DecodesStringsAndEscapes) {
   EXPECT_EQ(std::string(Parsed("\"\\uD83D\\uDE00\"").ToText()), "\xED\xA0\xBD\xED\xB8\x80");
   // Only the leading hexadecimal digits count, as in a "%x" scan.
   EXPECT_EQ(std::string(Parsed("\"\\u41zz!\"").ToText()), "A!");
-  EXPECT_EQ(std::string(Parsed("\"\\u0x41\"").ToText()), "A");
   EXPECT_EQ(std::string(Parsed("\"\\u 41.\"").ToText()), "A");
   EXPECT_EQ(std::string(Parsed("\"\\\"\\/\\\\\\b\\f\\n\\r\\t\"").ToText()), "\"/\\\b\f\n\r\t");
   // Bytes outside escapes are copied as they are, control bytes included.
@@ -221,7 +196,7 @@ TEST(JReader, SkipsComments) {
   EXPECT_EQ(Parsed("// c\n[]").Type(), JArray);
   EXPECT_EQ(Parsed("// c\r[]").Type(), JArray);
   EXPECT_EQ(Parsed("/*/ 1 */ 2").ToInt(), 2);  // "/*/" does not close itself
-  EXPECT_EQ(Parsed("#\n3").ToInt(), 3);          // '#' drops the byte after it
+  EXPECT_EQ(Parsed("#\n3").ToInt(), 3);        // '#' drops the byte after it
   EXPECT_EQ(Parsed(";;4").ToInt(), 4);
   EXPECT_EQ(Parsed("#/ line\n5").ToInt(), 5);
   EXPECT_EQ(Parsed("#* block */6").ToInt(), 6);
@@ -246,23 +221,11 @@ TEST(JReader, LimitsNesting) {
   ExpectFailure({hostile, "Syntax error: arrays and objects nested too deeply.", JReader::kMaxDepth});
 }
 
-TEST(JReader, ErrorRecordResetsBetweenParses) {
-  JReader reader;
-  JValue root;
-  EXPECT_FALSE(reader.Parse("[1 2]", root));
-  EXPECT_FALSE(reader.ErrorMessage().empty());
-  EXPECT_TRUE(reader.Parse("[1,2]", root));
-  EXPECT_TRUE(reader.ErrorMessage().empty());
-  EXPECT_EQ(reader.ErrorOffset(), 0u);
-}
-
 TEST(JRoundTrip, TextsReadBackAsTheSameBytes) {
   std::string allBytes;
   for (int c = 1; c < 256; ++c) allBytes += static_cast<char>(c);
   const std::string texts[] = {
-      "C:\\util\\x",          "C:\\Program Files\\Pellio\\Orvane.exe", "\\u0041",
-      "\\u",                  "\\\\u00e9\\",                           "\"quoted\" \\\"",
-      "tab\there\r\nnewline", "\xE4\xB8\xAD\xE6\x96\x87",              allBytes,
+      "C:\\util\\x", "\\u0041", "\\u", "\\\\u00e9\\", "\"quoted\" \\\"", allBytes,
   };
   for (const std::string& text : texts) {
     JValue document;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <windows.h>
+
+class CHWindow;
+
+// The application base: keeps the start-up arguments, prepares the common
+// controls, registers the program's one window class and runs the message
+// loop. The program derives exactly one class from it and defines one static
+// instance; constructing it makes it theApp before the entry point runs.
+class CHApp {
+ public:
+  CHApp();
+  CHApp(const CHApp&) = delete;
+  CHApp& operator=(const CHApp&) = delete;
+  virtual ~CHApp();
+
+  virtual bool InitInstance() = 0;
+  virtual bool ExitInstance() = 0;
+  virtual CHWindow* GetMainWindow() = 0;
+
+  // Stores the entry's arguments, initialises the common controls and
+  // registers the "CHWindow" class; the class atom, or 0 on failure.
+  ATOM Init(HINSTANCE instance, HINSTANCE prevInstance, wchar_t* commandLine, int showCommand);
+  // Runs until WM_QUIT, then calls ExitInstance; returns the quit code.
+  int Run();
+
+  // Registers the "CHWindow" class for a module. A class that this module
+  // already registered with our procedure gives its atom again, so tests and
+  // helper programs may prepare it more than once.
+  static ATOM RegisterWindowClass(HINSTANCE instance);
+
+  int showCommand = 0;
+  wchar_t* commandLine = nullptr;  // as given to the entry, not copied
+  HINSTANCE instance = nullptr;
+  HINSTANCE prevInstance = nullptr;
+};
+
+// The one application object of the process (null before it is constructed
+// and after it is destroyed).
+extern CHApp* theApp;
