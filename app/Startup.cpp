@@ -1,5 +1,7 @@
 #include "app/Startup.h"
 
+#include <windows.h>
+
 #include <shellapi.h>
 
 #include <vector>
@@ -9,11 +11,13 @@
 #include "app/SetupConfig.h"
 #include "engine/FileOps.h"
 #include "engine/InstallEngine.h"
-#include "engine/InstallRoot.h"
+#include "engine/InstallRootProbe.h"
 #include "engine/Security.h"
 #include "engine/SystemVersion.h"
 #include "engine/UninstallRegistration.h"
 #include "window/CLMainBox.h"
+
+using namespace pv;
 
 namespace {
 

@@ -7,8 +7,10 @@
 #include "app/SetupConfig.h"
 #include "engine/EntryName.h"
 #include "engine/FileOps.h"
+#include "engine/FilePaths.h"
 #include "engine/Processes.h"
 #include "engine/ZipFileIo.h"
+#include "ui/Handles.h"
 #include "ui/StringConverter.h"
 
 namespace {
@@ -28,16 +30,6 @@ std::wstring Trim(const std::wstring& s) {
   while (b < e && std::iswspace(s[b])) ++b;
   while (e > b && std::iswspace(s[e - 1])) --e;
   return s.substr(b, e - b);
-}
-
-std::wstring FullPath(const std::wstring& path) {
-  const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (n == 0) return {};
-  std::wstring out(n, L'\0');
-  const DWORD m = ::GetFullPathNameW(path.c_str(), n, out.data(), nullptr);
-  if (m == 0 || m >= n) return {};
-  out.resize(m);
-  return out;
 }
 
 std::wstring Upper(std::wstring s) {
@@ -63,6 +55,8 @@ bool WriteAll(HANDLE file, const char* data, DWORD count) {
 }
 
 }  // namespace
+
+using pv::FullPath;
 
 ArchiveExtractor::ArchiveExtractor(std::wstring installDir)
     : installDir_(std::move(installDir)), installDirFull_(FullPath(installDir_)) {
@@ -111,8 +105,8 @@ HANDLE ArchiveExtractor::CreateTarget(const std::wstring& target) {
   if (file != INVALID_HANDLE_VALUE) return file;
   // Held by a running program: end every process of that name and retry.
   std::wstring user;
-  if (FindFileUser(target, user)) {
-    KillProcessesByName(user);
+  if (pv::FindFileUser(target, user)) {
+    pv::KillProcessesByName(user);
     ::Sleep(1000);
     file = attempt();
     if (file != INVALID_HANDLE_VALUE) return file;
@@ -120,7 +114,7 @@ HANDLE ArchiveExtractor::CreateTarget(const std::wstring& target) {
   // Still held: delete it, or move it aside to be deleted once it is free.
   if (!::DeleteFileW(target.c_str())) {
     const std::wstring old = target + L".old";
-    if (MovePath(old, target)) PendingOldFile() = old;
+    if (pv::MovePath(old, target)) PendingOldFile() = old;
   }
   return attempt();
 }

@@ -14,6 +14,8 @@
 #include "engine/UninstallRegistration.h"
 #include "ui/StringConverter.h"
 
+using namespace pv;
+
 namespace {
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -5,18 +5,21 @@
 #include <objbase.h>
 #include <objidl.h>
 #include <shlobj.h>
+#include <shellapi.h>
 #include <shobjidl.h>
 
 #include "app/SetupConfig.h"
 #include "engine/FileOps.h"
+#include "engine/Product.h"
 #include "engine/SpecialFolders.h"
 #include "engine/SystemVersion.h"
 #include "ui/Handles.h"
 #include "ui/StringConverter.h"
 
+using namespace pv;
+
 namespace {
 
-constexpr wchar_t kProductName[] = L"Pellio";
 
 // "<folder>\<name>.lnk", or "" when the folder is unknown: a failed folder
 // lookup must not turn into a path at the root of the current drive.
@@ -51,7 +54,7 @@ std::wstring QuickLaunchFolder() {
 std::wstring StartMenuFolder() {
   const std::wstring programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
   if (programs.empty()) return {};
-  return programs + L"\\Tervaset\\" + kProductName;
+  return programs + L"\\Tervaset\\" + product::kDisplayName;
 }
 
 std::wstring LinkTarget(const std::wstring& installDir, const JValue& entry) {

@@ -5,8 +5,8 @@
 #include "app/Package.h"
 #include "app/SetupConfig.h"
 #include "engine/FileOps.h"
+#include "engine/FilePaths.h"
 #include "engine/Processes.h"
-#include "engine/ProtectedFolders.h"
 #include "engine/Shortcuts.h"
 #include "engine/UninstallRegistration.h"
 #include "ui/CHThread.h"
@@ -14,20 +14,11 @@
 
 namespace {
 
-std::wstring FullPath(const std::wstring& path) {
-  const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (n == 0) return {};
-  std::wstring out(n, L'\0');
-  const DWORD m = ::GetFullPathNameW(path.c_str(), n, out.data(), nullptr);
-  if (m == 0 || m >= n) return {};
-  out.resize(m);
-  while (out.size() > 3 && out.back() == L'\\') out.pop_back();
-  return out;
-}
-
-std::wstring Upper(std::wstring s) {
-  if (!s.empty()) ::CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
-  return s;
+// The full path without trailing backslashes (a drive root keeps its own).
+std::wstring Normalized(const std::wstring& path) {
+  std::wstring full = pv::FullPath(path);
+  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  return full;
 }
 
 std::wstring DecodedPath(const JValue& element) {
@@ -46,7 +37,7 @@ bool HasExtension(const std::wstring& path, const wchar_t* ext) {
 // A root the document may name: a full path with a drive or share, and not a
 // drive root, a system folder or a user's folder, whatever the document says.
 bool UsableRoot(const std::wstring& root) {
-  return !::PathIsRelativeW(root.c_str()) && !IsProtectedFolder(root);
+  return !::PathIsRelativeW(root.c_str()) && !pv::IsProtectedFolder(root);
 }
 
 // Starts `commandLine` as the whole command line of a new process.
@@ -59,10 +50,13 @@ bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION& pi) {
 
 }  // namespace
 
+using namespace pv;
+
 bool PathInside(const std::wstring& path, const std::wstring& root) {
-  const std::wstring full = Upper(FullPath(path)), base = Upper(FullPath(root));
+  const std::wstring full = Normalized(path), base = Normalized(root);
   if (full.empty() || base.empty()) return false;
-  return full.size() > base.size() + 1 && full.compare(0, base.size(), base) == 0 && full[base.size()] == L'\\';
+  return full.size() > base.size() + 1 && full[base.size()] == L'\\' &&
+         pv::SamePathText(std::wstring_view(full).substr(0, base.size()), base);
 }
 
 void RemoveFiles(const JValue* document, std::wstring root) {
@@ -84,7 +78,7 @@ void RemoveFiles(const JValue* document, std::wstring root) {
   DeletePath(root + L"\\unins000.exe");
   for (int i = 0; i < folders.Count(); ++i) {
     const std::wstring path = DecodedPath(folders.Element(i));
-    if (PathInside(path, root) || Upper(FullPath(path)) == Upper(FullPath(root))) DeleteTree(path);
+    if (PathInside(path, root) || pv::SamePathText(Normalized(path), Normalized(root))) DeleteTree(path);
   }
   if (::PathIsDirectoryEmptyW(root.c_str())) DeleteTree(root);
 }

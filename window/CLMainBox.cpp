@@ -24,7 +24,7 @@ void CLMainBox::StartProgressTimer() {
 LRESULT CLMainBox::OnCreate(WPARAM wParam, LPARAM lParam) {
   const LRESULT result = CHWindow::OnCreate(wParam, lParam);
   // On Windows 10 there is no quick launch bar to add the product to.
-  quickLaunch_ = !IsWindows10();
+  quickLaunch_ = !pv::IsWindows10();
   RunStartupChecks(*this);
   ChooseInstallFolder(*this);
   Resize(528, 348);
