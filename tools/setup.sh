@@ -11,7 +11,7 @@ PACKAGES=(
   mingw-w64-tools libz-mingw-w64-dev
   g++ clang libclang-rt-14-dev zlib1g-dev googletest
   wine wine64 xvfb xauth x11-utils xdotool xcompmgr imagemagick fonts-wqy-microhei
-  osslsigncode openssl dpkg-dev bzip2 xz-utils unzip zip
+  osslsigncode openssl dpkg-dev bzip2 xz-utils unzip zip locales
 )
 
 as_root() {
@@ -26,6 +26,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   as_root apt-get update -qq
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The product's users run code page 936. Wine takes the ANSI code page from
+# the locale, and converts file names to the host's only when the glibc
+# locale exists: without it a Chinese name cannot be created at all.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  echo "setup: generating the zh_CN.UTF-8 locale"
+  as_root localedef -i zh_CN -c -f UTF-8 zh_CN.UTF-8
 fi
 
 # zlib's source package: the binary packages ship no minizip sources.  Derive a
@@ -46,7 +54,7 @@ if [ ! -f "$ZLIB_DIR/contrib/minizip/unzip.c" ]; then
       | grep -v security | head -n 1 | sed -E 's/^deb /deb-src /' > "$tmp/parts/src.list"
   fi
   opts=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$tmp/parts"
-        -o Dir::State::Lists="$tmp/lists" -o Debug::NoLocking=1)
+        -o Dir::State::Lists="$tmp/lists" -o Debug::NoLocking=1 -o APT::Sandbox::User=root)
   apt-get "${opts[@]}" update -qq
   (cd "$tmp/dl" && apt-get "${opts[@]}" source --download-only zlib >/dev/null)
   orig=$(ls "$tmp"/dl/zlib_*.orig.tar.* | head -n 1)

@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Quiet installs of the sample product: what lands on the drive, in the
+uninstaller's document and in the registry; then a reinstall over it."""
+import io
+import os
+import shutil
+import unittest
+import zipfile
+
+from e2e import (BUILD, HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, Prefix, build_installer, decode_paths,
+                 main, read_package_config, sample_files)
+
+import json
+
+INSTALL_DIR = "C:\\Apps\\Tervaset\\Orvane"
+
+
+def payload(dest, extra=None, drop=()):
+    """The sample product plus the marker program, in a folder of its own."""
+    shutil.rmtree(dest, ignore_errors=True)
+    shutil.copytree(SAMPLE, dest)
+    os.makedirs(os.path.join(dest, "tools"), exist_ok=True)
+    shutil.copy(os.path.join(HELPERS, "Marker.exe"), os.path.join(dest, "tools", "marker.exe"))
+    for rel in drop:
+        os.remove(os.path.join(dest, rel))
+    for rel, data in (extra or {}).items():
+        os.makedirs(os.path.dirname(os.path.join(dest, rel)), exist_ok=True)
+        with open(os.path.join(dest, rel), "wb") as f:
+            f.write(data)
+    return dest
+
+
+def archive_entries(installer):
+    """Entry names of the installer's archive, in archive order, decoded."""
+    p, length, _ = read_package_config(installer)
+    with open(installer, "rb") as f:
+        data = f.read()
+    z = int.from_bytes(data[p + 4 + length:p + 8 + length], "little")
+    archive = data[p + 8 + length:p + 8 + length + z]
+    with zipfile.ZipFile(io.BytesIO(archive)) as zf:
+        return [i.filename.encode("cp437").decode("cp936") if i.flag_bits & 0x800 == 0 else i.filename
+                for i in zf.infolist()]
+
+
+class QuietInstall(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = Prefix("quiet_install")
+        cls.work = os.path.join(cls.prefix.root, "work")
+        config = dict(SAMPLE_CONFIG)
+        config["uninstrun"] = ["tools\\marker.exe uninstrun-ran.txt"]
+        config["instrun"] = ["tools\\marker.exe instrun-ran.txt"]
+        config["instoptions"] = ["tools\\marker.exe instoptions-ran.txt"]
+        cls.config = config
+        cls.installer = build_installer(os.path.join(cls.work, "v1", "setup.exe"), config,
+                                        folder=payload(os.path.join(cls.work, "v1", "product")))
+        # Windows 7 has a Quick Launch folder; a fresh Wine prefix has not.
+        cls.quick_launch = os.path.join(cls.prefix.profile(), "AppData", "Roaming", "Microsoft",
+                                        "Internet Explorer", "Quick Launch")
+        os.makedirs(cls.quick_launch, exist_ok=True)
+        cls.rc = cls.prefix.run([cls.installer, "/q", "/D", "C:\\Apps"])
+        cls.prefix.wait()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prefix.close()
+
+    def test_1_installs_every_file_byte_for_byte(self):
+        self.assertEqual(self.rc, 0)
+        root = self.prefix.host(INSTALL_DIR)
+        expected = sample_files()
+        for rel, data in expected.items():
+            with open(os.path.join(root, *rel.split("\\")), "rb") as f:
+                self.assertEqual(f.read(), data, rel)
+        # The instoptions and instrun programs ran (they are not waited for).
+        self.prefix.wait()
+        for marker in ("instoptions-ran.txt", "instrun-ran.txt"):
+            self.assertTrue(os.path.exists(os.path.join(root, "tools", marker)), marker)
+        # No temporary archive is left anywhere.
+        for folder in (self.prefix.temp(), root):
+            self.assertFalse([f for f in os.listdir(folder) if f.endswith(".zip")], folder)
+
+    def test_2_uninstaller_document_lists_what_was_written(self):
+        uninstaller = os.path.join(self.prefix.host(INSTALL_DIR), "unins000.exe")
+        p, length, text = read_package_config(uninstaller)
+        with open(self.installer, "rb") as f:
+            setup_p = read_package_config(self.installer)[0]
+        self.assertEqual(p, setup_p)
+        self.assertEqual(os.path.getsize(uninstaller), p + 4 + length)
+        self.assertTrue(text.endswith("\n"))
+        doc = json.loads(text)
+        self.assertEqual(doc["mode"], 0)
+        self.assertEqual(doc["channel"], 30001)
+        self.assertEqual(decode_paths([doc["setup"]["root"]]), [INSTALL_DIR])
+        self.assertEqual(doc["setup"]["shortcut"], self.config["shortcut"])
+        self.assertEqual(doc["uninstrun"], self.config["uninstrun"])
+        for key in ("lastrun", "instrun", "instoptions"):
+            self.assertNotIn(key, doc)
+        entries = archive_entries(self.installer)
+        folders = [INSTALL_DIR + "\\" + e[:-1] for e in entries if e.endswith("/")]
+        files = [INSTALL_DIR + "\\" + e for e in entries if not e.endswith("/")]
+        # Every folder entry in archive order, then the folder of the last
+        # file (the install folder: the top folder's files come last).
+        self.assertEqual(decode_paths(doc["folders"]), folders + [INSTALL_DIR])
+        self.assertEqual(decode_paths(doc["files"]), files)
+
+    def test_3_registration_in_the_32_bit_view(self):
+        values = self.prefix.reg_values(UNINSTALL_KEY, "32")
+        uninstaller = INSTALL_DIR + "\\unins000.exe"
+        self.assertEqual(values["DisplayName"], ("REG_SZ", "Pellio"))
+        self.assertEqual(values["DisplayIcon"], ("REG_SZ", uninstaller))
+        self.assertEqual(values["UninstallString"], ("REG_SZ", uninstaller))
+        self.assertEqual(values["Lang"], ("REG_SZ", "2052"))
+        self.assertEqual(values["Channel"], ("REG_DWORD", "0x7531"))
+        self.assertIn("Publisher", values)
+        self.assertIn("HelpLink", values)
+        self.assertEqual(len(values), 7)
+        self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY, "64"))
+
+    def test_4_links_point_at_the_product(self):
+        target = (INSTALL_DIR + "\\Orvane.exe").encode("utf-16-le")
+        links = [
+            os.path.join(self.prefix.dir, "drive_c", "users", "Public", "Desktop", "Pellio.lnk"),
+            os.path.join(self.prefix.dir, "drive_c", "ProgramData", "Microsoft", "Windows", "Start Menu",
+                         "Programs", "Tervaset", "Pellio", "Pellio.lnk"),
+            os.path.join(self.quick_launch, "Pellio.lnk"),  # Windows 7: Quick Launch too
+        ]
+        for link in links:
+            with open(link, "rb") as f:
+                data = f.read()
+            self.assertTrue(target in data or (INSTALL_DIR + "\\Orvane.exe").encode() in data, link)
+
+    def test_5_reinstall_removes_the_previous_version_first(self):
+        config = dict(self.config)
+        del config["instrun"], config["instoptions"]
+        product = payload(os.path.join(self.work, "v2", "product"), extra={"data\\new.txt": b"v2"},
+                          drop=["readme.txt"])
+        v2 = build_installer(os.path.join(self.work, "v2", "setup.exe"), config, folder=product)
+        root = self.prefix.host(INSTALL_DIR)
+        with open(os.path.join(root, "user-notes.txt"), "w") as f:
+            f.write("a file the user put there")
+        # Without "/D" the folder of the registered installation is taken.
+        self.assertEqual(self.prefix.run([v2, "/q"]), 0)
+        self.prefix.wait()
+        self.assertFalse(os.path.exists(os.path.join(root, "readme.txt")))
+        with open(os.path.join(root, "data", "new.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"v2")
+        # The old install folder went with everything in it, user files too.
+        self.assertFalse(os.path.exists(os.path.join(root, "user-notes.txt")))
+        # The previous version's clean-up programs do not run at an install.
+        self.assertFalse(os.path.exists(os.path.join(root, "tools", "uninstrun-ran.txt")))
+        self.assertEqual(self.prefix.reg_values(UNINSTALL_KEY)["UninstallString"][1], INSTALL_DIR + "\\unins000.exe")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,16 @@
+// Holds a file open without sharing write or delete access, as an editor or
+// a scanner might: the file can be neither overwritten, deleted nor renamed.
+//   pv_file_locker.exe <file> <ready file> <lifetime ms>
+#include <windows.h>
+
+#include <cwchar>
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 4) return 2;
+  HANDLE file = ::CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 3;
+  HANDLE ready = ::CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (ready != INVALID_HANDLE_VALUE) ::CloseHandle(ready);
+  ::Sleep(static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)));
+  return 0;
+}
