@@ -174,5 +174,8 @@ void RemoveProductLinks(const JValue& shortcut) {
     DeleteQuickLaunchLink(name);
   });
   const std::wstring folder = StartMenuFolder();
-  if (!folder.empty()) DeleteTree(folder);
+  if (folder.empty()) return;
+  DeleteTree(folder);
+  // The maker's folder above it goes too once nothing else is in it.
+  ::RemoveDirectoryW(folder.substr(0, folder.find_last_of(L'\\')).c_str());
 }

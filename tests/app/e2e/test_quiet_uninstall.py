@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""Quiet removals: the uninstaller moves to the temporary folder, restarts,
+and removes files, folders, links, registration and the maker's key; a
+damaged uninstall document removes nothing."""
+import base64
+import json
+import os
+import shutil
+import struct
+import unittest
+
+from e2e import (HELPERS, SAMPLE, SAMPLE_CONFIG, STUB, UNINSTALL_KEY, Prefix, build_installer, diff, main,
+                 read_package_config)
+
+INSTALL_DIR = "C:\\Apps\\Tervaset\\Orvane"
+MAKER_KEY = "HKCU\\Software\\Tervaset\\Zembra"
+
+
+def uninstaller_with(document_text):
+    """The uninstaller image of the stub with the given document text."""
+    with open(STUB, "rb") as f:
+        image = bytearray(f.read())
+    lfanew = struct.unpack_from("<I", image, 60)[0]
+    struct.pack_into("<I", image, lfanew - 4, len(image))  # the locator
+    data = document_text.encode("utf-8")
+    return bytes(image) + struct.pack("<I", len(data)) + data
+
+
+class QuietUninstall(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = Prefix("quiet_uninstall")
+        product = os.path.join(cls.prefix.root, "work", "product")
+        shutil.copytree(SAMPLE, product)
+        os.makedirs(os.path.join(product, "tools"))
+        shutil.copy(os.path.join(HELPERS, "Marker.exe"), os.path.join(product, "tools", "marker.exe"))
+        config = dict(SAMPLE_CONFIG)
+        # The clean-up program waits a little, so waiting for it is visible.
+        config["uninstrun"] = ["tools\\marker.exe uninstrun-ran.txt 300"]
+        cls.installer = build_installer(os.path.join(cls.prefix.root, "work", "setup.exe"), config, folder=product)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prefix.close()
+
+    def install(self):
+        self.assertEqual(self.prefix.run([self.installer, "/q", "/D", "C:\\Apps"]), 0)
+        self.prefix.wait()
+        self.prefix.reg_add(MAKER_KEY, "x", "REG_SZ", "1", view="32")
+
+    def test_1_removes_everything_the_install_made(self):
+        # A snapshot of the drive before, without the temporary folder (the
+        # uninstaller's copy stays there) and Wine's own churn.
+        before = self.prefix.snapshot(skip=("users",))
+        self.install()
+        root = self.prefix.host(INSTALL_DIR)
+        self.assertTrue(os.path.exists(os.path.join(root, "Orvane.exe")))
+        # The user adds a file to the install folder: it goes with the folder.
+        with open(os.path.join(root, "data", "notes.txt"), "w") as f:
+            f.write("mine")
+        uninstaller = INSTALL_DIR + "\\unins000.exe"
+        self.assertEqual(self.prefix.run([uninstaller, "/q"]), 0)
+        self.prefix.wait()
+        # The copy that did the work ran from the temporary folder.
+        self.assertTrue(os.path.exists(os.path.join(self.prefix.temp(), "Orvane", "unins000.exe")))
+        self.assertFalse(os.path.exists(root))
+        added, removed, changed = diff(before, self.prefix.snapshot(skip=("users",)))
+        # Only the parents "/D" created stay: they were never the product's.
+        self.assertEqual(added, ["Apps/", "Apps/Tervaset/"])
+        self.assertEqual(removed, [])
+        self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY))
+        self.assertIsNone(self.prefix.reg_values(MAKER_KEY))
+        desktop = os.path.join(self.prefix.dir, "drive_c", "users", "Public", "Desktop", "Pellio.lnk")
+        self.assertFalse(os.path.exists(desktop))
+
+    def test_2_runs_the_clean_up_programs_and_waits_for_them(self):
+        self.install()
+        root = self.prefix.host(INSTALL_DIR)
+        # The clean-up program's marker would go with the install folder, so
+        # the document points at a copy of the program outside it.
+        uninstaller = os.path.join(root, "unins000.exe")
+        p, length, text = read_package_config(uninstaller)
+        doc = json.loads(text)
+        outside = self.prefix.host("C:\\Marks")
+        os.makedirs(outside, exist_ok=True)
+        shutil.copy(os.path.join(HELPERS, "Marker.exe"), os.path.join(outside, "marker.exe"))
+        doc["uninstrun"] = ["..\\..\\..\\Marks\\marker.exe uninstrun-ran.txt 300"]
+        with open(uninstaller, "wb") as f:
+            f.write(uninstaller_with(json.dumps(doc)))
+        self.assertEqual(self.prefix.run([INSTALL_DIR + "\\unins000.exe", "/q"]), 0)
+        self.prefix.wait()
+        self.assertTrue(os.path.exists(os.path.join(outside, "uninstrun-ran.txt")))
+        self.assertFalse(os.path.exists(root))
+
+    def run_relocated(self, document_text):
+        """Runs an uninstaller with this document from the relocation path,
+        so no restart hides its exit code."""
+        folder = os.path.join(self.prefix.temp(), "Orvane")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "unins000.exe"), "wb") as f:
+            f.write(uninstaller_with(document_text))
+        path = self.prefix.windows_path(os.path.join(folder, "unins000.exe"))
+        return self.prefix.run([path, "/q"])
+
+    def test_3_damaged_documents_remove_nothing(self):
+        self.install()
+        before = self.prefix.snapshot(skip=("users",))
+        uninstaller = os.path.join(self.prefix.host(INSTALL_DIR), "unins000.exe")
+        doc = json.loads(read_package_config(uninstaller)[2])
+        no_root = dict(doc, setup={"shortcut": doc["setup"]["shortcut"]})
+        bad_root = dict(doc, setup=dict(doc["setup"], root="not base64!"))
+        windows_root = dict(doc, setup=dict(doc["setup"], root=base64.b64encode(b"C:\\windows").decode()))
+        for name, text in (("no root", json.dumps(no_root)), ("root not Base64", json.dumps(bad_root)),
+                           ("root is the Windows folder", json.dumps(windows_root))):
+            self.assertEqual(self.run_relocated(text), 1, name)
+            self.prefix.wait()
+            self.assertEqual(diff(before, self.prefix.snapshot(skip=("users",))), ([], [], []), name)
+            self.assertIsNotNone(self.prefix.reg_values(UNINSTALL_KEY), name)
+        # A document that does not parse fails the start-up check instead.
+        self.assertEqual(self.run_relocated('{"mode":0,"setup":'), 0)
+        self.prefix.wait()
+        self.assertEqual(diff(before, self.prefix.snapshot(skip=("users",))), ([], [], []))
+
+    def test_4_a_forged_document_reaches_nothing_outside_the_product(self):
+        self.install()
+        victim = self.prefix.host("C:\\Precious")
+        os.makedirs(victim, exist_ok=True)
+        with open(os.path.join(victim, "keep.txt"), "w") as f:
+            f.write("keep")
+        uninstaller = os.path.join(self.prefix.host(INSTALL_DIR), "unins000.exe")
+        doc = json.loads(read_package_config(uninstaller)[2])
+        enc = lambda p: base64.b64encode(p.encode("utf-8")).decode()
+        doc["files"].append(enc("C:\\Precious\\keep.txt"))
+        doc["folders"] = [enc("C:\\Precious"), enc(INSTALL_DIR + "\\..\\..\\..\\Precious"), enc("C:\\windows"),
+                          enc("C:\\users")] + doc["folders"]
+        self.assertEqual(self.run_relocated(json.dumps(doc)), 0)
+        self.prefix.wait()
+        self.assertTrue(os.path.exists(os.path.join(victim, "keep.txt")))
+        self.assertFalse(os.path.exists(self.prefix.host(INSTALL_DIR)))
+
+
+if __name__ == "__main__":
+    main()
