@@ -193,6 +193,21 @@ def build_installer(path, config, folder=None, zip_bytes=None, raw_config=None):
     return path
 
 
+def raw_installer(path, config_text, zip_bytes):
+    """An installer assembled here, byte by byte, for packages the builder
+    would refuse (damaged archives)."""
+    import struct
+    with open(STUB, "rb") as f:
+        image = bytearray(f.read())
+    lfanew = struct.unpack_from("<I", image, 60)[0]
+    struct.pack_into("<I", image, lfanew - 4, len(image))
+    config = config_text.encode("utf-8")
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(bytes(image) + struct.pack("<I", len(config)) + config + struct.pack("<I", len(zip_bytes)) + zip_bytes)
+    return path
+
+
 def read_package_config(path):
     """The configuration text of a package, read the way the program does."""
     with open(path, "rb") as f:
