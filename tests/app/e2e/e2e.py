@@ -96,6 +96,11 @@ class Prefix:
     def wait(self, timeout=180):
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=timeout)
 
+    def close_programs(self):
+        """Ends every program of the prefix."""
+        subprocess.run(["wineserver", "-k"], env=self.env)
+        time.sleep(0.5)
+
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env)
         time.sleep(0.5)

@@ -1,11 +1,6 @@
-// The control case of the planted-DLL test: a program that imports comctl32
-// the ordinary way, so the loader resolves it before the program runs and
-// finds a DLL planted beside it.
+// The control case of the planted-DLL test: a program that loads comctl32
+// with the system's default search order, which looks in the program's own
+// folder first, so a DLL planted beside it is what loads.
 #include <windows.h>
 
-#include <commctrl.h>
-
-int wmain() {
-  INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES};
-  return ::InitCommonControlsEx(&init) ? 0 : 1;
-}
+int wmain() { return ::LoadLibraryW(L"comctl32.dll") ? 0 : 1; }
