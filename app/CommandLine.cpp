@@ -35,3 +35,10 @@ std::wstring FolderOfUninstaller(const std::wstring& uninstallString) {
   if (cut == std::wstring::npos) return {};
   return uninstallString.substr(0, cut);
 }
+
+LaunchCommand SplitLaunchCommand(const std::wstring& lastRunPath) {
+  const std::size_t slash = lastRunPath.find_last_of(L'/');
+  if (slash == std::wstring::npos) return {lastRunPath, {}};
+  const std::size_t split = slash > 0 ? slash - 1 : 0;
+  return {L"\"" + lastRunPath.substr(0, split) + L"\"", lastRunPath.substr(split)};
+}

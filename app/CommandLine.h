@@ -27,3 +27,13 @@ std::wstring InstallDirUnder(const std::wstring& parent);
 // The folder of a previous installation from its "UninstallString": the
 // text with its last path element removed.
 std::wstring FolderOfUninstaller(const std::wstring& uninstallString);
+
+// How the done page starts "lastrun": without a "/" the whole text is opened;
+// with one, the program is the text before the character in front of the
+// last "/" (normally a blank), in double quotes, and the parameters are the
+// rest from that character on.
+struct LaunchCommand {
+  std::wstring program;
+  std::wstring parameters;  // empty: none
+};
+LaunchCommand SplitLaunchCommand(const std::wstring& lastRunPath);

@@ -10,6 +10,7 @@
 set -u
 prefix=$1
 state="$prefix.display"
+mkdir -p "$(dirname "$prefix")"
 exec 8>"$state.lock"
 flock 8
 if [ "${2:-}" = "stop" ]; then

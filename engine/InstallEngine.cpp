@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "app/CommandLine.h"
 #include "app/Package.h"
 #include "app/SetupConfig.h"
 #include "engine/ArchiveExtractor.h"
@@ -121,15 +122,7 @@ void StartSetup(SetupSession& session) {
 }
 
 void LaunchProduct(const std::wstring& lastRunPath) {
-  const std::size_t slash = lastRunPath.find_last_of(L'/');
-  if (slash == std::wstring::npos) {
-    ::ShellExecuteW(nullptr, L"open", lastRunPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    return;
-  }
-  // "program /args": the character before the "/" (normally a blank) is not
-  // part of the program; the parameters start with it.
-  const std::size_t split = slash > 0 ? slash - 1 : 0;
-  const std::wstring program = L"\"" + lastRunPath.substr(0, split) + L"\"";
-  const std::wstring parameters = lastRunPath.substr(split);
-  ::ShellExecuteW(nullptr, L"open", program.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL);
+  const LaunchCommand command = SplitLaunchCommand(lastRunPath);
+  ::ShellExecuteW(nullptr, L"open", command.program.c_str(),
+                  command.parameters.empty() ? nullptr : command.parameters.c_str(), nullptr, SW_SHOWNORMAL);
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The main job: sets up the machine, builds everything, and packs the sample
-# product into an installer with the package builder, printing the builder's
-# inspection of the result.
+# The main job: sets up the machine, builds everything, packs the sample
+# product into an installer, installs it quietly under Wine, shows what was
+# installed, starts the product as the done page does, and removes it again.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PIVSET_BUILD:-$root/build}
@@ -17,6 +17,59 @@ echo "== packing the sample product"
   --config "$root/tools/sample-product/setup.json" \
   --folder "$build/win/sample-product" \
   --out "$out/PellioSetup.exe"
-echo "== inspection of $out/PellioSetup.exe"
 "$build/native/tools/pivpack/pivpack" inspect "$out/PellioSetup.exe"
 echo "setup stub (stripped, without package): $(stat -c %s "$build/win/setup-stub.exe") bytes"
+
+# A Wine prefix of the main job's own, fresh each run, with the product's
+# users' code page.
+export WINEPREFIX="$build/main-job/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+rm -rf "$WINEPREFIX" "$WINEPREFIX.ready"
+if [ -z "${DISPLAY:-}" ]; then
+  DISPLAY=$("$root/cmake/wine-display.sh" "$WINEPREFIX")
+  export DISPLAY
+fi
+"$root/cmake/wine-prefix.sh" "$WINEPREFIX"
+drive_c="$WINEPREFIX/drive_c"
+target='C:\Program Files'
+install_dir="$drive_c/Program Files/Tervaset/Orvane"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvane'
+
+echo "== quiet install: PellioSetup.exe /q /D \"$target\""
+start=$(date +%s.%N)
+set +e; wine "$out/PellioSetup.exe" /q /D "$target"; rc=$?; set -e
+wineserver -w
+echo "exit code $rc, $(echo "$(date +%s.%N) - $start" | bc) s"
+echo "-- installed files"
+(cd "$install_dir" && find . -type f | sort | while read -r f; do printf '  %8d  %s\n' "$(stat -c %s "$f")" "$f"; done)
+echo "-- registration (32-bit view)"
+wine reg query "$key" /reg:32 | tr -d '\r' | sed 's/^/  /'
+echo "-- shortcuts"
+find "$drive_c/users/Public/Desktop" "$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tervaset" \
+  -name '*.lnk' | sed "s|$drive_c|  C:|"
+
+echo "== starting the product as the done page does"
+wine "C:\\Program Files\\Tervaset\\Orvane\\Orvane.exe" /autoclose &
+product=$!
+for _ in $(seq 1 50); do
+  if xdotool search --name '^Pellio$' >/dev/null 2>&1; then break; fi
+  sleep 0.2
+done
+if xdotool search --name '^Pellio$' >/dev/null 2>&1; then
+  echo "the product's window \"Pellio\" is open"
+  import -window root "$out/product-running.png" 2>/dev/null && echo "screenshot: $out/product-running.png"
+else
+  echo "the product's window did not appear"
+fi
+wait $product || true
+
+echo "== quiet removal: unins000.exe /q"
+start=$(date +%s.%N)
+wine "C:\\Program Files\\Tervaset\\Orvane\\unins000.exe" /q
+wineserver -w
+echo "removed in $(echo "$(date +%s.%N) - $start" | bc) s"
+[ -e "$install_dir" ] && echo "install folder still there" || echo "install folder gone"
+wine reg query "$key" /reg:32 >/dev/null 2>&1 && echo "registration still there" || echo "registration gone"
+find "$drive_c/users/Public/Desktop" -name 'Pellio.lnk' | grep -q . && echo "desktop link still there" \
+  || echo "desktop link gone"
+wineserver -k || true

@@ -37,3 +37,15 @@ TEST(CommandLine, RelaunchParametersAndFolders) {
   EXPECT_EQ(FolderOfUninstaller(L"D:\\Tervaset\\Orvane\\unins000.exe"), L"D:\\Tervaset\\Orvane");
   EXPECT_EQ(FolderOfUninstaller(L"unins000.exe"), L"");
 }
+
+TEST(CommandLine, LaunchCommandSplitsAtTheLastSlash) {
+  const auto plain = SplitLaunchCommand(L"C:\\P\\Orvane.exe");
+  EXPECT_EQ(plain.program, L"C:\\P\\Orvane.exe");
+  EXPECT_EQ(plain.parameters, L"");
+  const auto args = SplitLaunchCommand(L"C:\\P\\Orvane.exe /first /run");
+  EXPECT_EQ(args.program, L"\"C:\\P\\Orvane.exe /first\"");
+  EXPECT_EQ(args.parameters, L" /run");
+  // No "lastrun": the install folder and one backslash, opened as a folder.
+  EXPECT_EQ(SplitLaunchCommand(L"C:\\P\\").program, L"C:\\P\\");
+  EXPECT_EQ(SplitLaunchCommand(L"/x").program, L"\"\"");
+}

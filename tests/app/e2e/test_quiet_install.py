@@ -152,5 +152,25 @@ class QuietInstall(unittest.TestCase):
         self.assertEqual(self.prefix.reg_values(UNINSTALL_KEY)["UninstallString"][1], INSTALL_DIR + "\\unins000.exe")
 
 
+class QuietInstallWindows10(unittest.TestCase):
+    """Windows 10 has no Quick Launch bar and lets no program pin itself."""
+
+    def test_no_quick_launch_link_even_when_the_folder_exists(self):
+        prefix = Prefix("quiet_install_win10", version="win10")
+        self.addCleanup(prefix.close)
+        quick_launch = os.path.join(prefix.profile(), "AppData", "Roaming", "Microsoft", "Internet Explorer",
+                                    "Quick Launch")
+        os.makedirs(quick_launch, exist_ok=True)
+        installer = build_installer(os.path.join(prefix.root, "setup.exe"), SAMPLE_CONFIG, folder=SAMPLE)
+        self.assertEqual(prefix.run([installer, "/q", "/D", "C:\\Apps"]), 0)
+        prefix.wait()
+        self.assertTrue(os.path.exists(prefix.host(INSTALL_DIR + "\\Orvane.exe")))
+        self.assertEqual(os.listdir(quick_launch), [])
+        self.assertTrue(os.path.exists(os.path.join(prefix.dir, "drive_c", "users", "Public", "Desktop", "Pellio.lnk")))
+        self.assertEqual(prefix.run([INSTALL_DIR + "\\unins000.exe", "/q"]), 0)
+        prefix.wait()
+        self.assertFalse(os.path.exists(prefix.host(INSTALL_DIR)))
+
+
 if __name__ == "__main__":
     main()

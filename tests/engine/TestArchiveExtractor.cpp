@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <zip.h>
+
+#include <string>
+#include <vector>
+
+#include "app/SetupConfig.h"
+#include "engine/ArchiveExtractor.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tools/pivpack/MemoryZipIo.h"
+#include "ui/Handles.h"
+#include "ui/StringConverter.h"
+
+using pvtest::Exists;
+using pvtest::Listing;
+using pvtest::ScratchFolder;
+
+namespace {
+
+struct Entry {
+  std::string name;  // in the archive's code page; a trailing "/" makes a folder
+  std::string data;
+};
+
+std::vector<std::uint8_t> MakeZip(const std::vector<Entry>& entries) {
+  std::vector<std::uint8_t> bytes;
+  zlib_filefunc64_def funcs;
+  FillMemoryFileFuncs(funcs, bytes);
+  zipFile zip = zipOpen2_64("memory", APPEND_STATUS_CREATE, nullptr, &funcs);
+  for (const Entry& e : entries) {
+    zip_fileinfo info{};
+    const bool folder = !e.name.empty() && e.name.back() == '/';
+    zipOpenNewFileInZip64(zip, e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, folder ? 0 : Z_DEFLATED,
+                          folder ? 0 : 6, 0);
+    if (!e.data.empty()) zipWriteInFileInZip(zip, e.data.data(), static_cast<unsigned>(e.data.size()));
+    zipCloseFileInZip(zip);
+  }
+  zipClose(zip, nullptr);
+  return bytes;
+}
+
+// Patches a field of the central directory record of `name`.
+void PatchCentral(std::vector<std::uint8_t>& zip, const std::string& name, std::size_t field, std::uint32_t value,
+                  int width) {
+  for (std::size_t at = 0; at + 46 <= zip.size(); ++at) {
+    if (zip[at] != 'P' || zip[at + 1] != 'K' || zip[at + 2] != 1 || zip[at + 3] != 2) continue;
+    const std::size_t n = zip[at + 28] | zip[at + 29] << 8;
+    if (std::string(zip.begin() + at + 46, zip.begin() + at + 46 + n) != name) continue;
+    for (int i = 0; i < width; ++i) zip[at + field + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    return;
+  }
+  FAIL() << "no central record for " << name;
+}
+
+// The archive in a temporary file held the way the install holds it.
+pv::UniqueFile HoldArchive(const ScratchFolder& scratch, const std::vector<std::uint8_t>& zip,
+                           const wchar_t* name = L"archive.zip") {
+  const std::wstring path = scratch / name;
+  pv::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  DWORD wrote = 0;
+  ::WriteFile(file.get(), zip.data(), static_cast<DWORD>(zip.size()), &wrote, nullptr);
+  return file;
+}
+
+std::vector<std::wstring> Decoded(const JValue& list) {
+  std::vector<std::wstring> out;
+  for (int i = 0; i < list.Count(); ++i) out.push_back(ToWide(DecodeDocumentPath(list.Element(i))));
+  return out;
+}
+
+}  // namespace
+
+TEST(ArchiveExtractor, RecordsFolderEntriesThenTheLastFilesFolder) {
+  ScratchFolder scratch;
+  const std::wstring dir = scratch / L"Orvane";
+  const auto zip = MakeZip({{"data/", ""},
+                            {"data/sub/", ""},
+                            {"data/sub/a.txt", "a"},
+                            {"data/b.txt", "bb"},
+                            {"readme.txt", "readme"}});
+  pv::UniqueFile held = HoldArchive(scratch, zip);
+  ArchiveExtractor extractor(dir);
+  ASSERT_TRUE(extractor.Extract(held.get()));
+  EXPECT_EQ(Decoded(extractor.folders()),
+            (std::vector<std::wstring>{dir + L"\\data", dir + L"\\data/sub", dir}));
+  EXPECT_EQ(Decoded(extractor.files()), (std::vector<std::wstring>{dir + L"\\data/sub/a.txt", dir + L"\\data/b.txt",
+                                                                   dir + L"\\readme.txt"}));
+  EXPECT_EQ(pvtest::ReadText(dir + L"\\data\\sub\\a.txt"), "a");
+  EXPECT_EQ(pvtest::ReadText(dir + L"\\readme.txt"), "readme");
+
+  // A last entry inside a folder: names with forward slashes keep the install
+  // folder as "their" folder, so the slot after the folder entries holds it.
+  const auto zip2 = MakeZip({{"x/", ""}, {"x/y.txt", "y"}});
+  pv::UniqueFile held2 = HoldArchive(scratch, zip2, L"second.zip");
+  ArchiveExtractor second(scratch / L"Two");
+  ASSERT_TRUE(second.Extract(held2.get()));
+  EXPECT_EQ(Decoded(second.folders()), (std::vector<std::wstring>{scratch / L"Two\\x", scratch / L"Two"}));
+}
+
+TEST(ArchiveExtractor, FilesWithoutFolderEntriesGetTheirFoldersAndTheRollbackTakesThemAgain) {
+  ScratchFolder scratch;
+  const std::wstring dir = scratch / L"Fresh\\Orvane";
+  pv::UniqueFile held = HoldArchive(scratch, MakeZip({{"a/b/c.txt", "c"}, {"d.txt", "d"}}));
+  ArchiveExtractor extractor(dir);
+  ASSERT_TRUE(extractor.Extract(held.get()));
+  EXPECT_EQ(pvtest::ReadText(dir + L"\\a\\b\\c.txt"), "c");
+  extractor.Rollback();
+  // Every folder this run made is gone, the install folder's parents too.
+  EXPECT_FALSE(Exists(scratch / L"Fresh"));
+  EXPECT_TRUE(Listing(scratch.path()) == std::vector<std::wstring>{L"archive.zip"});
+}
+
+TEST(ArchiveExtractor, EveryDamagedEntryFailsAndTheRollbackLeavesNothing) {
+  const std::string body(5000, 'x');
+  struct Case {
+    const char* what;
+    std::vector<Entry> entries;
+    void (*damage)(std::vector<std::uint8_t>&);
+  };
+  const std::vector<Case> cases = {
+      {"size larger than the data", {{"d/", ""}, {"d/a.txt", body}},
+       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 24, 6000, 4); }},
+      {"size smaller than the data", {{"d/", ""}, {"d/a.txt", body}},
+       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 24, 10, 4); }},
+      {"encrypted", {{"d/", ""}, {"d/a.txt", body}},
+       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 8, 1, 2); }},
+      {"unknown method", {{"d/", ""}, {"d/a.txt", body}},
+       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 10, 99, 2); }},
+      {"crc", {{"d/", ""}, {"d/a.txt", body}},
+       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 16, 0x12345678, 4); }},
+      {"one file twice", {{"d/", ""}, {"d/a.txt", "1"}, {"D/A.TXT", "2"}}, nullptr},
+      {"outside", {{"d/", ""}, {"d/a.txt", "1"}, {"d/../../x.txt", "2"}}, nullptr},
+      {"empty name", {{"d/", ""}, {"d/a.txt", "1"}, {" ", "2"}}, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder scratch;
+    auto zip = MakeZip(c.entries);
+    if (c.damage) c.damage(zip);
+    pv::UniqueFile held = HoldArchive(scratch, zip);
+    ArchiveExtractor extractor(scratch / L"Orvane");
+    EXPECT_FALSE(extractor.Extract(held.get()));
+    extractor.Rollback();
+    EXPECT_EQ(Listing(scratch.path()), std::vector<std::wstring>{L"archive.zip"});
+  }
+}
+
+TEST(ArchiveExtractor, NotAnArchiveFails) {
+  ScratchFolder scratch;
+  pv::UniqueFile held = HoldArchive(scratch, std::vector<std::uint8_t>(100, 7));
+  ArchiveExtractor extractor(scratch / L"Orvane");
+  EXPECT_FALSE(extractor.Extract(held.get()));
+  EXPECT_EQ(extractor.files().Count(), 0);
+}
