@@ -230,3 +230,39 @@ TEST(PackedInstaller, ReadsTheBuildersOutput) {
   ASSERT_GE(head.size(), 4u);
   EXPECT_EQ(std::string(head.begin(), head.begin() + 4), std::string("PK\x03\x04", 4));
 }
+
+// Cuts of the real installer: every offset of the header and around the
+// package fields, and samples through the image and the archive. Each cut
+// reads or fails as its place says; none reads past the end.
+TEST(PackedInstaller, EveryCutFailsWithTheCodeOfItsPlace) {
+  const char* path = std::getenv("PIVSET_INSTALLER");
+  if (!path) GTEST_SKIP() << "PIVSET_INSTALLER not set";
+  std::ifstream in(fs::u8path(path), std::ios::binary);
+  const std::vector<std::uint8_t> whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  package::BufferSource source(whole);
+  const std::uint32_t P = package::ReadLocator(source);
+  const package::PackageSpan span = package::CheckPackage(whole, P);
+  ASSERT_EQ(span.result, kEngineOk);
+  const std::size_t L = span.configLength, end = span.archiveOffset + span.archiveLength;
+  std::set<std::size_t> cuts;
+  for (std::size_t c = 0; c <= 256; ++c) cuts.insert(c);
+  for (std::size_t c = P - 8; c <= P + 16 + L; ++c) cuts.insert(c);
+  for (std::size_t c = end - 8; c < end; ++c) cuts.insert(c);
+  for (std::size_t c = 300; c < end; c += 9973) cuts.insert(c);
+  TempDir dir, install;
+  const fs::path file = dir.path() / "cut.exe";
+  for (const std::size_t cut : cuts) {
+    SCOPED_TRACE(cut);
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(whole.data()), static_cast<std::streamsize>(cut));
+    JValue doc;
+    EXPECT_EQ(ReadSetupConfig(file.wstring(), doc), cut >= P + 4 + L);
+    EngineResult want = kEngineOk;
+    if (cut < P) want = kPkgInvalid;
+    else if (cut < P + 4 + L) want = kPkgConfigInvalid;
+    else if (cut + 4 < end) want = kPkgContentInvalid;
+    const PackageArchive archive = ExtractPackageArchive(file.wstring(), install.path().wstring());
+    EXPECT_EQ(archive.result, want);
+  }
+  EXPECT_TRUE(ZipsIn(install.path()).empty());
+}
