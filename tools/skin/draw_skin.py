@@ -28,7 +28,6 @@ TEXT = (10, 10, 10)
 SECONDARY = (110, 110, 110)
 HAIRLINE = (229, 229, 229)
 BORDER = (208, 213, 221)
-FRAME_LINE = (214, 219, 227)
 DISABLED = (170, 188, 216)
 ERROR = (255, 104, 37)
 SHADOW = (10, 24, 48)
@@ -314,8 +313,11 @@ def hairline():
 
 def frame_and_shadow():
     """Image 117: a 40 x 40 centre at (27, 22) inside shadow slices of 27
-    (left, right), 22 (top) and 32 (bottom) pixels. The centre holds the
-    caption tile (columns 27-65) and the side hairline (column 66)."""
+    (left, right), 22 (top) and 32 (bottom) pixels. The centre is the
+    caption tile, flat accent: the frame stretches all of it over the
+    caption band, and its left and right columns and its bottom row over the
+    1-pixel side and bottom bands, which so give the window a thin accent
+    outline."""
     size = 94
     c = Canvas(size, size)
     left, top, right, bottom = 27, 22, 67, 62
@@ -334,11 +336,9 @@ def frame_and_shadow():
             d = math.hypot(dx, dy)
             if d < 1:
                 c.set(x, y, SHADOW, SHADOW_ALPHA / 255 * (1 - d) ** 2.2)
-    caption = vertical_gradient(mix(ACCENT, WHITE, 0.05), ACCENT, 0, 40)
     for y in range(top, bottom):
-        for x in range(left, right - 1):
-            c.set(x, y, caption(x, y - top + 0.5))
-        c.set(right - 1, y, FRAME_LINE)
+        for x in range(left, right):
+            c.set(x, y, ACCENT)
     return c
 
 
@@ -372,10 +372,10 @@ def decor(c, seed_shift=0):
 
 def side_lines(c):
     """Full-width panes cover the window's 1-pixel side bands; they carry
-    the same hairline so the border runs on unbroken."""
+    the same accent line so the outline runs on unbroken."""
     for y in range(c.h):
-        c.set(0, y, FRAME_LINE)
-        c.set(c.w - 1, y, FRAME_LINE)
+        c.set(0, y, ACCENT)
+        c.set(c.w - 1, y, ACCENT)
     return c
 
 
