@@ -81,6 +81,12 @@ bool CHBitmap::GdiplusRunning() {
   return state.gdiplusToken != 0;
 }
 
+bool CHBitmap::StartGdiplus() {
+  SharedState& state = Shared();
+  pv::Lock hold(state.lock);
+  return EnsureGdiplus(state);
+}
+
 int CHBitmap::LiveCount() {
   SharedState& state = Shared();
   pv::Lock hold(state.lock);

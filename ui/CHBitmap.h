@@ -76,6 +76,10 @@ class CHBitmap {
   static bool GdiplusRunning();
   static int LiveCount();
 
+  // Starts GDI+ for other users of it (the text painter) unless it runs; it
+  // then runs until the last bitmap is destroyed or the process ends.
+  static bool StartGdiplus();
+
   static int StrideFor(int width, int bitsPerPixel) { return ((width * bitsPerPixel + 31) / 32) * 4; }
 
  private:

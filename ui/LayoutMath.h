@@ -1,0 +1,30 @@
+#pragma once
+
+#include "ui/Geometry.h"
+
+// Where a control goes inside its parent, from the "size" numbers of the skin.
+namespace pv {
+
+// x, y, width and height as the skin gives them.
+struct LayoutSpec {
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+  friend constexpr bool operator==(const LayoutSpec&, const LayoutSpec&) = default;
+};
+
+// Mode 0 anchors each axis to the parent's near edge, or to its far edge when
+// the offset is negative; mode 1 always measures from the near edge.
+constexpr int kLayoutAnchored = 0;
+constexpr int kLayoutOffsets = 1;
+
+// Only a spec with a positive width and height places a control; anything
+// else leaves the control where its owner puts it.
+constexpr bool HasLayoutSize(const LayoutSpec& spec) { return spec.w > 0 && spec.h > 0; }
+
+// The control's rectangle inside `parent` (mode 1 for offsets, any other
+// value anchored).
+Rect ComputeLayout(const Rect& parent, const LayoutSpec& spec, int mode);
+
+}  // namespace pv

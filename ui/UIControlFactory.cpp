@@ -1,0 +1,12 @@
+#include "ui/UIKind.h"
+#include "ui/UIObject.h"
+
+// One case per control class, added together with the class, e.g.
+//   case UIKind::Pane: return std::make_unique<UIPane>();
+// The frame window (5) is made by its owner, never here.
+std::unique_ptr<UIObject> UIObject::CreateControl(int kind) {
+  switch (kind) {
+    default:
+      return nullptr;
+  }
+}
