@@ -10,7 +10,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-tools libz-mingw-w64-dev
   g++ clang libclang-rt-14-dev zlib1g-dev googletest
-  wine wine64 xvfb xauth x11-utils xdotool xcompmgr imagemagick fonts-wqy-microhei
+  wine wine64 fonts-wine xvfb xauth x11-utils xdotool xcompmgr imagemagick fonts-wqy-microhei
   osslsigncode openssl dpkg-dev bzip2 xz-utils unzip zip locales
 )
 
