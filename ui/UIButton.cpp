@@ -1,0 +1,115 @@
+#include "ui/UIButton.h"
+
+#include <string>
+
+#include "ui/IResource.h"
+#include "ui/StylePainter.h"
+#include "ui/UIKind.h"
+
+namespace {
+
+// Skin names of the looks, in look order.
+constexpr const char* kLookNames[UILook::Count] = {"normal", "grayed", "lighted", "pressed", "focused"};
+
+}  // namespace
+
+UIButton::UIButton() { kind = UIKind::Button; }
+
+UIButton::ImageSet UIButton::LoadImageSet(IResource* resource, const JValue* base, const char* prefix) {
+  ImageSet set{};
+  if (!resource || !base) return set;
+  for (int look = 0; look < UILook::Count; ++look) {
+    const std::string path = std::string(prefix ? prefix : "") + kLookNames[look];
+    set[look] = resource->GetImageStyle(path.c_str(), base);
+  }
+  return set;
+}
+
+void UIButton::LoadCaptionStyles(IResource* resource, const JValue* base) {
+  textMargin = RECT{};
+  texts = TextSet{};
+  const JValue* text = resource && base ? resource->FindNode("Text", base) : nullptr;
+  if (!text) return;
+  const std::array<int, 4> margin = resource->GetRect("margin", text);
+  textMargin = RECT{margin[0], margin[1], margin[2], margin[3]};
+  for (int look = 0; look < UILook::Count; ++look) texts[look] = resource->GetTextStyle(kLookNames[look], text);
+}
+
+int UIButton::LoadStyle(IResource* resource, const char* path, const JValue* node) {
+  const JValue* base = resource ? resource->FindNode(path, node) : nullptr;
+  id = 0;
+  layoutSpec = pv::LayoutSpec{};
+  if (base) LoadIdAndSize(resource, base);
+  images = LoadImageSet(resource, base);
+  LoadCaptionStyles(resource, base);
+  Invalidate();
+  return 1;
+}
+
+int UIButton::LookIndex() const {
+  if (!enabled) return UILook::Grayed;
+  if (state == UIButtonState::Lighted) return UILook::Lighted;
+  if (state == UIButtonState::Pressed) return UILook::Pressed;
+  return UILook::Normal;
+}
+
+void UIButton::PaintLook(HDC dc, const RECT& rect, const RECT& clip, const ImageSet& set, int look, bool shiftPressed) {
+  PaintImageStyle(rect, set[look], dc);
+  if (caption.empty()) return;
+  RECT area{rect.left + textMargin.left, rect.top + textMargin.top, rect.right - textMargin.right,
+            rect.bottom - textMargin.bottom};
+  if (shiftPressed && look == UILook::Pressed) ::OffsetRect(&area, 1, 1);
+  PaintTextStyle(dc, area, caption.c_str(), &clip, texts[look]);
+}
+
+void UIButton::Paint(HDC dc, const RECT& rect, const RECT& clip) {
+  PaintLook(dc, rect, clip, images, LookIndex(), true);
+}
+
+void UIButton::SetState(int value) {
+  if (state == value) return;
+  state = value;
+  Invalidate();
+}
+
+int UIButton::MouseEnter(UINT, POINT) {
+  if (enabled && visible) SetState(UIButtonState::Lighted);
+  return 0;
+}
+
+int UIButton::MouseLeave(UINT, POINT) {
+  SetState(UIButtonState::Normal);
+  return 0;
+}
+
+int UIButton::MouseDown(UINT, POINT) {
+  // The host hands presses only to enabled, visible controls; a direct call
+  // on a disabled button must not change its look either.
+  if (enabled && visible) SetState(UIButtonState::Pressed);
+  return 0;
+}
+
+int UIButton::MouseDoubleClick(UINT keys, POINT point) { return MouseDown(keys, point); }
+
+int UIButton::MouseUp(UINT, POINT) {
+  if (!enabled || !visible) return 0;
+  SetState(UIButtonState::Lighted);
+  SendClick();
+  return 0;
+}
+
+int UIButton::ShowChanged(bool) {
+  state = UIButtonState::Normal;
+  return 1;
+}
+
+void UIButton::SetText(const wchar_t* text) {
+  caption = text ? text : L"";
+  Invalidate();
+}
+
+void UIButton::SendClick() {
+  const WPARAM command = CommandWParam();
+  if (parent) parent->Notify(this, WM_COMMAND, command, reinterpret_cast<LPARAM>(this));
+  Send(WM_COMMAND, command, reinterpret_cast<LPARAM>(GetHostWindow()));
+}
