@@ -1,11 +1,17 @@
+#include "ui/UIEditBox.h"
 #include "ui/UIKind.h"
 #include "ui/UIObject.h"
+#include "ui/UIScrollBar.h"
 
 // One case per control class, added together with the class, e.g.
 //   case UIKind::Pane: return std::make_unique<UIPane>();
 // The frame window (5) is made by its owner, never here.
 std::unique_ptr<UIObject> UIObject::CreateControl(int kind) {
   switch (kind) {
+    case UIKind::ScrollBar:
+      return std::make_unique<UIScrollBar>();
+    case UIKind::EditBox:
+      return std::make_unique<UIEditBox>();
     default:
       return nullptr;
   }
