@@ -1,15 +1,27 @@
 #include "ui/UIEditBox.h"
+#include "ui/UIHeader.h"
 #include "ui/UIKind.h"
+#include "ui/UIListView.h"
 #include "ui/UIObject.h"
 #include "ui/UIScrollBar.h"
+#include "ui/UITabCtrl.h"
+#include "ui/UIToolBar.h"
 
 // One case per control class, added together with the class, e.g.
 //   case UIKind::Pane: return std::make_unique<UIPane>();
 // The frame window (5) is made by its owner, never here.
 std::unique_ptr<UIObject> UIObject::CreateControl(int kind) {
   switch (kind) {
+    case UIKind::ToolBar:
+      return std::make_unique<UIToolBar>();
+    case UIKind::TabCtrl:
+      return std::make_unique<UITabCtrl>();
+    case UIKind::ListView:
+      return std::make_unique<UIListView>();
     case UIKind::ScrollBar:
       return std::make_unique<UIScrollBar>();
+    case UIKind::Header:
+      return std::make_unique<UIHeader>();
     case UIKind::EditBox:
       return std::make_unique<UIEditBox>();
     default:
