@@ -24,18 +24,19 @@ std::vector<Rect> LayoutTabs(const Rect& bounds, bool vertical, int verticalTabH
       offset += verticalTabHeight;
     } else {
       const int width = TabWidth(tabs[i].textWidth);
-      rects[i] = Rect{ClampToInt(bounds.left + offset), bounds.top, ClampToInt(bounds.left + offset + width),
-                      bounds.bottom};
+      rects[i] =
+          Rect{ClampToInt(bounds.left + offset), bounds.top, ClampToInt(bounds.left + offset + width), bounds.bottom};
       offset += width;
     }
   }
   return rects;
 }
 
-std::vector<Rect> LayoutToolItems(const Rect& bounds, const ToolBarMetrics& m, const std::vector<ToolItemShape>& items) {
+std::vector<Rect> LayoutToolItems(const Rect& bounds, const ToolBarMetrics& m,
+                                  const std::vector<ToolItemShape>& items) {
   std::vector<Rect> rects(items.size());
-  const long long top = static_cast<long long>(bounds.top) + (static_cast<long long>(bounds.Height()) - m.cellHeight) / 2 +
-                        m.insetTop;
+  const long long top =
+      static_cast<long long>(bounds.top) + (static_cast<long long>(bounds.Height()) - m.cellHeight) / 2 + m.insetTop;
   const long long bottom = top + m.cellHeight - m.insetBottom;
   long long x = 0;
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -62,7 +63,8 @@ std::vector<Rect> LayoutColumns(const Rect& bounds, const std::vector<int>& widt
 
 ListFrame LayoutListFrame(const Rect& bounds, int headerHeight, bool scrollBarShown) {
   ListFrame frame;
-  const int right = scrollBarShown ? ClampToInt(static_cast<long long>(bounds.right) - kListScrollBarWidth) : bounds.right;
+  const int right =
+      scrollBarShown ? ClampToInt(static_cast<long long>(bounds.right) - kListScrollBarWidth) : bounds.right;
   const int headerBottom =
       std::min(bounds.bottom, ClampToInt(static_cast<long long>(bounds.top) + std::max(headerHeight, 0)));
   frame.header = Rect{bounds.left, bounds.top, right, headerBottom};

@@ -81,9 +81,7 @@ EditEffect EditText::Char(unsigned character) {
   return removed ? EditEffect::kRepaint : EditEffect::kNone;
 }
 
-void EditText::PlaceCaret(int at) {
-  caret_ = selStart_ = selEnd_ = std::clamp(at, 0, Length());
-}
+void EditText::PlaceCaret(int at) { caret_ = selStart_ = selEnd_ = std::clamp(at, 0, Length()); }
 
 void EditText::Select(int from, int to) {
   from = std::clamp(from, 0, Length());

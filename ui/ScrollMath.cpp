@@ -101,8 +101,8 @@ int TrackedPosition(const Rect& thumb, const Rect& track, bool horizontal, const
   // The position counts from the minimum, so a bar from 10 to 20 reports 10
   // to 20 and not 0 to 10.
   if (span <= 0 || room <= 0) return s.minimum;
-  const int along = MulDiv(ClampToInt(static_cast<long long>(thumb.top) - track.top), ClampToInt(span),
-                           ClampToInt(room));
+  const int along =
+      MulDiv(ClampToInt(static_cast<long long>(thumb.top) - track.top), ClampToInt(span), ClampToInt(room));
   return ClampToInt(static_cast<long long>(s.minimum) + along);
 }
 

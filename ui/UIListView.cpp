@@ -22,6 +22,8 @@ RECT Shifted(const RECT& r, int dy) { return RECT{r.left, r.top - dy, r.right, r
 
 }  // namespace
 
+static_assert(UIListView::kDrawTextFlags == 0x40025);
+
 UIListView::UIListView() {
   header = AddChild(this, std::make_unique<UIHeader>());
   scrollBar = AddChild(this, std::make_unique<UIScrollBar>());
@@ -121,8 +123,7 @@ void UIListView::Paint(HDC dc, const RECT&, const RECT&) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const RECT rowRect = Shifted(rows[i].rect, scrollOffset);
     if (!::RectVisible(dc, &rowRect)) continue;
-    const UIImageStyle& look =
-        static_cast<int>(i) == selectedRow ? itemSelected : (i % 2 == 1 ? itemOdd : itemEven);
+    const UIImageStyle& look = static_cast<int>(i) == selectedRow ? itemSelected : (i % 2 == 1 ? itemOdd : itemEven);
     PaintImageStyle(rowRect, look, dc);
     for (const Cell& cell : rows[i].cells) {
       RECT cellRect = Shifted(cell.rect, scrollOffset);

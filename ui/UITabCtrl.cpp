@@ -36,12 +36,14 @@ void UITabCtrl::ArrangeTabs(HDC dc) {
   for (const Tab& tab : tabs) {
     // Every tab is measured in the normal text style, so selecting one
     // never moves the others.
-    const int width = vertical || !tab.visible ? 0 : MeasureTextStyle(dc, textNormal, kMeasureArea, tab.text.c_str()).cx;
+    const int width =
+        vertical || !tab.visible ? 0 : MeasureTextStyle(dc, textNormal, kMeasureArea, tab.text.c_str()).cx;
     shapes.push_back(pv::TabShape{tab.visible, width});
   }
   const std::vector<pv::Rect> rects =
       pv::LayoutTabs(pv::Rect{rect.left, rect.top, rect.right, rect.bottom}, vertical, verticalTabHeight, shapes);
-  for (std::size_t i = 0; i < tabs.size(); ++i) tabs[i].rect = RECT{rects[i].left, rects[i].top, rects[i].right, rects[i].bottom};
+  for (std::size_t i = 0; i < tabs.size(); ++i)
+    tabs[i].rect = RECT{rects[i].left, rects[i].top, rects[i].right, rects[i].bottom};
 }
 
 void UITabCtrl::Paint(HDC dc, const RECT&, const RECT&) {

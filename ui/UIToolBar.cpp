@@ -76,8 +76,8 @@ bool UIToolBar::EnsureTooltip() {
   if (tooltip.GetHwnd()) return true;
   HWND host = GetHostWindow();
   if (!host) return false;
-  return tooltip.Create(host, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, nullptr, TOOLTIPS_CLASSW,
-                        WS_EX_TOPMOST, 0, 0, 0, 0);
+  return tooltip.Create(host, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, nullptr, TOOLTIPS_CLASSW, WS_EX_TOPMOST,
+                        0, 0, 0, 0);
 }
 
 void UIToolBar::UpdateTools() {
@@ -129,8 +129,8 @@ void UIToolBar::Paint(HDC dc, const RECT&, const RECT&) {
     const long long y = static_cast<long long>(cellHeight) * row;
     // A cell outside the strip (an index past its end) is not drawn.
     if (item.image < 0 || x + cellWidth > iconStrip->Width() || y + cellHeight > iconStrip->Height()) continue;
-    iconStrip->Draw(dc, item.rect.left, item.rect.top, cellWidth, cellHeight, static_cast<int>(x),
-                    static_cast<int>(y), cellWidth, cellHeight);
+    iconStrip->Draw(dc, item.rect.left, item.rect.top, cellWidth, cellHeight, static_cast<int>(x), static_cast<int>(y),
+                    cellWidth, cellHeight);
   }
 }
 

@@ -104,8 +104,8 @@ inline std::string ReadBytes(const std::string& path) {
 // The colours of tests/ui/data/swatches.png, one per column of an 8 x 4
 // picture, as 0xRRGGBB.
 namespace swatch {
-constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00C800, kBlue = 0x0000FF, kYellow = 0xFFFF00,
-                        kPurple = 0xC800C8, kCyan = 0x00C8C8, kGray = 0x808080, kOrange = 0xFF8000;
+constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00C800, kBlue = 0x0000FF, kYellow = 0xFFFF00, kPurple = 0xC800C8,
+                        kCyan = 0x00C8C8, kGray = 0x808080, kOrange = 0xFF8000;
 }  // namespace swatch
 
 // A skin whose "cfg" is the given JSON text; image 100 is the swatch

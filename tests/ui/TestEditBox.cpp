@@ -102,7 +102,7 @@ TEST_F(EditBoxTest, TakesItsPlaceAndLookFromTheSkin) {
   for (int x = 64; x < 384; ++x) {
     for (int y = 60; y < 90; ++y) dark += Dark(Pixel(*host, x, y));
   }
-  EXPECT_GT(dark, 50);                              // the text
+  EXPECT_GT(dark, 50);                         // the text
   EXPECT_EQ(Pixel(*host, 54, 75), 0xD0D5DDu);  // the skin's box: its border
   EXPECT_EQ(Pixel(*host, 53, 75), 0xFFFFFFu);  // and nothing outside
   EXPECT_EQ(edit->GetTextRect().left, 64);
@@ -326,7 +326,8 @@ class ScrollingEditBoxTest : public ControlTest {
     ControlTest::SetUp();
     const std::string cfg = R"({"Box":{"size":[10,10,200,60],"bkgnd":)" + Swatch(7) +
                             R"(,"Text":{"margin":[4,4,4,4],"normal":{"al":0,"ft":7}},)"
-                            R"("ScrollBar":{"thumb":)" + Swatch(2) + R"(,"trackbar":{"bi":100,"bg":[0,0,8,4]}}}})";
+                            R"("ScrollBar":{"thumb":)" +
+                            Swatch(2) + R"(,"trackbar":{"bi":100,"bg":[0,0,8,4]}}}})";
     ASSERT_TRUE(LoadTestSkin(skin, cfg));
     host = MakeHost(260, 120);
     box = static_cast<UIEditBox*>(UIObject::CreateChild(UIKind::EditBox, &skin, host.get(), "Box", nullptr));

@@ -159,7 +159,7 @@ TEST(EditText, HitTestFindsTheNearerBoundary) {
   EXPECT_EQ(hit(139, 19), 4);
   EXPECT_EQ(hit(140, 5), 4);  // right of the text, at any height
   EXPECT_EQ(hit(500, -50), 4);
-  EXPECT_EQ(hit(99, 5), 0);   // left of it
+  EXPECT_EQ(hit(99, 5), 0);    // left of it
   EXPECT_EQ(hit(120, 20), 0);  // below it
   EXPECT_EQ(hit(120, -1), 0);
   EXPECT_EQ(hit(100, 5, 0), 0);

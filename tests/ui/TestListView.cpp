@@ -19,11 +19,11 @@ class ListViewTest : public ControlTest {
  protected:
   void SetUp() override {
     ControlTest::SetUp();
-    const std::string cfg = R"({"List":{"Header":{"height":24,"bkgnd":)" + Swatch(6) +
-                            R"(,"splitter":)" + Swatch(7) + R"(,"text":{"ft":7}},)"
-                            R"("ScrollBar":{"thumb":)" + Swatch(2) + R"(,"trackbar":)" + Swatch(5) +
-                            R"(},"Item":{"odd":)" + Swatch(0) + R"(,"even":)" + Swatch(1) + R"(,"selected":)" +
-                            Swatch(3) + R"(,"height":20}}})";
+    const std::string cfg = R"({"List":{"Header":{"height":24,"bkgnd":)" + Swatch(6) + R"(,"splitter":)" + Swatch(7) +
+                            R"(,"text":{"ft":7}},)"
+                            R"("ScrollBar":{"thumb":)" +
+                            Swatch(2) + R"(,"trackbar":)" + Swatch(5) + R"(},"Item":{"odd":)" + Swatch(0) +
+                            R"(,"even":)" + Swatch(1) + R"(,"selected":)" + Swatch(3) + R"(,"height":20}}})";
     ASSERT_TRUE(LoadTestSkin(skin, cfg));
     host = MakeHost(260, 240);
     list = static_cast<UIListView*>(UIObject::CreateChild(UIKind::ListView, &skin, host.get(), "List", nullptr));
@@ -71,7 +71,7 @@ TEST_F(ListViewTest, RowsAndCellsFollowTheHeader) {
   EXPECT_TRUE(Same(row->rect, RECT{0, 44, 200, 64}));
   EXPECT_TRUE(Same(row->cells[0].rect, RECT{0, 44, 120, 64}));
   EXPECT_TRUE(Same(row->cells[1].rect, RECT{120, 44, 200, 64}));  // cut at the area
-  EXPECT_TRUE(list->SetCellText(1, 3, L"spare"));                  // a cell without a column
+  EXPECT_TRUE(list->SetCellText(1, 3, L"spare"));                 // a cell without a column
   EXPECT_EQ(list->GetRow(1)->cells.size(), 4u);
   EXPECT_EQ(list->GetRow(1)->cells[3].rect.right - list->GetRow(1)->cells[3].rect.left, 0);
   EXPECT_FALSE(list->SetCellText(99, 0, L"none"));
@@ -80,14 +80,14 @@ TEST_F(ListViewTest, RowsAndCellsFollowTheHeader) {
   Click(*host, 50, 50);
   EXPECT_EQ(list->GetSelectedRow(), 1);
   Repaint(*host);
-  EXPECT_EQ(Pixel(*host, 5, 26), swatch::kGreen);   // row 0, even
-  EXPECT_EQ(Pixel(*host, 5, 46), swatch::kYellow);  // row 1, selected
-  EXPECT_EQ(Pixel(*host, 5, 66), swatch::kGreen);   // row 2, even
-  EXPECT_EQ(Pixel(*host, 5, 86), swatch::kRed);     // row 3, odd
-  EXPECT_EQ(Pixel(*host, 5, 195), swatch::kGreen);  // the bands go on below the rows
-  EXPECT_EQ(Pixel(*host, 100, 20), swatch::kGray);  // the header
+  EXPECT_EQ(Pixel(*host, 5, 26), swatch::kGreen);    // row 0, even
+  EXPECT_EQ(Pixel(*host, 5, 46), swatch::kYellow);   // row 1, selected
+  EXPECT_EQ(Pixel(*host, 5, 66), swatch::kGreen);    // row 2, even
+  EXPECT_EQ(Pixel(*host, 5, 86), swatch::kRed);      // row 3, odd
+  EXPECT_EQ(Pixel(*host, 5, 195), swatch::kGreen);   // the bands go on below the rows
+  EXPECT_EQ(Pixel(*host, 100, 20), swatch::kGray);   // the header
   EXPECT_EQ(Pixel(*host, 120, 5), swatch::kOrange);  // its splitter at the second column
-  int white = 0;  // the cells' text, light on the green band
+  int white = 0;                                     // the cells' text, light on the green band
   for (int x = 0; x < 120; ++x) {
     for (int y = 64; y < 84; ++y) {
       const std::uint32_t c = Pixel(*host, x, y);

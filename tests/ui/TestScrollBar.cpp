@@ -51,9 +51,9 @@ class ScrollBarTest : public ControlTest {
 bool Same(const RECT& a, const RECT& b) { return ::EqualRect(&a, &b) != FALSE; }
 
 TEST_F(ScrollBarTest, MulDivIsTheSystemsOwn) {
-  const int samples[][3] = {{49, 100, 200}, {-49, 100, 200}, {5, 3, -2},        {-5, -3, -2},       {7, 1, 3},
-                            {1, 1, 0},      {INT_MAX, 2, 1}, {INT_MAX, 7, 7},   {INT_MIN, 1, 1},    {0, 0, 5},
-                            {3, 3, 2},      {-3, 3, 2},      {99, 200, 1000},   {130, 901, 180},    {-7, 2, -4}};
+  const int samples[][3] = {{49, 100, 200}, {-49, 100, 200}, {5, 3, -2},      {-5, -3, -2},    {7, 1, 3},
+                            {1, 1, 0},      {INT_MAX, 2, 1}, {INT_MAX, 7, 7}, {INT_MIN, 1, 1}, {0, 0, 5},
+                            {3, 3, 2},      {-3, 3, 2},      {99, 200, 1000}, {130, 901, 180}, {-7, 2, -4}};
   for (const auto& s : samples) EXPECT_EQ(pv::MulDiv(s[0], s[1], s[2]), ::MulDiv(s[0], s[1], s[2])) << s[0];
 }
 

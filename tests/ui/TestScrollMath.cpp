@@ -227,8 +227,8 @@ TEST(ControlLayout, ListRowsAndCellsFollowTheColumns) {
   EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 10, 5, 43), 0);
   EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 10, 5, 44), 1);
   EXPECT_EQ(pv::ListRowAt(frame.area, 20, 20, 10, 5, 24), 1);
-  EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 3, 5, 120), -1);  // below the last row
-  EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 10, 5, 10), -1);  // in the header
+  EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 3, 5, 120), -1);    // below the last row
+  EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 10, 5, 10), -1);    // in the header
   EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 10, 180, 50), -1);  // on the bar
   EXPECT_EQ(pv::ListRowAt(frame.area, 0, 0, 10, 5, 50), -1);
 }

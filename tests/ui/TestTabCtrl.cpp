@@ -31,8 +31,8 @@ class TabCtrlTest : public ControlTest {
     ControlTest::TearDown();
   }
   int TextWidth(const wchar_t* text) {
-    return MeasureTextStyle(host->GetPaintDC(), skin.GetTextStyle("Tabs/Text/normal", nullptr), RECT{0, 0, 32767, 32767},
-                            text)
+    return MeasureTextStyle(host->GetPaintDC(), skin.GetTextStyle("Tabs/Text/normal", nullptr),
+                            RECT{0, 0, 32767, 32767}, text)
         .cx;
   }
 
