@@ -18,83 +18,35 @@ EditText With(const std::wstring& text, int from, int to) {
   return edit;
 }
 
-TEST(EditText, DeleteAndBackspaceRemoveTheSelectionOrOneCharacter) {
-  EditText edit = With(L"abcdef", 2, 4);
-  EXPECT_EQ(edit.Key(EditText::kDelete), EditEffect::kChanged);
-  EXPECT_EQ(edit.Text(), L"abef");
-  EXPECT_EQ(edit.Caret(), 2);
-  EXPECT_FALSE(edit.HasSelection());
-
-  // Backspace at the start does nothing, even over a selection from there.
-  edit = With(L"abcdef", 0, 3);
-  EXPECT_EQ(edit.Key(EditText::kBack), EditEffect::kNone);
-  EXPECT_EQ(edit.Text(), L"abcdef");
-  EXPECT_EQ(edit.SelectionEnd(), 3);
+// The path box's own tests drive the edge cases through the window; these
+// hold what the window cannot reach easily.
+TEST(EditText, KeysOnTheEdgesOfTextAndSelection) {
   // A selection dragged leftwards keeps the caret at its end: Backspace
-  // then removes the selection.
-  edit = With(L"abcdef", 4, 1);
+  // removes it there. At the very start Backspace does nothing.
+  EditText edit = With(L"abcdef", 4, 1);
   EXPECT_EQ(edit.Key(EditText::kBack), EditEffect::kChanged);
   EXPECT_EQ(edit.Text(), L"aef");
   EXPECT_EQ(edit.Caret(), 1);
-
-  edit = With(L"abcdef", 3, 3);
-  EXPECT_EQ(edit.Key(EditText::kBack), EditEffect::kChanged);
-  EXPECT_EQ(edit.Text(), L"abdef");
-  EXPECT_EQ(edit.Caret(), 2);
-  EXPECT_EQ(edit.Key(EditText::kDelete), EditEffect::kChanged);
-  EXPECT_EQ(edit.Text(), L"abef");
+  edit.PlaceCaret(0);
+  EXPECT_EQ(edit.Key(EditText::kBack), EditEffect::kNone);
   // Delete at the end removes nothing but is still reported.
-  edit.PlaceCaret(4);
+  edit.PlaceCaret(3);
   EXPECT_EQ(edit.Key(EditText::kDelete), EditEffect::kChanged);
-  EXPECT_EQ(edit.Text(), L"abef");
-}
-
-TEST(EditText, MovingKeysCollapseTheSelectionAtItsStart) {
-  EditText edit = With(L"abcdef", 3, 3);
-  EXPECT_EQ(edit.Key(EditText::kHome), EditEffect::kRepaint);
-  EXPECT_EQ(edit.Caret(), 0);
+  EXPECT_EQ(edit.Text(), L"aef");
+  // Left over a selection that starts the text stays at 0.
+  edit = With(L"abcdef", 0, 6);
   EXPECT_EQ(edit.Key(EditText::kLeft), EditEffect::kRepaint);
   EXPECT_EQ(edit.Caret(), 0);
-  EXPECT_EQ(edit.Key(EditText::kEnd), EditEffect::kRepaint);
-  EXPECT_EQ(edit.Caret(), 6);
-  EXPECT_EQ(edit.SelectionStart(), 6);
+  EXPECT_FALSE(edit.HasSelection());
+  edit.Key(EditText::kEnd);
   edit.Key(EditText::kRight);
   EXPECT_EQ(edit.Caret(), 6);
-  edit.Key(EditText::kLeft);
-  EXPECT_EQ(edit.Caret(), 5);
-
-  edit = With(L"abcdef", 4, 2);  // caret 4, selection 2 ... 4
-  edit.Key(EditText::kRight);
-  EXPECT_EQ(edit.Caret(), 3);
-  EXPECT_FALSE(edit.HasSelection());
-  edit = With(L"abcdef", 4, 2);
-  edit.Key(EditText::kLeft);
-  EXPECT_EQ(edit.Caret(), 1);
-  EXPECT_FALSE(edit.HasSelection());
-  edit = With(L"abcdef", 0, 6);
-  edit.Key(EditText::kLeft);
-  EXPECT_EQ(edit.Caret(), 0);
-
   EXPECT_EQ(edit.Key(27), EditEffect::kNone);  // Escape is the box's own business
-  EXPECT_EQ(edit.Key(0x41), EditEffect::kNone);
-}
 
-TEST(EditText, TypedCharactersAreAsciiFromBangToBrace) {
-  EditText edit = With(L"ab", 1, 1);
-  for (unsigned ignored : {32u, 126u, 0x5B89u, 9u, 13u, 127u, 0u, 0xFFFFu, 0x110000u}) {
-    EXPECT_EQ(edit.Char(ignored), EditEffect::kNone) << ignored;
-  }
-  EXPECT_EQ(edit.Text(), L"ab");
+  for (unsigned ignored : {0u, 127u, 0xFFFFu, 0x110000u}) EXPECT_EQ(edit.Char(ignored), EditEffect::kNone);
   EXPECT_EQ(edit.Char('!'), EditEffect::kChanged);
   EXPECT_EQ(edit.Char('}'), EditEffect::kChanged);
-  EXPECT_EQ(edit.Text(), L"a!}b");
-  EXPECT_EQ(edit.Caret(), 3);
-
-  // Typing over a selection replaces it.
-  edit = With(L"abcdef", 1, 5);
-  EXPECT_EQ(edit.Char('X'), EditEffect::kChanged);
-  EXPECT_EQ(edit.Text(), L"aXf");
-  EXPECT_EQ(edit.Caret(), 2);
+  EXPECT_EQ(edit.Text(), L"abcdef!}");
 }
 
 TEST(EditText, MaximumLengthStopsTyping) {
@@ -119,17 +71,8 @@ TEST(EditText, MaximumLengthStopsTyping) {
   }
 }
 
-TEST(EditText, SetTextMovesTheCaretOnlyForANewText) {
-  EditText edit = With(L"abcdef", 2, 2);
-  EXPECT_FALSE(edit.SetText(L"abcdef"));
-  EXPECT_EQ(edit.Caret(), 2);
-  edit.Select(1, 3);
-  EXPECT_TRUE(edit.SetText(L"xy"));
-  EXPECT_EQ(edit.Caret(), 2);
-  EXPECT_EQ(edit.SelectionStart(), 1);  // the selection is left as it was
-  EXPECT_EQ(edit.SelectionEnd(), 3);
-
-  // Indexes a shorter text left behind are cut to it before any edit.
+TEST(EditText, IndexesAShorterTextLeftBehindAreCut) {
+  // SetText keeps the selection as it was, beyond the new end.
   EditText stale = With(L"abcdef", 2, 5);
   stale.SetText(L"ab");
   EXPECT_EQ(stale.Key(EditText::kDelete), EditEffect::kChanged);
@@ -138,11 +81,6 @@ TEST(EditText, SetTextMovesTheCaretOnlyForANewText) {
   EXPECT_EQ(stale.Text(), L"abz");
   EXPECT_EQ(stale.Key(EditText::kBack), EditEffect::kChanged);
   EXPECT_EQ(stale.Text(), L"ab");
-
-  stale.SelectAll();
-  EXPECT_EQ(stale.SelectionStart(), 0);
-  EXPECT_EQ(stale.SelectionEnd(), 2);
-  EXPECT_EQ(stale.Caret(), 2);
   stale.PlaceCaret(99);
   EXPECT_EQ(stale.Caret(), 2);
 }

@@ -137,37 +137,26 @@ TEST(ScrollMath, DragMovesTheThumbWithinTheTrackAndReportsItsPosition) {
   EXPECT_FALSE(pv::DragPointCounts(117, 50, bar, false));
 }
 
-TEST(ScrollMath, ScrollCodesStepWithinTheRange) {
-  // Range 0 ... 200, page 50: the last position is 149.
-  auto apply = [](int code, int position, int tracked = 77) {
-    return pv::ApplyScrollCode(code, ScrollState{0, 200, 50, position}, tracked);
-  };
-  EXPECT_EQ(apply(0, 10), 9);
-  EXPECT_EQ(apply(0, 0), 0);
-  EXPECT_EQ(apply(1, 10), 11);
-  EXPECT_EQ(apply(1, 149), 149);
-  EXPECT_EQ(apply(2, 10), 0);
-  EXPECT_EQ(apply(3, 10), 60);
-  EXPECT_EQ(apply(3, 140), 149);
-  EXPECT_EQ(apply(4, 10), 77);
-  EXPECT_EQ(apply(5, 10), 77);
-  EXPECT_EQ(apply(6, 100), 0);
-  EXPECT_EQ(apply(7, 0), 149);
-  EXPECT_EQ(apply(8, 33), 33);
-  EXPECT_EQ(apply(-1, 33), 33);
+TEST(ScrollMath, ScrollCodesAndWheelStepWithinTheRange) {
+  // Range 0 ... 200, page 50: the last position is 149; 4 and 5 take the
+  // tracked position (77) as it is.
+  const int codes[][3] = {{0, 10, 9},  {0, 0, 0},   {1, 10, 11}, {1, 149, 149}, {2, 10, 0},  {3, 10, 60}, {3, 140, 149},
+                          {4, 10, 77}, {5, 10, 77}, {6, 100, 0}, {7, 0, 149},   {8, 33, 33}, {-1, 33, 33}};
+  for (const auto& c : codes) {
+    EXPECT_EQ(pv::ApplyScrollCode(c[0], ScrollState{0, 200, 50, c[1]}, 77), c[2]) << c[0] << " at " << c[1];
+  }
   // Content shorter than the page never scrolls below the start.
   EXPECT_EQ(pv::ApplyScrollCode(1, ScrollState{0, 30, 50, 0}, 0), 0);
   EXPECT_EQ(pv::ApplyScrollCode(7, ScrollState{0, 30, 50, 0}, 0), 0);
-}
 
-TEST(ScrollMath, WheelStepsAnEighthOfAPage) {
-  EXPECT_EQ(pv::ApplyWheel(0xFF88, ScrollState{0, 100, 80, 50}), std::nullopt);  // range 100: nothing
-  const ScrollState state{0, 300, 80, 50};
-  EXPECT_EQ(pv::ApplyWheel(0xFF88, state), 60);  // toward the user: down
-  EXPECT_EQ(pv::ApplyWheel(0x8000, state), 60);  // whatever the size of the turn
-  EXPECT_EQ(pv::ApplyWheel(120, state), 40);
-  EXPECT_EQ(pv::ApplyWheel(0x7FFF, state), 40);
-  EXPECT_EQ(pv::ApplyWheel(0xFF88, ScrollState{0, 300, 80, 218}), 221);  // at most max + 1 - page
+  // The wheel: an eighth of the page per message whatever the turn, down
+  // (toward the user, bit 15) to at most max + 1 - page; nothing at all for
+  // a range of 100 or less.
+  EXPECT_EQ(pv::ApplyWheel(0xFF88, ScrollState{0, 100, 80, 50}), std::nullopt);
+  const unsigned deltas[] = {0xFF88, 0x8000, 120, 0x7FFF};
+  const int expected[] = {60, 60, 40, 40};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(pv::ApplyWheel(deltas[i], ScrollState{0, 300, 80, 50}), expected[i]);
+  EXPECT_EQ(pv::ApplyWheel(0xFF88, ScrollState{0, 300, 80, 218}), 221);
   EXPECT_EQ(pv::ApplyWheel(120, ScrollState{0, 300, 80, 5}), 0);
 }
 
@@ -202,35 +191,26 @@ TEST(ControlLayout, ToolItemsSitInCellsWithPadding) {
             (std::vector<Rect>{{2, 9, 26, 31}, {30, 9, 34, 31}, {}, {38, 9, 62, 31}}));
 }
 
-TEST(ControlLayout, ListRowsAndCellsFollowTheColumns) {
+TEST(ControlLayout, ListRowsCellsAndPresses) {
+  // The scroll bar's part of the view and the cells are checked on a
+  // window; here the cases a window rarely shows.
   const std::vector<Rect> columns = pv::LayoutColumns(Rect{0, 0, 200, 24}, {120, -3, 120});
   EXPECT_EQ(columns, (std::vector<Rect>{{0, 0, 120, 24}, {120, 0, 120, 24}, {120, 0, 240, 24}}));
-
-  pv::ListFrame frame = pv::LayoutListFrame(Rect{0, 0, 200, 200}, 24, false);
-  EXPECT_EQ(frame.header, (Rect{0, 0, 200, 24}));
-  EXPECT_EQ(frame.area, (Rect{0, 24, 200, 200}));
-  EXPECT_TRUE(frame.scrollBar.IsEmpty());
-  frame = pv::LayoutListFrame(Rect{0, 0, 200, 200}, 24, true);
-  EXPECT_EQ(frame.header, (Rect{0, 0, 170, 24}));
-  EXPECT_EQ(frame.area, (Rect{0, 24, 170, 200}));
-  EXPECT_EQ(frame.scrollBar, (Rect{170, 24, 200, 200}));
   EXPECT_EQ(pv::LayoutListFrame(Rect{0, 0, 200, 20}, 24, false).area, (Rect{0, 20, 200, 20}));
-
-  const Rect row = pv::ListRowRect(frame.area, 20, 2);
+  const Rect area{0, 24, 170, 200};
+  const Rect row = pv::ListRowRect(area, 20, 2);
   EXPECT_EQ(row, (Rect{0, 64, 170, 84}));
-  EXPECT_EQ(pv::ListCellRect(row, columns, 0, 170), (Rect{0, 64, 120, 84}));
-  EXPECT_EQ(pv::ListCellRect(row, columns, 2, 170), (Rect{120, 64, 170, 84}));  // cut at the area
-  EXPECT_EQ(pv::ListCellRect(row, columns, 3, 170), (Rect{170, 64, 170, 84}));  // no column: no width
+  EXPECT_EQ(pv::ListCellRect(row, columns, 3, 170), (Rect{170, 64, 170, 84}));
   EXPECT_EQ(pv::ListCellRect(row, {}, 0, 170), (Rect{0, 64, 0, 84}));
 
-  EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 10, 5, 24), 0);
-  EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 10, 5, 43), 0);
-  EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 10, 5, 44), 1);
-  EXPECT_EQ(pv::ListRowAt(frame.area, 20, 20, 10, 5, 24), 1);
-  EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 3, 5, 120), -1);    // below the last row
-  EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 10, 5, 10), -1);    // in the header
-  EXPECT_EQ(pv::ListRowAt(frame.area, 20, 0, 10, 180, 50), -1);  // on the bar
-  EXPECT_EQ(pv::ListRowAt(frame.area, 0, 0, 10, 5, 50), -1);
+  // Row under (x, y) with the rows scrolled by an offset.
+  const int presses[][5] = {
+      // offset, rows, x, y, row
+      {0, 10, 5, 24, 0},  {0, 10, 5, 43, 0},  {0, 10, 5, 44, 1},    {20, 10, 5, 24, 1},
+      {0, 3, 5, 120, -1}, {0, 10, 5, 10, -1}, {0, 10, 180, 50, -1},
+  };
+  for (const auto& p : presses) EXPECT_EQ(pv::ListRowAt(area, 20, p[0], p[1], p[2], p[3]), p[4]) << p[3];
+  EXPECT_EQ(pv::ListRowAt(area, 0, 0, 10, 5, 50), -1);
 }
 
 }  // namespace
