@@ -48,8 +48,6 @@ class Prefix:
 
     def __init__(self, name, version=None):
         sh([os.path.join(SOURCE, "cmake", "wine-prefix.sh"), TEMPLATE])
-        self.display = subprocess.run([os.path.join(SOURCE, "cmake", "wine-display.sh"), TEMPLATE],
-                                      check=True, capture_output=True, text=True).stdout.strip()
         self.root = os.path.join(WORK, name)
         shutil.rmtree(self.root, ignore_errors=True)
         os.makedirs(self.root)
@@ -66,6 +64,10 @@ class Prefix:
         for stale in (".pivset-version",):
             if os.path.exists(os.path.join(self.dir, stale)):
                 os.remove(os.path.join(self.dir, stale))
+        # A display of the prefix's own: programs of other prefixes, and the
+        # pointer that window tests move, stay out of this one's windows.
+        self.display = subprocess.run([os.path.join(SOURCE, "cmake", "wine-display.sh"), self.dir],
+                                      check=True, capture_output=True, text=True).stdout.strip()
         self.env = dict(os.environ)
         self.env.update({
             "WINEPREFIX": self.dir, "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=",
@@ -103,6 +105,7 @@ class Prefix:
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env)
+        subprocess.run([os.path.join(SOURCE, "cmake", "wine-display.sh"), self.dir, "stop"])
         time.sleep(0.5)
         shutil.rmtree(self.root, ignore_errors=True)
 

@@ -1,0 +1,271 @@
+#include "ui/CXEdit.h"
+
+#include <windowsx.h>
+
+#include <objidl.h>
+// GDI+ through its flat API only, like the style painters.
+#include <gdiplus.h>
+
+#include <algorithm>
+
+#include "ui/CHBitmap.h"
+#include "ui/Handles.h"
+#include "ui/StylePainter.h"
+
+namespace gp = Gdiplus::DllExports;
+
+namespace {
+
+struct GraphicsDeleter {
+  void operator()(Gdiplus::GpGraphics* p) const { gp::GdipDeleteGraphics(p); }
+};
+struct BrushDeleter {
+  void operator()(Gdiplus::GpSolidFill* p) const { gp::GdipDeleteBrush(p); }
+};
+struct PenDeleter {
+  void operator()(Gdiplus::GpPen* p) const { gp::GdipDeletePen(p); }
+};
+using Graphics = std::unique_ptr<Gdiplus::GpGraphics, GraphicsDeleter>;
+using Brush = std::unique_ptr<Gdiplus::GpSolidFill, BrushDeleter>;
+using Pen = std::unique_ptr<Gdiplus::GpPen, PenDeleter>;
+
+// A GDI+ surface on the DC, cut to the clip rectangle. GDI+ objects are made
+// per paint and never kept: GDI+ stops whenever the last bitmap goes, and
+// an object outliving it could not even be freed.
+Graphics MakeGraphics(HDC dc, const RECT& clip) {
+  if (!CHBitmap::StartGdiplus()) return nullptr;
+  Gdiplus::GpGraphics* raw = nullptr;
+  if (gp::GdipCreateFromHDC(dc, &raw) != Gdiplus::Ok) return nullptr;
+  Graphics graphics(raw);
+  gp::GdipSetClipRectI(raw, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top,
+                       Gdiplus::CombineModeIntersect);
+  return graphics;
+}
+
+void FillSelection(HDC dc, const RECT& clip, int x, int y, int width, int height) {
+  Graphics graphics = MakeGraphics(dc, clip);
+  Gdiplus::GpSolidFill* raw = nullptr;
+  if (!graphics || gp::GdipCreateSolidFill(CXEdit::kSelectionColor, &raw) != Gdiplus::Ok) return;
+  Brush brush(raw);
+  gp::GdipFillRectangleI(graphics.get(), brush.get(), x, y, width, height);
+}
+
+void DrawCaret(HDC dc, const RECT& clip, int x, int y, int length) {
+  Graphics graphics = MakeGraphics(dc, clip);
+  Gdiplus::GpPen* raw = nullptr;
+  if (!graphics || gp::GdipCreatePen1(CXEdit::kCaretColor, 1.0f, Gdiplus::UnitPixel, &raw) != Gdiplus::Ok) return;
+  Pen pen(raw);
+  gp::GdipDrawLineI(graphics.get(), pen.get(), x, y, x, y + length);
+}
+
+constexpr COLORREF kTextColor = RGB(0, 0, 0);
+constexpr COLORREF kSelectedTextColor = RGB(255, 255, 255);
+// The caret line and the selection band, centred on the text line.
+constexpr int kCaretBox = 16;
+constexpr int kCaretLength = 14;
+constexpr int kSelectionBox = 18;
+constexpr int kSelectionHeight = 17;
+// GDI+ sets text in from where GDI would start it; caret and selection
+// follow it.
+constexpr int kTextLead = 2;
+
+}  // namespace
+
+CXEdit::CXEdit() = default;
+
+CXEdit::~CXEdit() { *alive = false; }
+
+int CXEdit::TextWidth(HDC dc, int from, int count) const {
+  const std::wstring& text = content.Text();
+  from = std::clamp(from, 0, content.Length());
+  count = std::clamp(count, 0, content.Length() - from);
+  if (!dc || count == 0) return 0;
+  // Measured in the font the text is drawn in; the DC's own font is the
+  // default UI font, which is not the skin's.
+  pv::SelectGuard font(dc, textNormal.font);
+  SIZE size{};
+  if (!::GetTextExtentPoint32W(dc, text.data() + from, count, &size)) return 0;
+  return size.cx;
+}
+
+void CXEdit::NotifyChange() {
+  MeasureScrollRange();
+  if (parent) parent->Notify(this, WM_COMMAND, kChangeNotification, 0);
+  Invalidate();
+}
+
+void CXEdit::Apply(pv::EditEffect effect) {
+  if (effect == pv::EditEffect::kChanged) {
+    NotifyChange();
+  } else if (effect == pv::EditEffect::kRepaint) {
+    MeasureScrollRange();
+    Invalidate();
+  }
+}
+
+void CXEdit::SetText(const std::wstring& text) {
+  content.SetText(text);
+  NotifyChange();
+}
+
+void CXEdit::Paint(HDC dc, const RECT&, const RECT&) {
+  PaintImageStyle(rect, background, dc);
+  const RECT layout = TextLayoutRect();
+  const RECT clip = TextClipRect();
+  textRect = layout;
+
+  const std::wstring& text = content.Text();
+  const int length = content.Length();
+  UITextStyle style = textNormal;
+  auto draw = [&](int x, int from, int count, COLORREF color) {
+    if (count <= 0) return;
+    style.color = color;
+    const std::wstring piece = text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(count));
+    PaintTextStyle(dc, RECT{x, layout.top, layout.right, layout.bottom}, piece.c_str(), &clip, style);
+  };
+
+  if (!content.HasSelection()) {
+    draw(layout.left, 0, length, kTextColor);
+    textRect.right = layout.left + TextWidth(dc, 0, length) + kTextLead;
+    if (caretShown) {
+      const int x = layout.left + TextWidth(dc, 0, content.Caret()) + kTextLead;
+      const int y = layout.top + (layout.bottom - layout.top - kCaretBox) / 2;
+      DrawCaret(dc, clip, x, y, kCaretLength);
+    }
+    return;
+  }
+
+  // A selection left beyond a text that has since become shorter is cut to it.
+  const int start = std::min(content.SelectionStart(), length);
+  const int end = std::min(content.SelectionEnd(), length);
+  int x = layout.left;
+  if (start > 0) {
+    draw(x, 0, start, kTextColor);
+    x += TextWidth(dc, 0, start);
+  }
+  const int selected = TextWidth(dc, start, end - start);
+  FillSelection(dc, clip, x + kTextLead, layout.top + (layout.bottom - layout.top - kSelectionBox) / 2, selected,
+                kSelectionHeight);
+  draw(x, start, end - start, kSelectedTextColor);
+  x += selected;
+  if (end < length) {
+    draw(x, end, length - end, kTextColor);
+    textRect.right = x + TextWidth(dc, end, length - end);
+  }
+}
+
+POINT CXEdit::CaretPoint() {
+  const RECT layout = TextLayoutRect();
+  return POINT{layout.left + TextWidth(GetPaintDC(), 0, content.Caret()) + kTextLead,
+               layout.top + (layout.bottom - layout.top - kCaretBox) / 2};
+}
+
+int CXEdit::HitTest(POINT point) {
+  HDC dc = GetPaintDC();
+  return pv::EditHitTest(point.x, point.y, rect.left + textMargin.left, rect.top, rect.bottom, content.Length(),
+                         [&](int count) { return TextWidth(dc, 0, count); });
+}
+
+int CXEdit::MouseDown(UINT, POINT point) {
+  HWND host = GetHostWindow();
+  if (!host) return 1;
+  ::SetCapture(host);
+  const int anchor = HitTest(point);
+  content.PlaceCaret(anchor);
+  Invalidate();
+  // The last boundary the drag reached, so the selection is rebuilt only
+  // when it changes. Kept per drag: a value left from an earlier drag would
+  // swallow the first move of this one onto the same boundary.
+  int last = anchor;
+
+  // The loop dispatches messages, and one of them may delete this box.
+  const std::shared_ptr<bool> stillHere = alive;
+  MSG message{};
+  while (::GetCapture() == host) {
+    const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
+      // The application's own loop must still see the quit.
+      ::PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    if (got == -1) break;
+    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) break;
+    if (message.message == WM_MOUSEMOVE && message.hwnd == host) {
+      const int reached = HitTest(POINT{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)});
+      if (reached != last) {
+        last = reached;
+        content.Select(anchor, reached);
+        Invalidate();
+      }
+      continue;
+    }
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+    if (!*stillHere) {
+      if (::GetCapture() == host) ::ReleaseCapture();
+      return 1;
+    }
+    if (message.message == WM_LBUTTONUP) break;
+  }
+  if (::GetCapture() == host) ::ReleaseCapture();
+  caretShown = 1;
+  Invalidate();
+  return 1;
+}
+
+int CXEdit::MouseUp(UINT, POINT) { return 1; }
+
+int CXEdit::MouseMove(UINT, POINT) { return 1; }
+
+int CXEdit::MouseDoubleClick(UINT, POINT) {
+  content.SelectAll();
+  caretShown = 1;
+  Invalidate();
+  return 1;
+}
+
+void CXEdit::Timer(int id) {
+  if (id != caretTimer) {
+    StopTimer(id);
+    return;
+  }
+  caretShown = caretShown ? 0 : 1;
+  Invalidate();
+}
+
+int CXEdit::KeyDown(WPARAM wParam, LPARAM) {
+  if (wParam == VK_ESCAPE) {
+    // Hidden until the next blink; the box is not repainted for it.
+    caretShown = 0;
+    return 1;
+  }
+  Apply(content.Key(static_cast<unsigned>(wParam)));
+  return 1;
+}
+
+int CXEdit::Char(WPARAM wParam, LPARAM) {
+  Apply(content.Char(static_cast<unsigned>(wParam)));
+  return 1;
+}
+
+int CXEdit::FocusGained(UIObject*) {
+  caretShown = 1;
+  if (caretTimer != -1) StopTimer(caretTimer);
+  const int started = StartTimer(kCaretBlinkMs);
+  caretTimer = started ? started : -1;
+  Invalidate();
+  return 1;
+}
+
+int CXEdit::FocusLost(UIObject*) {
+  caretShown = 0;
+  if (caretTimer != -1) StopTimer(caretTimer);
+  caretTimer = -1;
+  Invalidate();
+  return 1;
+}
+
+int CXEdit::UpdateCursor() {
+  ::SetCursor(::LoadCursorW(nullptr, IDC_IBEAM));
+  return 1;
+}
