@@ -1,45 +1,97 @@
 #include "window/CLMainBox.h"
 
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "app/EngineResult.h"
 #include "app/Startup.h"
+#include "engine/FileOps.h"
 #include "engine/InstallEngine.h"
 #include "engine/SystemVersion.h"
+#include "ui/CHApp.h"
+#include "ui/CXEdit.h"
+#include "ui/UIButton.h"
+#include "ui/UICheckBox.h"
+#include "ui/UIKind.h"
+#include "ui/UILabel.h"
+#include "ui/UIProgress.h"
+#include "window/CLShadwWnd.h"
 
-CLMainBox::CLMainBox() = default;
+namespace {
+
+constexpr wchar_t kLicencePage[] = L"https://www.tervaset.example/star/registerp";
+constexpr wchar_t kFolderError[] = L"安装目录有误, 请重新输入.";
+constexpr wchar_t kInstallSuffix[] = L"Tervaset\\Orvane";
+constexpr int kPageTop = 48;
+constexpr int kPageHeight = 300;
+// Shadow widths beyond the window: left and right, top, bottom.
+constexpr int kShadeSide = 27;
+constexpr int kShadeTop = 22;
+constexpr int kShadeBottom = 32;
+
+std::wstring Trimmed(const std::wstring& s) {
+  const std::size_t b = s.find_first_not_of(L" \t\r\n");
+  if (b == std::wstring::npos) return {};
+  const std::size_t e = s.find_last_not_of(L" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD a = ::GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+CLMainBox::CLMainBox() {
+  // The box's skin is the program's skin: the shadows read it too.
+  UIResource::SetCurrent(&skin_);
+  for (int code = 1; code <= kEngineResultCount; ++code) errorTexts_[code] = EngineResultMessage(code);
+}
 
 CLMainBox::~CLMainBox() {
-  // A worker still running is killed with the box; it must not outlive the
-  // state it works on.
+  // Workers still running die with the box; none may outlive the controls
+  // and the state they work on.
+  slideThread_.Terminate();
   worker.Terminate();
+  if (UIResource::Current() == &skin_) UIResource::SetCurrent(nullptr);
+}
+
+const wchar_t* CLMainBox::ErrorText(int code) const {
+  return code >= 1 && code <= kEngineResultCount ? errorTexts_[code] : nullptr;
+}
+
+// --- the engines' view ------------------------------------------------------
+
+bool CLMainBox::DesktopIconChecked() const { return !desktopBox_ || desktopBox_->IsChecked(); }
+
+bool CLMainBox::QuickLaunchChecked() const { return quickLaunchBox_ ? quickLaunchBox_->IsChecked() : false; }
+
+int CLMainBox::ProgressPos() const { return progressBar_ ? progressBar_->GetPos() : progressPosFallback_; }
+
+void CLMainBox::SetProgressPos(int pos) {
+  if (progressBar_) {
+    progressBar_->SetPos(pos);
+  } else {
+    progressPosFallback_ = pos;
+  }
 }
 
 void CLMainBox::ShowStatus(const wchar_t* text) {
-  pv::Lock lock(statusLock_);
-  status_ = text ? text : L"";
+  if (statusLabel_) statusLabel_->SetText(text);
 }
 
 void CLMainBox::StartProgressTimer() {
-  if (hwnd) ::SetTimer(hwnd, kProgressTimer, 100, nullptr);
+  if (progressTimer_) StopTimer(progressTimer_);
+  progressTimer_ = StartTimer(100, this);
 }
 
-LRESULT CLMainBox::OnCreate(WPARAM wParam, LPARAM lParam) {
-  const LRESULT result = CHWindow::OnCreate(wParam, lParam);
-  // On Windows 10 there is no quick launch bar to add the product to.
-  quickLaunch_ = !pv::IsWindows10();
-  RunStartupChecks(*this);
-  ChooseInstallFolder(*this);
-  Resize(528, 348);
-  CenterWindow();
-  RunQuietMode(*this);
-  return result;
-}
-
-LRESULT CLMainBox::OnDestroy(WPARAM wParam, LPARAM lParam) {
-  ::PostQuitMessage(0);
-  return CHWindow::OnDestroy(wParam, lParam);
-}
-
-LRESULT CLMainBox::OnTimer(WPARAM wParam, LPARAM lParam) {
-  if (wParam != kProgressTimer) return CHWindow::OnTimer(wParam, lParam);
+void CLMainBox::Timer(int id) {
+  if (id != progressTimer_ || id == 0) {
+    UIFrameWindow::Timer(id);
+    return;
+  }
   int pos;
   {
     pv::Lock lock(progressLock);
@@ -47,11 +99,336 @@ LRESULT CLMainBox::OnTimer(WPARAM wParam, LPARAM lParam) {
     if (pos < progressTarget) ++pos;
     SetProgressPos(pos);
   }
-  if (pos >= 100) ::KillTimer(hwnd, kProgressTimer);
-  return 0;
+  if (pos >= 100) {
+    StopTimer(progressTimer_);
+    progressTimer_ = 0;
+  }
+}
+
+// --- creation ---------------------------------------------------------------
+
+LRESULT CLMainBox::OnCreate(WPARAM wParam, LPARAM lParam) {
+  const LRESULT result = UIFrameWindow::OnCreate(wParam, lParam);
+  RunStartupChecks(*this);
+  skin_.LoadFromResource(theApp ? theApp->instance : ::GetModuleHandleW(nullptr), L"UIR", 129);
+  CreateShadows();
+  ChooseInstallFolder(*this);
+  LoadStyle(&skin_, "MainWindow", nullptr);
+  BuildTitle();
+  if (installMode) {
+    BuildInstallPages();
+  } else {
+    BuildUninstallPages();
+  }
+  Resize(kWidth, kHeight);
+  CenterWindow();
+  RunQuietMode(*this);
+  return result;
+}
+
+LRESULT CLMainBox::OnDestroy(WPARAM wParam, LPARAM lParam) {
+  ::PostQuitMessage(0);
+  return UIFrameWindow::OnDestroy(wParam, lParam);
+}
+
+void CLMainBox::CreateShadows() {
+  for (int side = CLShadwWnd::kLeft; side <= CLShadwWnd::kBottom; ++side) {
+    auto shadow = std::make_shared<CLShadwWnd>(side);
+    shadow->CreateShadow(hwnd);
+    shadows_[side - 1] = std::move(shadow);
+  }
+}
+
+UIObject* CLMainBox::NewPage(bool visible) {
+  // A bare pane: its picture, where it has one, is a child of its own.
+  UIObject* raw = UIObject::CreateChild(UIKind::Pane, nullptr, this, nullptr, nullptr);
+  raw->SetLayout(0, kPageTop, kWidth, kPageHeight);
+  raw->SetAbsoluteLayout();
+  if (!visible) raw->SetVisible(false);
+  return raw;
+}
+
+UIObject* CLMainBox::Make(int kind, UIObject* parent, const char* key) {
+  return UIObject::CreateChild(kind, &skin_, parent, key, nullptr);
+}
+
+void CLMainBox::BuildTitle() {
+  auto* title = static_cast<UILabel*>(Make(UIKind::Label, this, "MainWindow/title"));
+  title->SetText(L"Pellio");
+  title->SetLayout(13, 0, 200, 40);
+}
+
+void CLMainBox::BuildInstallPages() {
+  statusLabel_ = static_cast<UILabel*>(Make(UIKind::Label, this, "MainWindow/Label1"));
+  statusLabel_->SetVisible(false);
+  const wchar_t* installText = update ? L"立即升级" : L"安 装";
+
+  pages_.welcome = NewPage(true);
+  Make(UIKind::Pane, pages_.welcome, "MainWindow/Pane1");
+  installButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.welcome, "MainWindow/PublishBtn"));
+  installButton_->SetText(installText);
+  installButton_->SetLayout(165, 197, 200, 48);
+  customLink_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.welcome, "MainWindow/WordBtn"));
+  customLink_->SetText(L"自定义安装>");
+  customLink_->SetLayout(427, 277, 90, 12);
+  if (update) customLink_->SetVisible(false);
+
+  pages_.custom = NewPage(false);
+  auto edit = std::make_unique<CXEdit>();
+  edit->LoadStyle(&skin_, "MainWindow/EditBoxPath", nullptr);
+  pathEdit_ = UIObject::AddChild(pages_.custom, std::move(edit));
+  pathEdit_->SetText(installDir);
+  customInstallButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.custom, "MainWindow/PublishBtn"));
+  customInstallButton_->SetText(installText);
+  agreeBox_ = static_cast<UICheckBox*>(Make(UIKind::CheckBox, pages_.custom, "MainWindow/CheckBox"));
+  agreeBox_->SetText(L"同意");
+  agreeBox_->SetLayout(366, 115, 45, 12);
+  agreeBox_->SetCheck(true);
+  licenceLink_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.custom, "MainWindow/WordBtn2"));
+  licenceLink_->SetText(L"用户许可协议");
+  licenceLink_->SetLayout(405, 115, 80, 12);
+  browseButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.custom, "MainWindow/ButtonBrowser"));
+  browseButton_->SetText(L"浏览");
+  desktopBox_ = static_cast<UICheckBox*>(Make(UIKind::CheckBox, pages_.custom, "MainWindow/CheckBox"));
+  desktopBox_->SetText(L"创建桌面图标");
+  desktopBox_->SetLayout(54, 115, 120, 12);
+  desktopBox_->SetCheck(true);
+  backButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.custom, "MainWindow/ReturnBtn"));
+  backButton_->SetText(L"返回");
+  backButton_->SetLayout(10, 275, 50, 16);
+  quickLaunchBox_ = static_cast<UICheckBox*>(Make(UIKind::CheckBox, pages_.custom, "MainWindow/CheckBox"));
+  quickLaunchBox_->SetText(L"添加到快速启动栏");
+  quickLaunchBox_->SetLayout(210, 115, 120, 12);
+  // Windows 10 has no Quick Launch bar and lets no program pin itself.
+  const bool windows10 = pv::IsWindows10();
+  quickLaunchBox_->SetCheck(!windows10);
+  if (windows10) quickLaunchBox_->SetVisible(false);
+
+  pages_.progress = NewPage(false);
+  Make(UIKind::Pane, pages_.progress, "MainWindow/Pane2");
+  progressBar_ = static_cast<UIProgress*>(Make(UIKind::Progress, pages_.progress, "MainWindow/Progress"));
+  progressBar_->SetLayout(0, 297, 528, 3);
+  progressBar_->ResetRange();
+  progressBar_->SetPos(0);
+
+  pages_.done = NewPage(false);
+  Make(UIKind::Pane, pages_.done, "MainWindow/Pane6");
+  tryNowButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.done, "MainWindow/PublishBtn"));
+  tryNowButton_->SetText(L"立即体验");
+
+  pages_.failed = NewPage(false);
+  Make(UIKind::Pane, pages_.failed, "MainWindow/Pane7");
+  retryButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.failed, "MainWindow/PublishBtn"));
+  retryButton_->SetText(L"重试");
+}
+
+void CLMainBox::BuildUninstallPages() {
+  pages_.welcome = NewPage(true);
+  Make(UIKind::Pane, pages_.welcome, "MainWindow/Pane1");
+  uninstallButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.welcome, "MainWindow/PublishBtn"));
+  uninstallButton_->SetText(L"卸载");
+  uninstallButton_->SetLayout(165, 197, 200, 48);
+
+  pages_.progress = NewPage(false);
+  Make(UIKind::Pane, pages_.progress, "MainWindow/Pane5");
+  progressBar_ = static_cast<UIProgress*>(Make(UIKind::Progress, pages_.progress, "MainWindow/UninstallProgress"));
+  progressBar_->SetLayout(55, 203, 420, 2);
+  progressBar_->ResetRange();
+  progressBar_->SetPos(0);
+  statusLabel_ = static_cast<UILabel*>(Make(UIKind::Label, pages_.progress, "MainWindow/Label1"));
+  statusLabel_->SetLayout(0, 212, 528, 20);
+
+  pages_.done = NewPage(false);
+  Make(UIKind::Pane, pages_.done, "MainWindow/Pane3");
+  finishButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.done, "MainWindow/PublishBtn"));
+  finishButton_->SetText(L"卸载完成");
+}
+
+// --- messages ----------------------------------------------------------------
+
+LRESULT CLMainBox::OnWindowPosChanging(WPARAM wParam, LPARAM lParam) {
+  auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+  if (pos && hwnd) {
+    // Fields the flags mark as unchanged are not filled in: take the
+    // window's own position or size for them.
+    RECT now{};
+    ::GetWindowRect(hwnd, &now);
+    const int x = (pos->flags & SWP_NOMOVE) ? now.left : pos->x;
+    const int y = (pos->flags & SWP_NOMOVE) ? now.top : pos->y;
+    const int w = (pos->flags & SWP_NOSIZE) ? now.right - now.left : pos->cx;
+    const int h = (pos->flags & SWP_NOSIZE) ? now.bottom - now.top : pos->cy;
+    if (w > 0 && h > 0) {
+      if (::IsIconic(hwnd)) return 0;
+      PlaceShadows(x, y, w, h);
+    }
+  }
+  return UIFrameWindow::OnWindowPosChanging(wParam, lParam);
+}
+
+void CLMainBox::PlaceShadows(int x, int y, int w, int h) {
+  if (!shadows_[0]) return;
+  shadows_[0]->Place(x - kShadeSide, y, x, y + h);
+  shadows_[1]->Place(x - kShadeSide, y - kShadeTop, x + w + kShadeSide, y);
+  shadows_[2]->Place(x + w, y, x + w + kShadeSide, y + h);
+  shadows_[3]->Place(x - kShadeSide, y + h, x + w + kShadeSide, y + h + kShadeBottom);
 }
 
 LRESULT CLMainBox::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_SETUP_FINISHED || message == WM_SETUP_FAILED) return 0;
-  return CHWindow::DefaultProc(message, wParam, lParam);
+  if (message == WM_SETUP_FINISHED) {
+    if (pages_.progress && pages_.done) QueueSlide(pages_.progress, pages_.done, true);
+    return 0;
+  }
+  if (message == WM_SETUP_FAILED) {
+    if (pages_.progress && pages_.failed) QueueSlide(pages_.progress, pages_.failed, true);
+    return 0;
+  }
+  return UIFrameWindow::DefaultProc(message, wParam, lParam);
+}
+
+void CLMainBox::Paint(HDC dc, const RECT& rect, const RECT& clip) {
+  pv::UniqueBrush white(::CreateSolidBrush(RGB(255, 255, 255)));
+  {
+    pv::SelectGuard select(dc, white.get());
+    ::PatBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, PATCOPY);
+  }
+  // The frame's bands: the caption the title sits on, and the outline.
+  UIFrameWindow::Paint(dc, rect, clip);
+}
+
+// --- control actions ---------------------------------------------------------
+
+LRESULT CLMainBox::Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM lParam) {
+  const LRESULT frame = UIFrameWindow::Notify(sender, message, wParam, lParam);
+  if (message != WM_COMMAND || !sender) return frame;
+  if (sender == licenceLink_) {
+    ::ShellExecuteW(nullptr, L"open", kLicencePage, nullptr, nullptr, SW_SHOWNORMAL);
+  } else if (sender == backButton_) {
+    QueueSlide(pages_.custom, pages_.welcome, false);
+  } else if (sender == agreeBox_) {
+    const bool agreed = agreeBox_->IsChecked();
+    installButton_->SetEnabled(agreed);
+    customInstallButton_->SetEnabled(agreed);
+  } else if (sender == customLink_) {
+    QueueSlide(pages_.welcome, pages_.custom, true);
+  } else if (sender == browseButton_) {
+    ChooseFolder();
+  } else if (sender == installButton_) {
+    StartInstall(pages_.welcome);
+  } else if (sender == customInstallButton_) {
+    StartInstall(pages_.custom);
+  } else if (sender == retryButton_) {
+    QueueSlide(pages_.failed, pages_.welcome, false);
+  } else if (sender == tryNowButton_) {
+    if (!lastRunPath.empty()) LaunchProduct(lastRunPath);
+    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  } else if (sender == uninstallButton_) {
+    QueueSlide(pages_.welcome, pages_.progress, true);
+    StartSetup(*this);
+  } else if (sender == finishButton_) {
+    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  } else {
+    return frame;
+  }
+  return 0;
+}
+
+void CLMainBox::ChooseFolder() {
+  const std::wstring kept = installDir;
+  wchar_t display[MAX_PATH] = {};
+  BROWSEINFOW info{};
+  info.hwndOwner = hwnd;
+  info.pszDisplayName = display;
+  info.lpszTitle = L"";
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+  PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
+  wchar_t path[MAX_PATH] = {};
+  const bool got = chosen && ::SHGetPathFromIDListW(chosen, path);
+  if (chosen) ::CoTaskMemFree(chosen);
+  if (!got) {
+    installDir = kept;
+    return;
+  }
+  std::wstring folder = Trimmed(path);
+  if (!folder.empty() && folder.back() == L'\\') {
+    folder += kInstallSuffix;
+  } else {
+    folder += L'\\';
+    folder += kInstallSuffix;
+  }
+  installDir = folder;
+  pathEdit_->SetText(installDir);
+}
+
+bool CLMainBox::AcceptInstallFolder(const std::wstring& folder) const {
+  if (folder.empty()) return false;
+  wchar_t root[MAX_PATH + 1] = {};
+  ::lstrcpynW(root, folder.c_str(), MAX_PATH);
+  ::PathStripToRootW(root);
+  if (::lstrlenW(root) < 2) return false;
+  // The uninstaller deletes the install folder with everything in it: a
+  // folder that already holds something other than an earlier installation
+  // (a typed "D:\Games") must never become it.
+  if (IsFolder(folder) && !::PathIsDirectoryEmptyW(folder.c_str()) &&
+      ::GetFileAttributesW((folder + L"\\unins000.exe").c_str()) == INVALID_FILE_ATTRIBUTES)
+    return false;
+  return pv::EnsureFolder(folder);
+}
+
+void CLMainBox::StartInstall(UIObject* page) {
+  const std::wstring folder = pathEdit_ ? pathEdit_->GetText() : installDir;
+  if (!AcceptInstallFolder(folder)) {
+    ::MessageBoxW(hwnd, kFolderError, nullptr, MB_ICONERROR);
+    return;
+  }
+  installDir = folder;
+  QueueSlide(page, pages_.progress, true);
+  StartSetup(*this);
+}
+
+// --- page slides -------------------------------------------------------------
+
+void CLMainBox::QueueSlide(UIObject* outgoing, UIObject* incoming, bool forward) {
+  {
+    pv::Lock lock(slideLock_);
+    slides_.push_back({outgoing, incoming, forward});
+  }
+  if (!slideThread_.IsRunning()) slideThread_.Start([this](CHThread* thread) { SlideWorker(thread); });
+}
+
+void CLMainBox::SlideWorker(CHThread* thread) {
+  while (!thread->stopRequested) {
+    Transition t;
+    {
+      pv::Lock lock(slideLock_);
+      if (slides_.empty()) return;
+      t = slides_.front();
+      slides_.erase(slides_.begin());
+    }
+    t.outgoing->SetLayout(0, kPageTop, kWidth, kPageHeight);
+    t.incoming->SetLayout(t.forward ? kWidth : -kWidth, kPageTop, kWidth, kPageHeight);
+    t.outgoing->SetEnabled(false);
+    t.incoming->SetEnabled(false);
+    for (int i = 0; i <= 10; ++i) {
+      ::Sleep(15);
+      const int shift = 50 * i;
+      if (t.forward) {
+        t.outgoing->SetLayout(-shift, kPageTop, kWidth, kPageHeight);
+        t.incoming->SetLayout(kWidth - shift, kPageTop, kWidth, kPageHeight);
+      } else {
+        t.outgoing->SetLayout(shift, kPageTop, kWidth, kPageHeight);
+        t.incoming->SetLayout(shift - kWidth, kPageTop, kWidth, kPageHeight);
+      }
+      if (i == 10) {
+        t.outgoing->SetLayout(0, kPageTop, kWidth, kPageHeight);
+        t.incoming->SetLayout(0, kPageTop, kWidth, kPageHeight);
+        t.outgoing->SetEnabled(true);
+        t.incoming->SetEnabled(true);
+        t.outgoing->SetVisible(false);
+        t.incoming->SetVisible(true);
+      }
+    }
+    // Nudge the pointer so that the control now under it is hit-tested.
+    POINT at;
+    if (::GetCursorPos(&at)) ::SetCursorPos(at.x + 1, at.y);
+  }
 }

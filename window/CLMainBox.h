@@ -2,41 +2,116 @@
 
 #include <windows.h>
 
-#include "engine/SetupSession.h"
-#include "ui/CHWindow.h"
+#include <array>
+#include <memory>
+#include <vector>
 
-// The installer's window. It runs the start-up sequence while it is being
-// created, holds the state the engines share with it, and moves the progress
-// bar towards the engines' targets.
-class CLMainBox : public CHWindow, public SetupSession {
+#include "engine/SetupSession.h"
+#include "ui/CHThread.h"
+#include "ui/Handles.h"
+#include "ui/UIFrameWindow.h"
+#include "ui/UIResource.h"
+
+class CLShadwWnd;
+class CXEdit;
+class UIButton;
+class UICheckBox;
+class UILabel;
+class UIProgress;
+
+// The installer's window: a skinned frame of 528 x 348 with a drop shadow,
+// holding the pages of the run mode, of which one is shown at a time. It runs
+// the start-up sequence while it is being created, holds the state the
+// engines share with it, moves the progress bar towards their targets, and
+// slides from page to page on a thread of its own.
+class CLMainBox : public UIFrameWindow, public SetupSession {
  public:
+  static constexpr int kWidth = 528;
+  static constexpr int kHeight = 348;
+
   CLMainBox();
   ~CLMainBox() override;
 
   // SetupSession
   HWND SessionWindow() const override { return hwnd; }
-  bool DesktopIconChecked() const override { return desktopIcon_; }
-  bool QuickLaunchChecked() const override { return quickLaunch_; }
-  int ProgressPos() const override { return progressPos_; }
-  void SetProgressPos(int pos) override { progressPos_ = pos; }
+  bool DesktopIconChecked() const override;
+  bool QuickLaunchChecked() const override;
+  int ProgressPos() const override;
+  void SetProgressPos(int pos) override;
   void ShowStatus(const wchar_t* text) override;
   void StartProgressTimer() override;
 
-  // Whether the run is quiet; InitInstance leaves a quiet run's window hidden.
+  // A quiet run's window stays hidden.
   bool Quiet() const { return silent != 0; }
+  // The message that belongs to a package error code, or null.
+  const wchar_t* ErrorText(int code) const;
 
- protected:
+  // Appends a page transition and starts the slide thread when it is idle.
+  void QueueSlide(UIObject* outgoing, UIObject* incoming, bool forward);
+
   LRESULT OnCreate(WPARAM wParam, LPARAM lParam) override;
   LRESULT OnDestroy(WPARAM wParam, LPARAM lParam) override;
-  LRESULT OnTimer(WPARAM wParam, LPARAM lParam) override;
+  LRESULT OnWindowPosChanging(WPARAM wParam, LPARAM lParam) override;
   LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void Paint(HDC dc, const RECT& rect, const RECT& clip) override;
+  void Timer(int id) override;
+  LRESULT Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  // The pages and controls, for the tests that drive the window.
+  struct Pages {
+    UIObject* welcome = nullptr;   // install: welcome; uninstall: confirm
+    UIObject* custom = nullptr;
+    UIObject* progress = nullptr;
+    UIObject* done = nullptr;
+    UIObject* failed = nullptr;
+  };
+  const Pages& pages() const { return pages_; }
 
  private:
-  static constexpr UINT_PTR kProgressTimer = 1;
+  struct Transition {
+    UIObject* outgoing;
+    UIObject* incoming;
+    bool forward;
+  };
 
-  bool desktopIcon_ = true;
-  bool quickLaunch_ = true;
-  int progressPos_ = 0;
-  std::wstring status_;
-  pv::CriticalSection statusLock_;
+  UIObject* NewPage(bool visible);
+  UIObject* Make(int kind, UIObject* parent, const char* key);
+  void BuildTitle();
+  void BuildInstallPages();
+  void BuildUninstallPages();
+  void CreateShadows();
+  void PlaceShadows(int x, int y, int w, int h);
+  void ChooseFolder();
+  void StartInstall(UIObject* page);
+  bool AcceptInstallFolder(const std::wstring& folder) const;
+  void SlideWorker(CHThread* thread);
+
+  UIResource skin_;
+  std::array<std::shared_ptr<CLShadwWnd>, 4> shadows_;
+  std::array<const wchar_t*, 11> errorTexts_{};
+  Pages pages_;
+
+  UILabel* statusLabel_ = nullptr;
+  UIProgress* progressBar_ = nullptr;
+  UIButton* installButton_ = nullptr;        // welcome page
+  UIButton* customInstallButton_ = nullptr;  // custom page
+  UIButton* customLink_ = nullptr;
+  UIButton* licenceLink_ = nullptr;
+  UIButton* browseButton_ = nullptr;
+  UIButton* backButton_ = nullptr;
+  UIButton* tryNowButton_ = nullptr;
+  UIButton* retryButton_ = nullptr;
+  UIButton* uninstallButton_ = nullptr;
+  UIButton* finishButton_ = nullptr;
+  UICheckBox* agreeBox_ = nullptr;
+  UICheckBox* desktopBox_ = nullptr;
+  UICheckBox* quickLaunchBox_ = nullptr;
+  CXEdit* pathEdit_ = nullptr;
+
+  int progressTimer_ = 0;
+  int progressPosFallback_ = 0;  // before the bar exists
+
+  std::vector<Transition> slides_;
+  pv::CriticalSection slideLock_;
+  CHThread slideThread_;
 };

@@ -1,0 +1,136 @@
+"""Driving the installer window as a person would: the real program under
+Wine on the prefix's display, found through X, clicked and typed into with
+xdotool, and looked at through screenshots of the root window."""
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app", "e2e"))
+
+from e2e import Prefix  # noqa: E402,F401
+
+WIDTH, HEIGHT = 528, 348
+PAGE_TOP = 48
+
+
+def xdo(prefix, *args, check=True):
+    r = subprocess.run(["xdotool"] + [str(a) for a in args], env=prefix.env, capture_output=True, text=True)
+    if check and r.returncode != 0:
+        raise RuntimeError("xdotool %s: %s" % (" ".join(map(str, args)), r.stderr.strip()))
+    return r.stdout.strip()
+
+
+def windows(prefix, name):
+    """X windows whose title matches the regular expression `name`."""
+    r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name], env=prefix.env, capture_output=True,
+                       text=True)
+    return [w for w in r.stdout.split() if w]
+
+
+def geometry(prefix, window):
+    out = xdo(prefix, "getwindowgeometry", "--shell", window)
+    values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def wait_for(predicate, seconds=20, step=0.1):
+    end = time.time() + seconds
+    while time.time() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return predicate()
+
+
+class Screen:
+    """A screenshot of the whole display, read as RGB bytes."""
+
+    def __init__(self, prefix, path=None):
+        raw = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=prefix.env,
+                             capture_output=True, check=True).stdout
+        info = subprocess.run(["xdpyinfo"], env=prefix.env, capture_output=True, text=True).stdout
+        dims = [l for l in info.splitlines() if "dimensions:" in l][0].split()[1]
+        self.width, self.height = map(int, dims.split("x"))
+        self.raw = raw
+        if path:
+            subprocess.run(["import", "-window", "root", path], env=prefix.env, check=True)
+
+    def pixel(self, x, y):
+        at = (y * self.width + x) * 3
+        return tuple(self.raw[at:at + 3])
+
+
+def save_window_shot(prefix, path, origin, margin=40):
+    """The window and its shadow, cropped from the display."""
+    x, y = origin
+    subprocess.run(["import", "-window", "root", "-crop",
+                    "%dx%d+%d+%d" % (WIDTH + 2 * margin, HEIGHT + 2 * margin, x - margin, y - margin), "+repage",
+                    path], env=prefix.env, check=True)
+
+
+class Installer:
+    """One run of the setup program with its window on the display."""
+
+    def __init__(self, prefix, program, args=(), env=None, attach=False):
+        """Starts `program`, or with `attach` waits for a window that a
+        program started elsewhere (an uninstaller's relaunched copy) shows."""
+        self.prefix = prefix
+        self.process = None if attach else prefix.start([program] + list(args), env=env)
+        found = wait_for(lambda: windows(prefix, "^Pivset$"), seconds=30)
+        if not found:
+            raise AssertionError("the installer window did not appear")
+        self.window = found[0]
+        # Let the first paint and the shadows settle.
+        time.sleep(1.0)
+        self.x, self.y, w, h = geometry(prefix, self.window)
+        assert (w, h) == (WIDTH, HEIGHT), (w, h)
+
+    def point(self, x, y, page=True):
+        """Screen point of a window point; page points count from the page."""
+        return self.x + x, self.y + y + (PAGE_TOP if page else 0)
+
+    def move(self, x, y, page=True):
+        sx, sy = self.point(x, y, page)
+        xdo(self.prefix, "mousemove", "--sync", sx, sy)
+
+    def click(self, x, y, page=True, settle=0.6):
+        self.move(x, y, page)
+        time.sleep(0.15)
+        xdo(self.prefix, "click", 1)
+        time.sleep(settle)
+
+    def double_click(self, x, y, page=True):
+        self.move(x, y, page)
+        time.sleep(0.15)
+        xdo(self.prefix, "click", "--repeat", 2, "--delay", 80, 1)
+        time.sleep(0.4)
+
+    def type(self, text):
+        xdo(self.prefix, "type", "--delay", 40, text)
+        time.sleep(0.3)
+
+    def screen(self, path=None):
+        return Screen(self.prefix, path)
+
+    def pixel(self, x, y, page=True, screen=None):
+        s = screen or self.screen()
+        return s.pixel(*self.point(x, y, page))
+
+    def shot(self, path):
+        save_window_shot(self.prefix, path, (self.x, self.y))
+
+    def alive(self):
+        if self.process is None:
+            return bool(windows(self.prefix, "^Pivset$"))
+        return self.process.poll() is None
+
+    def close(self):
+        if self.process is not None and self.alive():
+            self.process.kill()
+        self.prefix.close_programs()
+
+
+def near(color, expected, tolerance=24):
+    return all(abs(a - b) <= tolerance for a, b in zip(color, expected))

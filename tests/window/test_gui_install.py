@@ -1,0 +1,215 @@
+#!/usr/bin/env python3
+"""The installer's window driven as a person would: pages, the custom page's
+options, a typed folder, the install with its progress, the done page that
+starts the product; the error message of an empty folder; the update mode;
+the shadows and the caption drag; closing during an install."""
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+from gui import (HEIGHT, WIDTH, Installer, Prefix, geometry, near, wait_for, windows, xdo)
+from e2e import SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, main, make_zip, raw_installer
+
+import json
+
+SHOTS = os.environ.get("PIVSET_SHOTS", "")
+
+# Page coordinates of the controls (from the page tables and our skin).
+INSTALL = (265, 221)        # the Install, try-now, retry, Uninstall and finish buttons
+CUSTOM_LINK = (470, 283)
+BACK = (35, 283)
+AGREE = (371, 121)
+PATH = (224, 75)
+CLOSE = (505, 24)           # window point of the close button
+
+
+def shot(installer, name):
+    if SHOTS:
+        os.makedirs(SHOTS, exist_ok=True)
+        installer.shot(os.path.join(SHOTS, name + ".png"))
+
+
+class Pages:
+    """What the window shows, told by a few pixels of each page."""
+
+    @staticmethod
+    def install_button_color(installer, screen=None):
+        return installer.pixel(INSTALL[0] - 80, INSTALL[1], screen=screen)
+
+    @staticmethod
+    def progress_fill(installer):
+        """Width of the install bar's accent fill at the page's foot."""
+        s = installer.screen()
+        fill = 0
+        for x in range(0, WIDTH, 4):
+            r, g, b = installer.pixel(x, 298, screen=s)
+            if b > 200 and r < 60:
+                fill = x + 4
+            else:
+                break
+        return fill
+
+    @staticmethod
+    def path_box_visible(installer, screen=None):
+        # The path box's hairline border sits at its left edge.
+        return not near(installer.pixel(54, 75, screen=screen), (255, 255, 255), 6)
+
+
+class InstallWindow(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = Prefix("gui_install")
+        cls.setup = build_installer(os.path.join(cls.prefix.root, "work", "setup.exe"), SAMPLE_CONFIG, folder=SAMPLE)
+        # A product big enough that the progress page stays a moment.
+        product = os.path.join(cls.prefix.root, "work", "big")
+        shutil.copytree(SAMPLE, product)
+        with open(os.path.join(product, "data", "big.bin"), "wb") as f:
+            f.write(os.urandom(40 << 20))
+        cls.big = build_installer(os.path.join(cls.prefix.root, "work", "big.exe"), SAMPLE_CONFIG, folder=product)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prefix.close()
+
+    def start(self, *args, program=None):
+        installer = Installer(self.prefix, program or self.setup, args)
+        self.addCleanup(installer.close)
+        return installer
+
+    def test_1_install_through_the_custom_page(self):
+        w = self.start(program=self.big)
+        shot(w, "install-1-welcome")
+        self.assertFalse(Pages.path_box_visible(w))
+        w.click(*CUSTOM_LINK)
+        self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+        w.click(*BACK)
+        self.assertTrue(wait_for(lambda: not Pages.path_box_visible(w), 5))
+        w.click(*CUSTOM_LINK)
+        self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+        shot(w, "install-2-custom")
+        enabled = Pages.install_button_color(w)
+        # Unchecking "agree" grays both Install buttons and makes them inert.
+        w.click(*AGREE)
+        grayed = Pages.install_button_color(w)
+        self.assertFalse(near(grayed, enabled, 10), (grayed, enabled))
+        shot(w, "install-3-not-agreed")
+        w.click(*INSTALL, settle=1.5)
+        self.assertTrue(Pages.path_box_visible(w))
+        w.click(*AGREE)
+        self.assertTrue(near(Pages.install_button_color(w), enabled, 10))
+        # A folder typed by hand.
+        w.double_click(*PATH)
+        w.type("C:\\Pellio")
+        shot(w, "install-4-folder")
+        w.click(*INSTALL, settle=0.0)
+        w.move(*CLOSE, page=False)  # off the buttons, so none shows its hover look
+        w.move(300, 20, page=False)
+        target = self.prefix.host("C:\\Pellio")
+        self.assertTrue(wait_for(lambda: not Pages.path_box_visible(w), 5))
+        # The bar advances: its fill is seen partway along the page's foot.
+        fills = set()
+        end = time.time() + 40
+        while time.time() < end and not os.path.exists(os.path.join(target, "unins000.exe")):
+            fill = Pages.progress_fill(w)
+            fills.add(fill)
+            if 40 < fill < WIDTH - 40 and not os.path.exists(os.path.join(self.prefix.root, "progress-shot")):
+                shot(w, "install-5-progress")
+                open(os.path.join(self.prefix.root, "progress-shot"), "w").close()
+            time.sleep(0.1)
+        self.assertTrue([f for f in fills if 0 < f < WIDTH], sorted(fills))
+        # The done page shows the try-now button where the bar was.
+        self.assertTrue(wait_for(lambda: os.path.exists(os.path.join(target, "unins000.exe")), 30))
+        self.assertTrue(wait_for(lambda: near(Pages.install_button_color(w), enabled, 10), 30))
+        shot(w, "install-6-done")
+        self.assertEqual(self.prefix.reg_values(UNINSTALL_KEY)["UninstallString"][1], "C:\\Pellio\\unins000.exe")
+        # "Try it now" starts the product and closes the installer.
+        w.click(*INSTALL, settle=0.5)
+        self.assertTrue(wait_for(lambda: windows(self.prefix, "^Pellio$"), 20))
+        self.assertTrue(wait_for(lambda: not w.alive(), 10))
+
+    def test_2_an_empty_folder_is_refused_with_a_message(self):
+        w = self.start()
+        w.click(*CUSTOM_LINK)
+        self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+        w.double_click(*PATH)
+        xdo(self.prefix, "key", "BackSpace")
+        time.sleep(0.3)
+        w.click(*INSTALL, settle=1.0)
+        boxes = wait_for(lambda: [x for x in windows(self.prefix, ".") if x != w.window and
+                                  geometry(self.prefix, x)[2] < WIDTH and geometry(self.prefix, x)[3] > 60], 10)
+        self.assertTrue(boxes, "no message box")
+        shot(w, "install-7-folder-error")
+        xdo(self.prefix, "key", "Return")
+        time.sleep(0.5)
+        self.assertTrue(Pages.path_box_visible(w))
+        self.assertTrue(w.alive())
+
+    def test_3_update_mode_offers_only_the_upgrade(self):
+        w = self.start("/update")
+        shot(w, "install-8-update")
+        # No custom-install link: its place stays the page's background.
+        s = w.screen()
+        link_pixels = [w.pixel(x, y, screen=s) for x in range(430, 515, 3) for y in range(278, 288)]
+        self.assertFalse([p for p in link_pixels if p[2] > p[0] + 60], "the custom-install link is shown")
+        w.click(*CUSTOM_LINK)
+        time.sleep(0.5)
+        self.assertFalse(Pages.path_box_visible(w))
+
+    def test_4_shadows_follow_the_window_and_the_caption_drags_it(self):
+        w = self.start()
+        def shadow_rects():
+            out = subprocess.run(["xwininfo", "-root", "-tree"], env=self.prefix.env, capture_output=True,
+                                 text=True).stdout
+            rects = set()
+            for line in out.splitlines():
+                parts = line.split()
+                for p in parts:
+                    if "x" in p and "+" in p and p[0].isdigit():
+                        size, _, pos = p.partition("+")
+                        try:
+                            wd, ht = map(int, size.split("x"))
+                            px, py = map(int, pos.split("+"))
+                        except ValueError:
+                            continue
+                        rects.add((px, py, wd, ht))
+            return rects
+
+        def expected(x, y):
+            return {(x - 27, y, 27, HEIGHT), (x - 27, y - 22, WIDTH + 54, 22), (x + WIDTH, y, 27, HEIGHT),
+                    (x - 27, y + HEIGHT, WIDTH + 54, 32)}
+
+        self.assertTrue(expected(w.x, w.y) <= shadow_rects(), (w.x, w.y, sorted(shadow_rects())))
+        shot(w, "window-shadow")
+        # Drag by the caption band.
+        sx, sy = w.point(300, 20, page=False)
+        xdo(self.prefix, "mousemove", "--sync", sx, sy)
+        xdo(self.prefix, "mousedown", 1)
+        for step in range(1, 11):
+            xdo(self.prefix, "mousemove", "--sync", sx + 6 * step, sy + 4 * step)
+            time.sleep(0.03)
+        xdo(self.prefix, "mouseup", 1)
+        time.sleep(0.8)
+        nx, ny, _, _ = geometry(self.prefix, w.window)
+        self.assertEqual((nx, ny), (w.x + 60, w.y + 40))
+        self.assertTrue(expected(nx, ny) <= shadow_rects())
+
+    def test_5_closing_during_the_install_ends_at_once(self):
+        product = os.path.join(self.prefix.root, "work", "big")
+        shutil.rmtree(product, ignore_errors=True)
+        shutil.copytree(SAMPLE, product)
+        with open(os.path.join(product, "data", "big.bin"), "wb") as f:
+            f.write(os.urandom(48 << 20))
+        big = build_installer(os.path.join(self.prefix.root, "work", "big.exe"), SAMPLE_CONFIG, folder=product)
+        w = Installer(self.prefix, big, ["/D", "C:\\Big"])
+        self.addCleanup(w.close)
+        w.click(*INSTALL, settle=0.2)
+        w.click(*CLOSE, page=False, settle=0.0)
+        started = time.time()
+        self.assertTrue(wait_for(lambda: not w.alive(), 5))
+        self.assertLess(time.time() - started, 5)
+
+
+if __name__ == "__main__":
+    main()
