@@ -1,6 +1,7 @@
 #include "engine/UninstallEngine.h"
 
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include "app/Package.h"
 #include "app/SetupConfig.h"
@@ -40,6 +41,45 @@ bool UsableRoot(const std::wstring& root) {
   return !::PathIsRelativeW(root.c_str()) && !pv::IsProtectedFolder(root);
 }
 
+// Whether some process may hold the file: open, running from it or with it
+// loaded as a module. A program's image and a loaded DLL refuse an open for
+// writing (Windows and Wine alike), and any other open handle refuses an
+// exclusive one, so an exclusive open for writing that succeeds proves no
+// process holds the file. A read-only or missing file fails the open too
+// and counts as held: such files get the full search below.
+bool MayBeHeld(const std::wstring& path) {
+  pv::UniqueFile probe(
+      ::CreateFileW(path.c_str(), FILE_WRITE_DATA, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return !probe;
+}
+
+// Whether a process other than this one runs a program of that file name.
+bool ProcessNamed(const std::wstring& name) {
+  pv::UniqueSnapshot processes(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!processes) return false;
+  const DWORD self = ::GetCurrentProcessId();
+  PROCESSENTRY32W process{};
+  process.dwSize = sizeof(process);
+  for (BOOL more = ::Process32FirstW(processes.get(), &process); more;
+       more = ::Process32NextW(processes.get(), &process)) {
+    if (process.th32ProcessID != self && process.th32ProcessID != 0 && pv::SamePathText(process.szExeFile, name))
+      return true;
+  }
+  return false;
+}
+
+// FindFileUser's answer for a product file, at a fraction of its cost: its
+// search through every process's module list takes a round trip to the
+// server per module under Wine (a quarter of a second per file with a few
+// programs running), and a file nobody holds can only be matched by name.
+bool FindHolder(const std::wstring& path, std::wstring& user) {
+  if (MayBeHeld(path)) return pv::FindFileUser(path, user);
+  user.clear();
+  if (!ProcessNamed(pv::FileNamePart(path))) return false;
+  user = path;
+  return true;
+}
+
 // Starts `commandLine` as the whole command line of a new process.
 bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION& pi) {
   STARTUPINFOW si{};
@@ -68,7 +108,7 @@ void RemoveFiles(const JValue* document, std::wstring root) {
     if (!PathInside(path, root)) continue;
     if (HasExtension(path, L".exe") || HasExtension(path, L".dll")) {
       std::wstring user;
-      if (FindFileUser(path, user)) {
+      if (FindHolder(path, user)) {
         KillProcessesByName(user);
         ::Sleep(100);
       }
