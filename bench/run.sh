@@ -21,6 +21,9 @@
 #   KEEP_PREFIX=1       reuse the Wine prefix of an earlier run
 #   PIVSET_BENCH_HARNESS  the shared harness (default: shared/bench beside
 #                       the repository, else /work/shared/bench)
+#   BENCH_BASELINE=stub.exe  an older setup stub: packed like ours and timed
+#                       in the same run as the rows "ours-baseline" and
+#                       "un-ours-baseline", for a before/after comparison
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 here=$root/bench
@@ -93,6 +96,12 @@ STUB=$build/win/setup-stub.exe
 OURS=$BUILD/PellioSetup.exe
 "$build/native/tools/pivpack/pivpack" build --stub "$STUB" --config "$root/tools/sample-product/setup.json" \
   --zip "$ZIP" --out "$OURS" >&2
+BASELINE=
+if [ -n "${BENCH_BASELINE:-}" ]; then
+  BASELINE=$BUILD/PellioSetup-baseline.exe
+  "$build/native/tools/pivpack/pivpack" build --stub "$BENCH_BASELINE" \
+    --config "$root/tools/sample-product/setup.json" --zip "$ZIP" --out "$BASELINE" >&2
+fi
 
 if [ "${KEEP_PREFIX:-0}" = 1 ] && [ -f "$WINEPREFIX/system.reg" ]; then
   step "reusing the Wine prefix"
@@ -126,6 +135,9 @@ bench_row msi Tervaset/Orvane --package "$BUILD/orvane.msi" \
   --reset "wine msiexec /x '$WMSI' /qn" \
   -- wine msiexec /i "$WMSI" /qn 'INSTALLDIR=@WDEST@\Tervaset\Orvane'
 bench_row ours Tervaset/Orvane --package "$OURS" -- wine "$OURS" /q /D @WDEST@
+if [ -n "$BASELINE" ]; then
+  bench_row ours-baseline Tervaset/Orvane --package "$BASELINE" -- wine "$BASELINE" /q /D @WDEST@
+fi
 
 # Uninstall rows: each run installs (untimed, in the prepare step), then
 # times the removal to the end of its last process.
@@ -164,9 +176,12 @@ un_row() {
   rm -rf "$dest" "$dest.ran" "$dest.start"
 }
 step "uninstall rows"
-export BENCH_WAIT=$BUILD/chainwait
 un_row un-ours "$OURS" "$temp_dir/Orvane/unins000.exe" \
   wine "$wtemp\\Orvane\\unins000.exe" /q
+if [ -n "$BASELINE" ]; then
+  un_row un-ours-baseline "$BASELINE" "$temp_dir/Orvane/unins000.exe" \
+    wine "$wtemp\\Orvane\\unins000.exe" /q
+fi
 un_row un-nsis-zlib "$BUILD/nsis-zlib.exe" "$BENCH_INST/un-nsis-zlib.start/Uninst.exe" \
   wine 'C:\bench\un-nsis-zlib.start\Uninst.exe' /S '_?=@WDEST@\Tervaset\Orvane'
 

@@ -87,7 +87,7 @@ def summarize(results, stub_size, setup_size):
 
     med = {name: median(times) for name, times in install.items()}
     out.append("Silent install, wall time (median):")
-    for name, label in (("ours", "ours"), ("nsis-zlib", "NSIS zlib"), ("nsis-lzma", "NSIS LZMA"),
+    for name, label in (("ours", "ours"), ("ours-baseline", "ours, baseline stub"), ("nsis-zlib", "NSIS zlib"), ("nsis-lzma", "NSIS LZMA"),
                         ("msi", "MSI"), ("unzip", "native unzip"), ("wine-xcopy", "Wine xcopy of the tree"),
                         ("wine-console", "Wine start of a console program")):
         if name in med:
@@ -99,7 +99,8 @@ def summarize(results, stub_size, setup_size):
 
     umed = {name: median(times) for name, times in uninstall.items()}
     out.append("Silent uninstall, wall time to the end of its last process (median):")
-    for name, label in (("un-ours", "ours"), ("un-nsis-zlib", "NSIS uninstaller")):
+    for name, label in (("un-ours", "ours"), ("un-ours-baseline", "ours, baseline stub"),
+                        ("un-nsis-zlib", "NSIS uninstaller")):
         if name in umed:
             out.append(f"  {label:<32} {fmt(umed[name]):>10}  ({len(uninstall[name])} runs)")
     r = ratio(umed.get("un-ours"), umed.get("un-nsis-zlib"))
@@ -122,10 +123,11 @@ def summarize(results, stub_size, setup_size):
     peak = load_numbers(os.path.join(results, "memory-ours.txt"))
     base = load_numbers(os.path.join(results, "memory-wine-console.txt"))
     peak_bytes = max(peak) * 1024 if peak else None
+    base_mib = max(base) * 1024 / MIB if base else None
     limit = setup_size + MEMORY_SLACK if setup_size else None
-    out.append(f"  peak RSS of the install process   {fmt(peak_bytes and peak_bytes / MIB, 'MiB', 1)}"
-               f" (highest of {len(peak)} runs; a Wine console program alone: "
-               f"{fmt(base and max(base) * 1024 / MIB, 'MiB', 1)})")
+    out.append(f"  peak RSS of the install process   "
+               f"{fmt(None if peak_bytes is None else peak_bytes / MIB, 'MiB', 1)}"
+               f" (highest of {len(peak)} runs; a Wine console program alone: {fmt(base_mib, 'MiB', 1)})")
     if limit is not None:
         out.append(f"  limit: installer {setup_size / MIB:.1f} MiB + 32 MiB = {limit / MIB:.1f} MiB: "
                    f"{verdict(peak_bytes, limit)}")
