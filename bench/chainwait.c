@@ -9,9 +9,10 @@
    A process belongs to the run when its environment names the same
    WINEPREFIX, it did not exist before the start, and it is not one of Wine's
    own programs from C:\windows\system32 (services that stay up with the
-   server). /proc is polled every millisecond; each process is examined once. With --rss, the peak resident
-   set of the started process itself (ru_maxrss of wait4: the Unix process
-   that runs the Windows program) is written to FILE in KiB.
+   server). /proc is polled every millisecond; each process is examined
+   once. With --rss, the peak resident set of the started process itself
+   (ru_maxrss of wait4: the Unix process that runs the Windows program) is
+   written to FILE in KiB.
 
    Exit code: the command's own, 124 on time-out, 127 when it cannot start. */
 #define _GNU_SOURCE
@@ -81,40 +82,32 @@ static int is_wine_service(const char *cmdline, size_t len)
     return strstr(first, "\\windows\\system32\\") != NULL || strstr(first, "wineserver") != NULL;
 }
 
-/* What is known about a process id, so each process is examined once. */
-enum verdict { OTHER, BEFORE, CHAIN };
+static double now(void);
+
+/* What is known about a process id, so each process is examined once. A
+   process caught between fork and exec shows an empty command line and
+   environment for a moment: it stays unsettled, is looked at again on the
+   next pass, and counts as running meanwhile (at most kUnsettled seconds,
+   for processes that blank their command line for good). */
+enum verdict { OTHER, BEFORE, CHAIN, UNSETTLED };
 struct known {
     int pid;
     enum verdict verdict;
 };
 static struct known known[MAX_PIDS];
 static int nknown;
+struct unsettled {
+    int pid;
+    double since;
+};
+static struct unsettled unsettled[MAX_PIDS];
+static int nunsettled;
+static const double kUnsettled = 0.2;
 
-static enum verdict classify(int pid, const char *env_entry, int at_start)
+/* State letter and flags of a process from /proc/PID/stat; 0 when gone. */
+static int stat_of(int pid, char *state, unsigned long *flags)
 {
-    char path[64];
-    size_t len = 0;
-    snprintf(path, sizeof path, "/proc/%d/environ", pid);
-    char *env = read_file(path, &len);
-    if (!env)
-        return OTHER;
-    int mine = has_entry(env, len, env_entry);
-    free(env);
-    if (!mine)
-        return OTHER;
-    snprintf(path, sizeof path, "/proc/%d/cmdline", pid);
-    char *cmd = read_file(path, &len);
-    if (!cmd)
-        return OTHER;
-    enum verdict v = len == 0 || is_wine_service(cmd, len) ? OTHER : at_start ? BEFORE : CHAIN;
-    free(cmd);
-    return v;
-}
-
-/* A process that has ended, or is a zombie waiting for its parent. */
-static int alive(int pid)
-{
-    char path[64], buf[256];
+    char path[64], buf[512];
     snprintf(path, sizeof path, "/proc/%d/stat", pid);
     FILE *f = fopen(path, "r");
     if (!f)
@@ -123,16 +116,60 @@ static int alive(int pid)
     fclose(f);
     buf[n] = 0;
     const char *close = strrchr(buf, ')');
-    return close && close[1] == ' ' && close[2] != 'Z' && close[2] != 'X';
+    if (!close || close[1] != ' ')
+        return 0;
+    int ppid, pgrp, session, tty, tpgid;
+    if (sscanf(close + 2, "%c %d %d %d %d %d %lu", state, &ppid, &pgrp, &session, &tty, &tpgid, flags) != 7)
+        return 0;
+    return 1;
+}
+
+/* Neither ended nor a zombie waiting for its parent. */
+static int alive(int pid)
+{
+    char state;
+    unsigned long flags;
+    return stat_of(pid, &state, &flags) && state != 'Z' && state != 'X';
+}
+
+static enum verdict classify(int pid, const char *env_entry, int at_start)
+{
+    char path[64];
+    size_t len = 0;
+    snprintf(path, sizeof path, "/proc/%d/cmdline", pid);
+    char *cmd = read_file(path, &len);
+    if (!cmd)
+        return OTHER;
+    if (len == 0) {
+        free(cmd);
+        char state;
+        unsigned long flags;
+        /* kernel threads (PF_KTHREAD) and zombies have none either */
+        if (at_start || !stat_of(pid, &state, &flags) || state == 'Z' || state == 'X' || (flags & 0x00200000))
+            return OTHER;
+        return UNSETTLED;
+    }
+    int service = is_wine_service(cmd, len);
+    free(cmd);
+    snprintf(path, sizeof path, "/proc/%d/environ", pid);
+    char *env = read_file(path, &len);
+    if (!env)
+        return OTHER;
+    int mine = has_entry(env, len, env_entry);
+    free(env);
+    if (!mine || service)
+        return OTHER;
+    return at_start ? BEFORE : CHAIN;
 }
 
 /* Classifies processes not seen before; returns whether a process of the
-   run is still alive. */
+   run may still be alive. */
 static int scan(const char *env_entry, pid_t self, int at_start)
 {
     DIR *proc = opendir("/proc");
     if (!proc)
         return 0;
+    int running = 0;
     struct dirent *e;
     while ((e = readdir(proc)) != NULL) {
         if (!isdigit((unsigned char)e->d_name[0]))
@@ -142,14 +179,27 @@ static int scan(const char *env_entry, pid_t self, int at_start)
             continue;
         for (int k = 0; k < nknown && !seen; ++k)
             seen = known[k].pid == pid;
-        if (!seen && nknown < MAX_PIDS) {
+        if (seen || nknown >= MAX_PIDS)
+            continue;
+        enum verdict v = classify(pid, env_entry, at_start);
+        if (v != UNSETTLED) {
             known[nknown].pid = pid;
-            known[nknown].verdict = classify(pid, env_entry, at_start);
+            known[nknown].verdict = v;
             ++nknown;
+            continue;
         }
+        int u = 0;
+        while (u < nunsettled && unsettled[u].pid != pid)
+            ++u;
+        if (u == nunsettled && nunsettled < MAX_PIDS) {
+            unsettled[nunsettled].pid = pid;
+            unsettled[nunsettled].since = now();
+            ++nunsettled;
+        }
+        if (u < nunsettled && now() - unsettled[u].since < kUnsettled)
+            running = 1;
     }
     closedir(proc);
-    int running = 0;
     for (int k = 0; k < nknown; ++k)
         if (known[k].verdict == CHAIN) {
             if (alive(known[k].pid))
