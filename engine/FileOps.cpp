@@ -170,19 +170,31 @@ bool RemovePath(const std::wstring& path) {
   std::wstring full = WithoutTrailingSeparators(FullPath(path));
   if (full.empty()) return false;
   std::wstring longForm = WithoutTrailingSeparators(LongPath(full));
-  if (Guard().Refuses(full) || Guard().Refuses(longForm)) return false;
+  // The guard keeps folders, and the folders that contain them, from being
+  // taken away; a plain file is neither. It is consulted only for what is
+  // not a plain file both as listed and as opened: building it looks up
+  // every well-known folder (over a tenth of a second under Wine), which
+  // the install-drive probe would otherwise pay at start-up for its file.
+  constexpr DWORD kFolderLike = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  bool plainFile = !(listed & kFolderLike);
+  auto refused = [&] { return Guard().Refuses(full) || Guard().Refuses(longForm); };
+  if (!plainFile && refused()) return false;
 
   UniqueFile entry = OpenForDelete(ExtendedPath(longForm));
   if (!entry) return false;
   DWORD attributes = AttributesOf(entry.get());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (plainFile && (attributes & kFolderLike)) {
+    plainFile = false;  // replaced since it was listed
+    if (refused()) return false;
+  }
   // A link named as given is removed as a link, whatever it points to.
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return DisposeOf(entry.get());
   if (listed & FILE_ATTRIBUTE_REPARSE_POINT) return false;
 
   std::wstring resolved = FinalPath(entry.get());
   if (!resolved.empty()) {
-    if (Guard().Refuses(resolved)) return false;
+    if (!plainFile && Guard().Refuses(resolved)) return false;
     // The entry must be the one its folder lists under that name; otherwise
     // it is a link the system resolved on opening.
     std::size_t cut = longForm.find_last_of(L'\\');

@@ -25,8 +25,9 @@ bool WriteFileRange(const std::wstring& path, std::size_t start, std::size_t cou
 
 // Deletes a file, or a folder with everything in it. False when the path does
 // not exist, has 3 characters or fewer once blanks are trimmed ("C:\", "",
-// "C:" which names a drive's current folder), is refused by
-// IsProtectedFolder, or something stayed behind. Links (symbolic links,
+// "C:" which names a drive's current folder), is a folder or link refused by
+// IsProtectedFolder (a plain file is never a protected folder), or something
+// stayed behind. Links (symbolic links,
 // junctions) are never followed: a link is removed itself and its target
 // stays untouched; where the system cannot remove a link without reaching
 // its target (Wine's Unix links) the link is left and the result is false.

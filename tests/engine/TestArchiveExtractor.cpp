@@ -154,3 +154,34 @@ TEST(ArchiveExtractor, NotAnArchiveFails) {
   EXPECT_FALSE(extractor.Extract(held.get()));
   EXPECT_EQ(extractor.files().Count(), 0);
 }
+
+// The archive is read through windows of it held in memory, one on the
+// central directory and one on the entry data: files that span many windows
+// and hundreds of entries arrive whole and in order.
+TEST(ArchiveExtractor, LargeFilesAndManyEntriesArriveWholeAndInOrder) {
+  ScratchFolder scratch;
+  const std::wstring dir = scratch / L"Orvane";
+  std::vector<Entry> entries = {{"big/", ""}};
+  std::uint32_t seed = 12345;
+  auto noise = [&](std::size_t n) {
+    std::string s(n, '\0');
+    for (char& c : s) {
+      seed = seed * 1103515245u + 12345u;
+      c = static_cast<char>('a' + (seed >> 16) % 7);  // compressible, but not to nothing
+    }
+    return s;
+  };
+  for (int i = 0; i < 3; ++i) entries.push_back({"big/f" + std::to_string(i) + ".bin", noise(2'600'000 + i)});
+  for (int i = 0; i < 300; ++i) entries.push_back({"small" + std::to_string(i) + ".txt", noise(i * 37 % 3000)});
+  pv::UniqueFile held = HoldArchive(scratch, MakeZip(entries));
+  ArchiveExtractor extractor(dir);
+  ASSERT_TRUE(extractor.Extract(held.get()));
+  EXPECT_EQ(extractor.entriesDone(), entries.size());
+  std::vector<std::wstring> expected;
+  for (std::size_t i = 1; i < entries.size(); ++i) expected.push_back(dir + L"\\" + ToWide(entries[i].name));
+  EXPECT_EQ(Decoded(extractor.files()), expected);
+  for (std::size_t i = 1; i < entries.size(); ++i) {
+    std::wstring path = dir + L"\\" + ToWide(entries[i].name);
+    ASSERT_EQ(pvtest::ReadText(path), entries[i].data) << entries[i].name;
+  }
+}

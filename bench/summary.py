@@ -1,0 +1,151 @@
+#!/usr/bin/env python3
+"""The figures of one bench/run.sh run against their targets.
+
+usage: summary.py RESULTS_DIR --stub SETUP_STUB --setup INSTALLER
+
+Reads what run.sh left in RESULTS_DIR: rows.tsv and hyperfine JSON of the
+install rows (the shared harness's format), uninstall.tsv and its JSON,
+startup-<row>.txt ("map_ms paint_ms" per run), memory-<row>.txt (peak RSS in
+KiB per run). Medians throughout; a figure that is missing prints as "n/a"
+and its target as "not measured", never as met.
+"""
+import argparse
+import json
+import os
+import statistics
+import sys
+
+MIB = 1024 * 1024
+INSTALL_TARGET = 0.95      # ours / NSIS zlib
+STARTUP_TARGET = 2.0       # ours / trivial window, first paint
+MEMORY_SLACK = 32 * MIB    # beyond the installer's own size
+STUB_LIMIT = 1 * MIB
+
+
+def hyperfine_times(path):
+    try:
+        with open(path) as f:
+            return json.load(f)["results"][0]["times"]
+    except (OSError, ValueError, KeyError, IndexError):
+        return []
+
+
+def load_tsv_rows(path, status_col, json_col):
+    """name -> list of run times, for the rows whose status is ok."""
+    rows = {}
+    if not os.path.exists(path):
+        return rows
+    with open(path) as f:
+        for line in f:
+            cols = line.rstrip("\n").split("\t")
+            if len(cols) <= max(status_col, json_col):
+                continue
+            rows[cols[0]] = hyperfine_times(cols[json_col]) if cols[status_col] == "ok" else []
+    return rows
+
+
+def load_numbers(path, column=0):
+    """One number per line from the given column; lines that do not parse
+    (a failed run) are skipped, as are negative values (not observed)."""
+    values = []
+    if not os.path.exists(path):
+        return values
+    with open(path) as f:
+        for line in f:
+            parts = line.split()
+            try:
+                v = float(parts[column])
+            except (IndexError, ValueError):
+                continue
+            if v >= 0:
+                values.append(v)
+    return values
+
+
+def median(values):
+    return statistics.median(values) if values else None
+
+
+def verdict(value, limit):
+    if value is None:
+        return "not measured"
+    return "met" if value <= limit else "MISSED"
+
+
+def fmt(value, unit="s", digits=3):
+    return "n/a" if value is None else f"{value:.{digits}f} {unit}"
+
+
+def ratio(a, b):
+    return a / b if a is not None and b else None
+
+
+def summarize(results, stub_size, setup_size):
+    install = load_tsv_rows(os.path.join(results, "rows.tsv"), 2, 5)
+    uninstall = load_tsv_rows(os.path.join(results, "uninstall.tsv"), 1, 2)
+    out = []
+
+    med = {name: median(times) for name, times in install.items()}
+    out.append("Silent install, wall time (median):")
+    for name, label in (("ours", "ours"), ("ours-baseline", "ours, baseline stub"), ("nsis-zlib", "NSIS zlib"), ("nsis-lzma", "NSIS LZMA"),
+                        ("msi", "MSI"), ("unzip", "native unzip"), ("wine-xcopy", "Wine xcopy of the tree"),
+                        ("wine-console", "Wine start of a console program")):
+        if name in med:
+            runs = len(install[name])
+            out.append(f"  {label:<32} {fmt(med[name]):>10}  ({runs} runs)")
+    r = ratio(med.get("ours"), med.get("nsis-zlib"))
+    out.append(f"  ours / NSIS zlib = {fmt(r, '', 3).strip()}   target <= {INSTALL_TARGET}: "
+               f"{verdict(r, INSTALL_TARGET)}")
+
+    umed = {name: median(times) for name, times in uninstall.items()}
+    out.append("Silent uninstall, wall time to the end of its last process (median):")
+    for name, label in (("un-ours", "ours"), ("un-ours-baseline", "ours, baseline stub"),
+                        ("un-nsis-zlib", "NSIS uninstaller")):
+        if name in umed:
+            out.append(f"  {label:<32} {fmt(umed[name]):>10}  ({len(uninstall[name])} runs)")
+    r = ratio(umed.get("un-ours"), umed.get("un-nsis-zlib"))
+    out.append(f"  ours / NSIS = {fmt(r, '', 3).strip()}")
+
+    out.append("Start-up, process start to the main window mapped and first painted (median):")
+    paint = {}
+    for row, label in (("ours", "ours (bare window for now)"), ("trivial", "trivial one-window program")):
+        path = os.path.join(results, f"startup-{row}.txt")
+        maps, paints = load_numbers(path, 0), load_numbers(path, 1)
+        paint[row] = median(paints)
+        if maps or paints:
+            out.append(f"  {label:<32} paint {fmt(paint[row], 'ms', 1):>10}, mapped {fmt(median(maps), 'ms', 1)}"
+                       f"  ({len(paints)} runs)")
+    r = ratio(paint.get("ours"), paint.get("trivial"))
+    out.append(f"  ours / trivial = {fmt(r, '', 2).strip()}   target <= {STARTUP_TARGET}: "
+               f"{verdict(r, STARTUP_TARGET)}")
+
+    out.append("Memory and size:")
+    peak = load_numbers(os.path.join(results, "memory-ours.txt"))
+    base = load_numbers(os.path.join(results, "memory-wine-console.txt"))
+    peak_bytes = max(peak) * 1024 if peak else None
+    base_mib = max(base) * 1024 / MIB if base else None
+    limit = setup_size + MEMORY_SLACK if setup_size else None
+    out.append(f"  peak RSS of the install process   "
+               f"{fmt(None if peak_bytes is None else peak_bytes / MIB, 'MiB', 1)}"
+               f" (highest of {len(peak)} runs; a Wine console program alone: {fmt(base_mib, 'MiB', 1)})")
+    if limit is not None:
+        out.append(f"  limit: installer {setup_size / MIB:.1f} MiB + 32 MiB = {limit / MIB:.1f} MiB: "
+                   f"{verdict(peak_bytes, limit)}")
+    if stub_size is not None:
+        out.append(f"  stripped setup stub (no package)  {stub_size} bytes ({stub_size / MIB:.3f} MiB); "
+                   f"limit 1 MiB: {verdict(stub_size, STUB_LIMIT)}")
+    return "\n".join(out)
+
+
+def main(argv):
+    p = argparse.ArgumentParser()
+    p.add_argument("results")
+    p.add_argument("--stub")
+    p.add_argument("--setup")
+    a = p.parse_args(argv)
+    size = lambda f: os.path.getsize(f) if f and os.path.exists(f) else None
+    print(summarize(a.results, size(a.stub), size(a.setup)))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])

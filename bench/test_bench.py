@@ -1,0 +1,158 @@
+#!/usr/bin/env python3
+"""Tests of the benchmark's own pieces that run without Wine: the summary's
+arithmetic and its handling of missing or failed rows, and chainwait's wait
+for programs a command leaves running.
+
+    python3 -m unittest discover -s bench -p 'test_*.py'
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import summary  # noqa: E402
+
+
+class Results:
+    """A results folder as run.sh leaves it."""
+
+    def __init__(self, root):
+        self.root = root
+
+    def hyperfine(self, name, times):
+        path = os.path.join(self.root, name + ".json")
+        with open(path, "w") as f:
+            json.dump({"results": [{"times": times}]}, f)
+        return path
+
+    def install_row(self, name, times, status="ok"):
+        js = self.hyperfine(name, times)
+        with open(os.path.join(self.root, "rows.tsv"), "a") as f:
+            f.write(f"{name}\twine\t{status}\t{len(times)}\t100\t{js}\n")
+
+    def uninstall_row(self, name, times, status="ok"):
+        js = self.hyperfine(name, times)
+        with open(os.path.join(self.root, "uninstall.tsv"), "a") as f:
+            f.write(f"{name}\t{status}\t{js}\n")
+
+    def lines(self, name, lines):
+        with open(os.path.join(self.root, name), "w") as f:
+            f.write("".join(line + "\n" for line in lines))
+
+
+class SummaryTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+        self.results = Results(self.dir)
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def text(self, stub=None, setup=None):
+        return summary.summarize(self.dir, stub, setup)
+
+    def test_figures_and_targets_from_medians(self):
+        r = self.results
+        r.install_row("ours", [0.9, 1.0, 5.0])          # median 1.0, the outlier ignored
+        r.install_row("nsis-zlib", [2.0, 2.0, 1.0])     # median 2.0
+        r.uninstall_row("un-ours", [1.0, 1.0, 1.0])
+        r.uninstall_row("un-nsis-zlib", [4.0, 4.0, 4.0])
+        r.lines("startup-ours.txt", ["110 130", "100 120", "90 110"])
+        r.lines("startup-trivial.txt", ["50 60", "55 65", "45 55"])
+        r.lines("memory-ours.txt", ["40000", "50000"])
+        text = self.text(stub=600000, setup=26 * 1024 * 1024)
+        self.assertIn("ours / NSIS zlib = 0.500", text)
+        self.assertIn("target <= 0.95: met", text)
+        self.assertIn("ours / NSIS = 0.250", text)
+        self.assertIn("ours / trivial = 2.00   target <= 2.0: met", text)
+        self.assertIn("48.8 MiB", text)                  # the highest run, 50000 KiB
+        self.assertIn("26.0 MiB + 32 MiB = 58.0 MiB: met", text)
+        self.assertIn("limit 1 MiB: met", text)
+
+    def test_targets_missed(self):
+        r = self.results
+        r.install_row("ours", [1.0])
+        r.install_row("nsis-zlib", [1.0])
+        r.lines("startup-ours.txt", ["200 300"])
+        r.lines("startup-trivial.txt", ["50 100"])
+        r.lines("memory-ours.txt", [str(100 * 1024)])
+        text = self.text(stub=2 * 1024 * 1024, setup=10 * 1024 * 1024)
+        self.assertIn("ours / NSIS zlib = 1.000   target <= 0.95: MISSED", text)
+        self.assertIn("ours / trivial = 3.00   target <= 2.0: MISSED", text)
+        self.assertIn("42.0 MiB: MISSED", text)
+        self.assertIn("limit 1 MiB: MISSED", text)
+
+    def test_failed_and_missing_rows_are_not_measured_never_met(self):
+        r = self.results
+        r.install_row("ours", [0.5], status="failed")
+        r.install_row("nsis-zlib", [1.0])
+        r.lines("startup-ours.txt", ["failed", "120 -1"])   # a time-out, a window never painted
+        text = self.text()
+        self.assertIn("ours / NSIS zlib = n/a   target <= 0.95: not measured", text)
+        self.assertIn("ours / trivial = n/a   target <= 2.0: not measured", text)
+        self.assertNotIn(": met", text)
+
+    def test_empty_results_folder(self):
+        text = self.text()
+        self.assertEqual(text.count("not measured"), 2)
+        self.assertIn("peak RSS of the install process   n/a", text)
+
+
+@unittest.skipUnless(shutil.which("cc"), "needs a C compiler")
+class ChainwaitTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp()
+        cls.tool = os.path.join(cls.dir, "chainwait")
+        subprocess.run(["cc", "-O2", "-o", cls.tool, os.path.join(HERE, "chainwait.c")], check=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.dir)
+
+    def run_tool(self, args, prefix):
+        env = dict(os.environ, WINEPREFIX=prefix)
+        return subprocess.run([self.tool] + args, env=env, capture_output=True, text=True, timeout=60)
+
+    def test_waits_for_what_the_command_left_running(self):
+        marker = os.path.join(self.dir, "late")
+        start = time.time()
+        r = self.run_tool(["--", "sh", "-c", f"(sleep 0.6; touch {marker}) & exit 3"],
+                          os.path.join(self.dir, "prefix-a"))
+        self.assertEqual(r.returncode, 3)  # the command's own code
+        self.assertTrue(os.path.exists(marker))
+        self.assertGreaterEqual(time.time() - start, 0.5)
+
+    def test_programs_of_another_prefix_are_not_waited_for(self):
+        other = dict(os.environ, WINEPREFIX=os.path.join(self.dir, "prefix-other"))
+        sleeper = subprocess.Popen(["sleep", "30"], env=other)
+        try:
+            r = self.run_tool(["--timeout", "10", "--", "true"], os.path.join(self.dir, "prefix-b"))
+            self.assertEqual(r.returncode, 0)
+        finally:
+            sleeper.kill()
+            sleeper.wait()
+
+    def test_time_out_and_peak_memory(self):
+        rss = os.path.join(self.dir, "rss")
+        r = self.run_tool(["--rss", rss, "--timeout", "0.5", "--", "sh", "-c", "sleep 2 & exit 0"],
+                          os.path.join(self.dir, "prefix-c"))
+        self.assertEqual(r.returncode, 124)
+        with open(rss) as f:
+            self.assertGreater(int(f.read()), 0)
+
+    def test_bad_usage(self):
+        self.assertEqual(self.run_tool(["--"], os.path.join(self.dir, "p")).returncode, 2)
+        env = {k: v for k, v in os.environ.items() if k != "WINEPREFIX"}
+        r = subprocess.run([self.tool, "--", "true"], env=env, capture_output=True)
+        self.assertEqual(r.returncode, 2)
+
+
+if __name__ == "__main__":
+    unittest.main()
