@@ -4,7 +4,10 @@
 #   wine-prefix.sh DIR [win7|win10]
 set -u
 export WINEPREFIX=$1
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko prompts, and no menu entries on the host: winemenubuilder,
+# which saving a shell link starts, also hangs now and then and holds the
+# program that waits for it.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 version=${2:-}
 mkdir -p "$(dirname "$WINEPREFIX")"
 # Every program of the prefix, wineboot included, runs on its shared display.

@@ -8,7 +8,7 @@ prefix=
 if [ "${1:-}" = "--prefix" ]; then prefix=$2; shift 2; fi
 export WINEPREFIX=${prefix:-${WINEPREFIX:-$HOME/.wine}}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
 here=$(cd "$(dirname "$0")" && pwd)
 
 # Tests that need another Windows version get a prefix of their own, so tests

@@ -111,7 +111,10 @@ void StartSetup(SetupSession& session) {
   session.StartProgressTimer();
   if (session.installMode) {
     if (!session.worker.IsRunning()) session.worker.Start([&session](CHThread*) { InstallWorker(session); });
-    if (session.silent && session.worker.IsRunning()) session.worker.Wait();
+    // A quiet run waits for the install, still handling the (hidden)
+    // window's messages: a system component that sends one meanwhile (the
+    // shell does) would otherwise wait for this thread while it waits.
+    if (session.silent && session.worker.IsRunning()) session.worker.WaitPumping();
     return;
   }
   if (!Uninstall(session, std::wstring())) {

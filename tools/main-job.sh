@@ -22,7 +22,7 @@ echo "setup stub (stripped, without package): $(stat -c %s "$build/win/setup-stu
 
 # A Wine prefix of the main job's own, fresh each run, with the product's
 # users' code page.
-export WINEPREFIX="$build/main-job/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$build/main-job/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 rm -rf "$WINEPREFIX" "$WINEPREFIX.ready"
 if [ -z "${DISPLAY:-}" ]; then

@@ -51,9 +51,12 @@ CLMainBox::CLMainBox() {
 }
 
 CLMainBox::~CLMainBox() {
-  // Workers still running die with the box; none may outlive the controls
-  // and the state they work on.
-  slideThread_.Terminate();
+  // The slide thread is asked to stop and given the moment a slide takes:
+  // killing a thread can leave a lock it held (the loader's, the heap's)
+  // taken for good, and the process then hangs on its way out. Only a thread
+  // that does not end is killed.
+  slideThread_.stopRequested = 1;
+  if (!slideThread_.Wait(2000)) slideThread_.Terminate();
   worker.Terminate();
   if (UIResource::Current() == &skin_) UIResource::SetCurrent(nullptr);
 }
@@ -127,6 +130,11 @@ LRESULT CLMainBox::OnCreate(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CLMainBox::OnDestroy(WPARAM wParam, LPARAM lParam) {
+  // Closed while the install runs: the process ends at once, without
+  // waiting for the worker. It is ended here rather than killed thread by
+  // thread, so that no lock the worker holds can stop the way out; the
+  // system closes the temporary archive's handle, which deletes it.
+  if (worker.IsRunning()) ::TerminateProcess(::GetCurrentProcess(), 0);
   ::PostQuitMessage(0);
   return UIFrameWindow::OnDestroy(wParam, lParam);
 }

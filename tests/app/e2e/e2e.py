@@ -70,7 +70,7 @@ class Prefix:
                                       check=True, capture_output=True, text=True).stdout.strip()
         self.env = dict(os.environ)
         self.env.update({
-            "WINEPREFIX": self.dir, "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "WINEPREFIX": self.dir, "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
             "DISPLAY": self.display,
             # Entry names are stored in code page 936; Wine takes the ANSI
             # code page from the locale.
@@ -85,8 +85,10 @@ class Prefix:
         e = dict(self.env)
         if env:
             e.update(env)
-        return subprocess.run(["wine"] + list(args), env=e, timeout=timeout, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT).returncode
+        # No pipes: a wineserver or service that this call happens to start
+        # would inherit them and keep the call waiting for their end.
+        return subprocess.run(["wine"] + list(args), env=e, timeout=timeout, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode
 
     def start(self, args, env=None):
         e = dict(self.env)
@@ -137,11 +139,16 @@ class Prefix:
     # --- registry ---------------------------------------------------------
     def reg_values(self, key, view="32"):
         """Values of a key as {name: (type, data)}; None when it is missing."""
-        r = subprocess.run(["wine", "reg", "query", key, "/reg:" + view], env=self.env, capture_output=True)
+        # Through a file, not a pipe (see run).
+        with tempfile.TemporaryFile() as out:
+            r = subprocess.run(["wine", "reg", "query", key, "/reg:" + view], env=self.env, stdout=out,
+                               stderr=subprocess.DEVNULL)
+            out.seek(0)
+            text = out.read()
         if r.returncode != 0:
             return None
         values = {}
-        for line in r.stdout.decode("utf-8", "replace").replace("\r", "").split("\n"):
+        for line in text.decode("utf-8", "replace").replace("\r", "").split("\n"):
             parts = line.strip().split(None, 2)
             if len(parts) >= 2 and parts[1].startswith("REG_"):
                 values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")

@@ -10,7 +10,7 @@ import unittest
 from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, Prefix, build_installer, main
 
 PLANTED = ["comctl32", "gdiplus", "msimg32", "msvfw32"]
-OVERRIDES = ",".join(PLANTED) + "=n,b;mscoree,mshtml="
+OVERRIDES = ",".join(PLANTED) + "=n,b;mscoree,mshtml=;winemenubuilder.exe=d"
 
 
 def plant(folder):

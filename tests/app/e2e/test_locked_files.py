@@ -48,7 +48,7 @@ class LockedFiles(unittest.TestCase):
         self.assertEqual(self.prefix.run([self.installers["v1"], "/q", "/D", "C:\\Apps"]), 0)
         self.prefix.wait()
         subprocess.run(["wine", "reg", "delete", UNINSTALL_KEY, "/f", "/reg:32"], env=self.prefix.env,
-                       capture_output=True)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def read(self, rel):
         with open(os.path.join(self.root, *rel.split("\\")), "rb") as f:
