@@ -15,7 +15,7 @@
 # Environment (all optional):
 #   RUNS=7 WARMUP=1     timed and warm-up runs per row
 #   ONLY="a b"          only these rows (install rows as in the table, plus
-#                       un-ours un-nsis-zlib startup memory)
+#                       un-ours un-nsis-zlib startup slide memory)
 #   BENCH_WORK          work folder (default build/bench)
 #   BENCH_NO_BUILD=1    use the build trees as they are
 #   KEEP_PREFIX=1       reuse the Wine prefix of an earlier run
@@ -43,10 +43,10 @@ if [ -z "${BENCH_IN_XVFB:-}" ]; then
     bash "$root/tools/build.sh"
   fi
   "$harness/install-deps.sh"
-  # the start-up watcher reads the X DAMAGE extension
-  if [ ! -f /usr/include/X11/extensions/Xdamage.h ]; then
+  # the start-up watcher reads the X DAMAGE extension and clicks through XTEST
+  if [ ! -f /usr/include/X11/extensions/Xdamage.h ] || [ ! -f /usr/include/X11/extensions/XTest.h ]; then
     apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq libxdamage-dev libx11-dev gcc >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq libxdamage-dev libxtst-dev libx11-dev gcc >/dev/null
   fi
   export BENCH_IN_XVFB=1
   exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
@@ -89,7 +89,7 @@ nsis_pid=$!
 timeout 120 "$harness/peers/build-msi.sh" "$W/payload" "$BUILD" >&2 || echo "MSI build failed" >&2
 "$harness/peers/build-trivial.sh" "$BUILD"
 cc -O2 -Wall -Wextra -o "$BUILD/chainwait" "$here/chainwait.c"
-cc -O2 -Wall -Wextra -o "$BUILD/startwatch" "$here/startwatch.c" -lX11 -lXdamage
+cc -O2 -Wall -Wextra -o "$BUILD/startwatch" "$here/startwatch.c" -lX11 -lXdamage -lXtst
 x86_64-w64-mingw32-gcc -O2 -s -Wall -Wextra -mwindows -municode -o "$BUILD/trivial-window.exe" \
   "$here/trivial-window.c"
 STUB=$build/win/setup-stub.exe
@@ -193,6 +193,16 @@ if wants startup; then
       line=$("$BUILD/startwatch" --timeout 30 "${args[@]}" 2>>"$BENCH_RESULTS/startup.log") || line="failed"
       [ "$i" -lt "$WARMUP" ] || echo "$line" >> "$BENCH_RESULTS/startup-$row.txt"
     done
+  done
+fi
+
+if wants slide; then
+  step "page slide, welcome to custom page: $RUNS runs"
+  # The custom-install link's window point (page point 470,283; pages start at y 48).
+  for ((i = 0; i < RUNS; ++i)); do
+    line=$("$BUILD/startwatch" --timeout 30 --click 470,331 --name Pivset -- wine "$OURS" /D 'C:\bench\slide' \
+      2>>"$BENCH_RESULTS/slide.log") || line="failed"
+    echo "$line" >> "$BENCH_RESULTS/slide-ours.txt"
   done
 fi
 

@@ -5,7 +5,8 @@ usage: summary.py RESULTS_DIR --stub SETUP_STUB --setup INSTALLER
 
 Reads what run.sh left in RESULTS_DIR: rows.tsv and hyperfine JSON of the
 install rows (the shared harness's format), uninstall.tsv and its JSON,
-startup-<row>.txt ("map_ms paint_ms" per run), memory-<row>.txt (peak RSS in
+startup-<row>.txt ("map_ms paint_ms" per run), slide-ours.txt ("map_ms paint_ms
+first_ms last_ms drawings" per click on the custom-install link), memory-<row>.txt (peak RSS in
 KiB per run). Medians throughout; a figure that is missing prints as "n/a"
 and its target as "not measured", never as met.
 """
@@ -108,7 +109,7 @@ def summarize(results, stub_size, setup_size):
 
     out.append("Start-up, process start to the main window mapped and first painted (median):")
     paint = {}
-    for row, label in (("ours", "ours (bare window for now)"), ("trivial", "trivial one-window program")):
+    for row, label in (("ours", "ours (welcome page)"), ("trivial", "trivial one-window program")):
         path = os.path.join(results, f"startup-{row}.txt")
         maps, paints = load_numbers(path, 0), load_numbers(path, 1)
         paint[row] = median(paints)
@@ -118,6 +119,14 @@ def summarize(results, stub_size, setup_size):
     r = ratio(paint.get("ours"), paint.get("trivial"))
     out.append(f"  ours / trivial = {fmt(r, '', 2).strip()}   target <= {STARTUP_TARGET}: "
                f"{verdict(r, STARTUP_TARGET)}")
+
+    path = os.path.join(results, "slide-ours.txt")
+    firsts, lasts = load_numbers(path, 2), load_numbers(path, 3)
+    if lasts:
+        spans = [b - a for a, b in zip(firsts, lasts)]
+        out.append("Page slide, welcome to custom page (median; eleven 15 ms steps = 165 ms nominal):")
+        out.append(f"  click to first drawing {fmt(median(firsts), 'ms', 1)}, first to last drawing "
+                   f"{fmt(median(spans), 'ms', 1)}  ({len(lasts)} runs)")
 
     out.append("Memory and size:")
     peak = load_numbers(os.path.join(results, "memory-ours.txt"))

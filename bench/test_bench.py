@@ -66,6 +66,7 @@ class SummaryTest(unittest.TestCase):
         r.lines("startup-ours.txt", ["110 130", "100 120", "90 110"])
         r.lines("startup-trivial.txt", ["50 60", "55 65", "45 55"])
         r.lines("memory-ours.txt", ["40000", "50000"])
+        r.lines("slide-ours.txt", ["100 110 5 200 14", "100 110 6 210 15", "failed"])
         text = self.text(stub=600000, setup=26 * 1024 * 1024)
         self.assertIn("ours / NSIS zlib = 0.500", text)
         self.assertIn("target <= 0.95: met", text)
@@ -74,6 +75,7 @@ class SummaryTest(unittest.TestCase):
         self.assertIn("48.8 MiB", text)                  # the highest run, 50000 KiB
         self.assertIn("26.0 MiB + 32 MiB = 58.0 MiB: met", text)
         self.assertIn("limit 1 MiB: met", text)
+        self.assertIn("click to first drawing 5.5 ms, first to last drawing 199.5 ms  (2 runs)", text)
 
     def test_targets_missed(self):
         r = self.results

@@ -265,12 +265,25 @@ LRESULT CLMainBox::OnWindowPosChanging(WPARAM wParam, LPARAM lParam) {
     const int y = (pos->flags & SWP_NOMOVE) ? now.top : pos->y;
     const int w = (pos->flags & SWP_NOSIZE) ? now.right - now.left : pos->cx;
     const int h = (pos->flags & SWP_NOSIZE) ? now.bottom - now.top : pos->cy;
-    if (w > 0 && h > 0) {
+    // The shadows appear with the window: a window being set up unseen, or
+    // the never-shown window of a quiet run, must not leave its outline of
+    // shadows on the screen. They go when the window is hidden.
+    const bool seen = (pos->flags & SWP_SHOWWINDOW) ||
+                      (::IsWindowVisible(hwnd) && !(pos->flags & SWP_HIDEWINDOW));
+    if (!seen) {
+      HideShadows();
+    } else if (w > 0 && h > 0) {
       if (::IsIconic(hwnd)) return 0;
       PlaceShadows(x, y, w, h);
     }
   }
   return UIFrameWindow::OnWindowPosChanging(wParam, lParam);
+}
+
+void CLMainBox::HideShadows() {
+  for (auto& shadow : shadows_) {
+    if (shadow && shadow->GetHwnd() && ::IsWindowVisible(shadow->GetHwnd())) ::ShowWindow(shadow->GetHwnd(), SW_HIDE);
+  }
 }
 
 void CLMainBox::PlaceShadows(int x, int y, int w, int h) {

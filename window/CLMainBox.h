@@ -80,6 +80,7 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   void BuildInstallPages();
   void BuildUninstallPages();
   void CreateShadows();
+  void HideShadows();
   void PlaceShadows(int x, int y, int w, int h);
   void ChooseFolder();
   void StartInstall(UIObject* page);

@@ -32,6 +32,13 @@ int CLShadwWnd::LoadShadeStyle(IResource* resource, const char*, const JValue*) 
 }
 
 void CLShadwWnd::Place(int left, int top, int right, int bottom) {
+  // The main window reports a position several times while it is set up
+  // and shown; placing a layered window again where it already stands
+  // costs a server round trip and a full upload of its pixels for nothing.
+  const RECT target{left, top, right, bottom};
+  if (placed_ && ::EqualRect(&target, &placedAt_) && ::IsWindowVisible(hwnd)) return;
+  placed_ = true;
+  placedAt_ = target;
   const int width = right - left, height = bottom - top;
   Move(left, top, width, height);
   SetLayout(0, 0, width, height);

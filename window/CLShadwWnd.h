@@ -34,4 +34,6 @@ class CLShadwWnd : public UIObject {
  private:
   UIImageStyle shade_{};
   int side_;
+  bool placed_ = false;
+  RECT placedAt_{};
 };

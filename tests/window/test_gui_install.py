@@ -210,6 +210,22 @@ class InstallWindow(unittest.TestCase):
         self.assertTrue(wait_for(lambda: not w.alive(), 5))
         self.assertLess(time.time() - started, 5)
 
+    def test_6_a_quiet_install_shows_nothing(self):
+        def shown():
+            r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ""], env=self.prefix.env,
+                               capture_output=True, text=True)
+            return set(r.stdout.split())
+
+        before = shown()
+        run = self.prefix.start([self.big, "/q", "/D", "C:\\Quiet"])
+        seen = set()
+        while run.poll() is None:
+            seen |= shown() - before
+            time.sleep(0.05)
+        self.assertEqual(run.returncode, 0)
+        self.assertTrue(os.path.exists(self.prefix.host("C:\\Quiet\\Tervaset\\Orvane\\unins000.exe")))
+        self.assertEqual(seen, set())
+
 
 if __name__ == "__main__":
     main()
