@@ -17,8 +17,8 @@ import time
 source = os.environ["PIVSET_SOURCE_DIR"]
 sys.path.insert(0, os.path.join(source, "tests", "window"))
 
-from gui import Installer, windows, wait_for, xdo  # noqa: E402
-from test_gui_install import AGREE, CUSTOM_LINK, INSTALL, PATH, Pages  # noqa: E402,F401
+from gui import Installer, Prefix, windows, wait_for, xdo  # noqa: E402
+from test_gui_install import CUSTOM_LINK, INSTALL, Pages  # noqa: E402
 
 
 class Session:
@@ -35,17 +35,9 @@ class Session:
     def close_programs(self):
         pass
 
-    def host(self, winpath):
-        drive = os.path.join(self.dir, "dosdevices", winpath[0].lower() + ":")
-        return os.path.join(os.path.realpath(drive), *[p for p in winpath[3:].split("\\") if p])
-
-    def temp(self):
-        users = os.path.join(self.dir, "drive_c", "users")
-        for user in os.listdir(users):
-            t = os.path.join(users, user, "Temp")
-            if user != "Public" and os.path.isdir(t):
-                return t
-        raise SystemExit("no temporary folder in the prefix")
+    # The window tests' prefix finds its paths from the prefix folder alone.
+    host = Prefix.host
+    temp = Prefix.temp
 
 
 def step(text):
