@@ -46,8 +46,9 @@ function(pivset_add_test)
 endfunction()
 
 # pivset_add_fuzzer(<name> <source> [LIBS ...]): a libFuzzer target
-# fuzz_<name> in the native clang build, and a test that replays its
-# committed corpus (tests/fuzz/corpus/<name>, findings included) once.
+# fuzz_<name> in the native clang build, and a test that replays once its
+# committed corpus (tests/fuzz/corpus/<name>) and the crashes, leaks and
+# time-outs kept from long runs (tests/fuzz/regressions/<name>).
 function(pivset_add_fuzzer name source)
   cmake_parse_arguments(F "" "" "LIBS" ${ARGN})
   if(PIVSET_WINDOWS OR NOT PIVSET_FUZZ)
@@ -57,5 +58,7 @@ function(pivset_add_fuzzer name source)
   target_link_libraries(fuzz_${name} PRIVATE ${F_LIBS} pv_pure)
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
   add_test(NAME fuzz_${name}_corpus
-           COMMAND fuzz_${name} -runs=0 "${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${name}")
+           COMMAND fuzz_${name} -runs=0 -timeout=10 -rss_limit_mb=2048
+                   "${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${name}"
+                   "${CMAKE_SOURCE_DIR}/tests/fuzz/regressions/${name}")
 endfunction()

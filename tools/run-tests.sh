@@ -29,9 +29,12 @@ for fuzzer in "$build"/native/tests/fuzz/fuzz_*; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
   seeds="$root/tests/fuzz/corpus/${name#fuzz_}"
+  kept="$root/tests/fuzz/regressions/${name#fuzz_}"
   work=$(mktemp -d)
+  # libFuzzer runs every input of every folder before it mutates: the
+  # committed corpus and the findings of long runs are replayed first.
   if "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
-       "$work" "$seeds" >"$work.log" 2>&1; then
+       "$work" "$seeds" "$kept" >"$work.log" 2>&1; then
     execs=$(grep -E '^stat::number_of_executed_units' "$work.log" | awk '{print $2}')
     rate=$(grep -E '^stat::average_exec_per_sec' "$work.log" | awk '{print $2}')
     echo "$name: ${execs:-?} runs, ${rate:-?}/s, no finding"
