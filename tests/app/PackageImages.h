@@ -15,7 +15,7 @@ namespace testing_images {
 inline constexpr std::uint32_t kLfanew = 0x80;
 inline constexpr std::uint32_t kImageEnd = 0x200;
 
-struct ImageSpec {
+struct ImagePlan {
   std::uint32_t locator = kImageEnd;
   std::string config = "{\"mode\":1}\n";
   bool withArchive = true;
@@ -23,12 +23,12 @@ struct ImageSpec {
   std::optional<std::uint32_t> archiveLengthField;  // stored Z, when not the real length
 };
 
-inline std::vector<std::uint8_t> MakeImage(const ImageSpec& spec = {}) {
+inline std::vector<std::uint8_t> MakeImage(const ImagePlan& plan = {}) {
   std::vector<std::uint8_t> image(kImageEnd, 0xCC);
   image[0] = 'M';
   image[1] = 'Z';
   package::WriteU32(image.data() + package::kLfanewOffset, kLfanew);
-  package::WriteU32(image.data() + kLfanew - 4, spec.locator);
+  package::WriteU32(image.data() + kLfanew - 4, plan.locator);
   image[kLfanew] = 'P';
   image[kLfanew + 1] = 'E';
   image[kLfanew + 2] = 0;
@@ -38,11 +38,11 @@ inline std::vector<std::uint8_t> MakeImage(const ImageSpec& spec = {}) {
     package::WriteU32(b, v);
     image.insert(image.end(), b, b + 4);
   };
-  put32(static_cast<std::uint32_t>(spec.config.size()));
-  image.insert(image.end(), spec.config.begin(), spec.config.end());
-  if (spec.withArchive) {
-    put32(spec.archiveLengthField.value_or(static_cast<std::uint32_t>(spec.archive.size())));
-    image.insert(image.end(), spec.archive.begin(), spec.archive.end());
+  put32(static_cast<std::uint32_t>(plan.config.size()));
+  image.insert(image.end(), plan.config.begin(), plan.config.end());
+  if (plan.withArchive) {
+    put32(plan.archiveLengthField.value_or(static_cast<std::uint32_t>(plan.archive.size())));
+    image.insert(image.end(), plan.archive.begin(), plan.archive.end());
   }
   return image;
 }

@@ -137,7 +137,7 @@ TEST(ExtractPackageArchive, PackageErrorsLeaveNoTemporaryFile) {
   TempDir dir, install;
   const auto before = ZipsIn(fs::temp_directory_path());
   struct Case {
-    ImageSpec spec;
+    ImagePlan plan;
     EngineResult want;
   };
   const Case cases[] = {
@@ -148,7 +148,7 @@ TEST(ExtractPackageArchive, PackageErrorsLeaveNoTemporaryFile) {
   };
   int i = 0;
   for (const Case& c : cases) {
-    const fs::path setup = WriteImage(dir.path(), MakeImage(c.spec), ("s" + std::to_string(i++) + ".exe").c_str());
+    const fs::path setup = WriteImage(dir.path(), MakeImage(c.plan), ("s" + std::to_string(i++) + ".exe").c_str());
     int loaded = 0;
     const PackageArchive archive =
         ExtractPackageArchive(setup.wstring(), install.path().wstring(), [&] { ++loaded; });

@@ -31,9 +31,9 @@ TEST(PackageLayout, ReadsTheConfigurationOfAWholeInstaller) {
 // configuration is whole, and the whole-file checks give the code for where
 // the cut falls, never reading past the end (ASan runs this natively).
 TEST(PackageLayout, EveryTruncationFailsCleanlyWithItsCode) {
-  const ImageSpec spec;
-  const auto image = MakeImage(spec);
-  const std::size_t P = kImageEnd, L = spec.config.size(), Z = spec.archive.size();
+  const ImagePlan plan;
+  const auto image = MakeImage(plan);
+  const std::size_t P = kImageEnd, L = plan.config.size(), Z = plan.archive.size();
   for (std::size_t cut = 0; cut <= image.size(); ++cut) {
     std::vector<std::uint8_t> part(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(cut));
     const auto config = ConfigOf(part);
@@ -104,8 +104,8 @@ TEST(PackageLayout, LengthsNearTheirLimits) {
   // Z up to 4 larger than what follows is accepted with only the present
   // bytes; one more is refused.
   for (std::uint32_t extra = 0; extra <= 5; ++extra) {
-    const ImageSpec spec{.archiveLengthField = 16 + extra};
-    const PackageSpan span = CheckPackage(MakeImage(spec), kImageEnd);
+    const ImagePlan plan{.archiveLengthField = 16 + extra};
+    const PackageSpan span = CheckPackage(MakeImage(plan), kImageEnd);
     if (extra <= 4) {
       EXPECT_EQ(span.result, kEngineOk) << extra;
       EXPECT_EQ(span.archiveLength, 16 + extra);
