@@ -177,6 +177,40 @@ bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned
   return true;
 }
 
+bool ArchiveExtractor::Check(HANDLE zipFile) {
+  zlib_filefunc64_def funcs;
+  FillHandleFileFuncs(funcs, zipFile);
+  unzFile zip = unzOpen2_64("archive", &funcs);
+  if (!zip) return false;
+  std::set<std::wstring> targets;
+  bool ok = true;
+  int r = unzGoToFirstFile(zip);
+  for (; ok && r == UNZ_OK; r = unzGoToNextFile(zip)) {
+    char rawName[1024] = {};
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(zip, &info, rawName, sizeof rawName - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
+      ok = false;
+      break;
+    }
+    std::wstring name = Trim(ToWide(rawName, CP_ACP));
+    if (name.empty() || (info.flag & 1) != 0) {
+      ok = false;
+      break;
+    }
+    const bool isFolder = name.back() == L'/';
+    if (isFolder) name.pop_back();
+    const std::wstring path = installDir_ + L"\\" + name;
+    ok = IsSafeEntryName(name) && InsideInstallDir(path);
+    if (ok && !isFolder) {
+      ok = (info.compression_method == 0 || info.compression_method == Z_DEFLATED) &&
+           targets.insert(Upper(FullPath(path))).second;
+    }
+  }
+  if (ok && r != UNZ_END_OF_LIST_OF_FILE) ok = false;
+  unzClose(zip);
+  return ok;
+}
+
 bool ArchiveExtractor::Extract(HANDLE zipFile) {
   zlib_filefunc64_def funcs;
   FillHandleFileFuncs(funcs, zipFile);

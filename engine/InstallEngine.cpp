@@ -51,16 +51,19 @@ EngineResult Install(SetupSession& s) {
   using namespace SetupKeys;
   s.progressTarget = 50;
 
+  // The package is read and its archive's directory checked before a
+  // previous installation is removed: a damaged or cut installer must fail
+  // with the installed product still in place.
+  PackageArchive package = ExtractPackageArchive(ModulePath(), s.installDir, [&] { s.SetProgress(50, 55); });
+  if (package.result != kEngineOk) return package.result;
+  ArchiveExtractor extractor(s.installDir);
+  if (!extractor.Check(package.zipFile.get())) return kPkgExtractFailed;
+
   // Remove a previous installation through its own uninstaller's document.
   const std::wstring previous = ReadUninstallString();
   if (!previous.empty() && Exists(previous)) Uninstall(s, previous);
-  s.SetProgress(50, 55);
-
-  PackageArchive package = ExtractPackageArchive(ModulePath(), s.installDir, [&] { s.SetProgress(55, 60); });
-  if (package.result != kEngineOk) return package.result;
   s.SetProgress(60, 70);
 
-  ArchiveExtractor extractor(s.installDir);
   const bool extracted = extractor.Extract(package.zipFile.get());
   package.zipFile.reset();  // closing deletes the temporary archive
   if (!extracted) {

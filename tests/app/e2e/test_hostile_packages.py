@@ -43,8 +43,9 @@ import struct
 import subprocess
 import time
 import unittest
+import zipfile
 
-from e2e import HELPERS, SAMPLE_CONFIG, UNINSTALL_KEY, Prefix, build_installer, diff, main
+from e2e import HELPERS, SAMPLE_CONFIG, UNINSTALL_KEY, Prefix, build_installer, diff, main, make_zip, raw_installer
 
 INSTALL_DIR = "C:\\Apps\\Tervaset\\Orvane"
 EXIT_REPORT = os.path.join(HELPERS, "ExitReport.exe")
@@ -282,6 +283,33 @@ class HostilePackages(unittest.TestCase):
         # The clean installer still installs in the same prefix.
         self.assertEqual(self.run_reported(self.good), ("exit 0", True))
         self.assert_installed("good")
+
+
+    def test_damaged_installers_leave_an_existing_install_in_place(self):
+        before = self.prefix.snapshot()
+        self.assertEqual(self.run_reported(self.good), ("exit 0", True))
+        installed = self.prefix.snapshot()
+        with open(self.good, "rb") as f:
+            data = f.read()
+        body = b"payload " * 100
+        good = [("data/", None), ("data/a.txt", body)]
+        cases = {
+            "cut short": (data[:len(data) - 1000], "exit 5"),
+            "unsafe name": (make_zip(good + [("../evil.txt", body)]), "exit 8"),
+            "one file twice": (make_zip(good + [("DATA/A.TXT", body)]), "exit 8"),
+            "unknown method": (make_zip(good + [("b.txt", body, zipfile.ZIP_BZIP2)]), "exit 8"),
+        }
+        for name, (content, outcome) in cases.items():
+            installer = os.path.join(self.work, name.replace(" ", "-") + ".exe")
+            if content.startswith(b"MZ"):
+                with open(installer, "wb") as f:
+                    f.write(content)
+            else:
+                raw_installer(installer, json.dumps(SAMPLE_CONFIG), content)
+            self.assertEqual(self.run_reported(installer), (outcome, True), name)
+            self.assertEqual(diff(installed, self.prefix.snapshot()), ([], [], []), name)
+            self.assert_installed(name)
+        self.remove_install(before, installed)
 
 
 class KilledDuringExtraction(unittest.TestCase):
