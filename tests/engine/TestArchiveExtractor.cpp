@@ -147,6 +147,48 @@ TEST(ArchiveExtractor, EveryDamagedEntryFailsAndTheRollbackLeavesNothing) {
   }
 }
 
+// The check before an earlier installation is removed: what the directory
+// shows is refused without writing anything; damaged data passes it and is
+// caught by the extraction.
+TEST(ArchiveExtractor, CheckReadsOnlyTheDirectory) {
+  const std::string body(5000, 'x');
+  struct Case {
+    const char* what;
+    std::vector<Entry> entries;
+    void (*damage)(std::vector<std::uint8_t>&);
+    bool passes;
+  };
+  const std::vector<Case> cases = {
+      {"whole", {{"d/", ""}, {"d/a.txt", body}, {"b.txt", "1"}}, nullptr, true},
+      {"crc", {{"d/", ""}, {"d/a.txt", body}},
+       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 16, 0x12345678, 4); }, true},
+      {"encrypted", {{"d/", ""}, {"d/a.txt", body}},
+       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 8, 1, 2); }, false},
+      {"unknown method", {{"d/", ""}, {"d/a.txt", body}},
+       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 10, 99, 2); }, false},
+      {"one file twice", {{"d/", ""}, {"d/a.txt", "1"}, {"D/A.TXT", "2"}}, nullptr, false},
+      {"outside", {{"d/", ""}, {"d/a.txt", "1"}, {"d/../../x.txt", "2"}}, nullptr, false},
+      {"empty name", {{"d/", ""}, {"d/a.txt", "1"}, {" ", "2"}}, nullptr, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder scratch;
+    auto zip = MakeZip(c.entries);
+    if (c.damage) c.damage(zip);
+    pv::UniqueFile held = HoldArchive(scratch, zip);
+    ArchiveExtractor extractor(scratch / L"Orvane");
+    EXPECT_EQ(extractor.Check(held.get()), c.passes);
+    EXPECT_EQ(Listing(scratch.path()), std::vector<std::wstring>{L"archive.zip"});
+    // The same handle then extracts the archive from its start.
+    if (c.passes) {
+      EXPECT_EQ(extractor.Extract(held.get()), std::string(c.what) == "whole");
+    }
+  }
+  ScratchFolder scratch;
+  pv::UniqueFile held = HoldArchive(scratch, std::vector<std::uint8_t>(100, 7));
+  EXPECT_FALSE(ArchiveExtractor(scratch / L"Orvane").Check(held.get()));
+}
+
 TEST(ArchiveExtractor, NotAnArchiveFails) {
   ScratchFolder scratch;
   pv::UniqueFile held = HoldArchive(scratch, std::vector<std::uint8_t>(100, 7));
