@@ -221,6 +221,20 @@ TEST(JReader, LimitsNesting) {
   ExpectFailure({hostile, "Syntax error: arrays and objects nested too deeply.", JReader::kMaxDepth});
 }
 
+TEST(JReader, HugeAndRawByteStrings) {
+  // Texts are bytes: a long one reads whole, one never closed fails cleanly,
+  // and bytes that are not UTF-8 pass unchanged.
+  const std::string big(16 << 20, 'x');
+  const JValue root = Parsed(("[\"" + big + "\"]").c_str());
+  EXPECT_EQ(root.Element(0).ToText(), big);
+  JReader reader;
+  JValue open;
+  EXPECT_FALSE(reader.Parse(("[\"" + big).c_str(), open));
+  EXPECT_FALSE(reader.ErrorMessage().empty());
+  EXPECT_EQ(std::string(Parsed("[\"\xff\xfe\xc0\x80\xed\xa0\x80\"]").Element(0).ToText()),
+            "\xff\xfe\xc0\x80\xed\xa0\x80");
+}
+
 TEST(JRoundTrip, TextsReadBackAsTheSameBytes) {
   std::string allBytes;
   for (int c = 1; c < 256; ++c) allBytes += static_cast<char>(c);
