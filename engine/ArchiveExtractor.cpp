@@ -54,6 +54,20 @@ bool WriteAll(HANDLE file, const char* data, DWORD count) {
   return true;
 }
 
+// The current entry's directory record: `name` as the archive gives it,
+// trimmed and without a folder's trailing slash. False for a record that
+// cannot be read, has no name, is encrypted or names an unsafe path.
+bool ReadEntry(unzFile zip, unz_file_info64& info, std::wstring& name, bool& isFolder) {
+  char rawName[1024] = {};
+  info = {};
+  if (unzGetCurrentFileInfo64(zip, &info, rawName, sizeof rawName - 1, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+  name = Trim(ToWide(rawName, CP_ACP));
+  if (name.empty() || (info.flag & 1) != 0) return false;
+  isFolder = name.back() == L'/';
+  if (isFolder) name.pop_back();
+  return IsSafeEntryName(name);
+}
+
 }  // namespace
 
 using pv::FullPath;
@@ -186,21 +200,15 @@ bool ArchiveExtractor::Check(HANDLE zipFile) {
   bool ok = true;
   int r = unzGoToFirstFile(zip);
   for (; ok && r == UNZ_OK; r = unzGoToNextFile(zip)) {
-    char rawName[1024] = {};
-    unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(zip, &info, rawName, sizeof rawName - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    unz_file_info64 info;
+    std::wstring name;
+    bool isFolder = false;
+    if (!ReadEntry(zip, info, name, isFolder)) {
       ok = false;
       break;
     }
-    std::wstring name = Trim(ToWide(rawName, CP_ACP));
-    if (name.empty() || (info.flag & 1) != 0) {
-      ok = false;
-      break;
-    }
-    const bool isFolder = name.back() == L'/';
-    if (isFolder) name.pop_back();
     const std::wstring path = installDir_ + L"\\" + name;
-    ok = IsSafeEntryName(name) && InsideInstallDir(path);
+    ok = InsideInstallDir(path);
     if (ok && !isFolder) {
       ok = (info.compression_method == 0 || info.compression_method == Z_DEFLATED) &&
            targets.insert(Upper(FullPath(path))).second;
@@ -220,20 +228,10 @@ bool ArchiveExtractor::Extract(HANDLE zipFile) {
   bool ok = true;
   int r = unzGoToFirstFile(zip);
   for (; r == UNZ_OK; r = unzGoToNextFile(zip)) {
-    char rawName[1024] = {};
-    unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(zip, &info, rawName, sizeof rawName - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
-      ok = false;
-      break;
-    }
-    std::wstring name = Trim(ToWide(rawName, CP_ACP));
-    if (name.empty() || (info.flag & 1) != 0) {  // no name, or encrypted
-      ok = false;
-      break;
-    }
-    const bool isFolder = name.back() == L'/';
-    if (isFolder) name.pop_back();
-    if (!IsSafeEntryName(name)) {
+    unz_file_info64 info;
+    std::wstring name;
+    bool isFolder = false;
+    if (!ReadEntry(zip, info, name, isFolder)) {
       ok = false;
       break;
     }
