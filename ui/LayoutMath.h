@@ -6,12 +6,12 @@
 namespace pv {
 
 // x, y, width and height as the skin gives them.
-struct LayoutSpec {
+struct LayoutRequest {
   int x = 0;
   int y = 0;
   int w = 0;
   int h = 0;
-  friend constexpr bool operator==(const LayoutSpec&, const LayoutSpec&) = default;
+  friend constexpr bool operator==(const LayoutRequest&, const LayoutRequest&) = default;
 };
 
 // Mode 0 anchors each axis to the parent's near edge, or to its far edge when
@@ -19,12 +19,12 @@ struct LayoutSpec {
 constexpr int kLayoutAnchored = 0;
 constexpr int kLayoutOffsets = 1;
 
-// Only a spec with a positive width and height places a control; anything
+// Only a request with a positive width and height places a control; anything
 // else leaves the control where its owner puts it.
-constexpr bool HasLayoutSize(const LayoutSpec& spec) { return spec.w > 0 && spec.h > 0; }
+constexpr bool HasLayoutSize(const LayoutRequest& request) { return request.w > 0 && request.h > 0; }
 
 // The control's rectangle inside `parent` (mode 1 for offsets, any other
 // value anchored).
-Rect ComputeLayout(const Rect& parent, const LayoutSpec& spec, int mode);
+Rect ComputeLayout(const Rect& parent, const LayoutRequest& request, int mode);
 
 }  // namespace pv

@@ -38,7 +38,7 @@ void UIButton::LoadCaptionStyles(IResource* resource, const JValue* base) {
 int UIButton::LoadStyle(IResource* resource, const char* path, const JValue* node) {
   const JValue* base = resource ? resource->FindNode(path, node) : nullptr;
   id = 0;
-  layoutSpec = pv::LayoutSpec{};
+  layoutRequest = pv::LayoutRequest{};
   if (base) LoadIdAndSize(resource, base);
   images = LoadImageSet(resource, base);
   LoadCaptionStyles(resource, base);

@@ -5,7 +5,7 @@
 int UICheckBoxEx::LoadStyle(IResource* resource, const char* path, const JValue* node) {
   const JValue* base = resource ? resource->FindNode(path, node) : nullptr;
   id = 0;
-  layoutSpec = pv::LayoutSpec{};
+  layoutRequest = pv::LayoutRequest{};
   if (base) LoadIdAndSize(resource, base);
   images = LoadImageSet(resource, base, "Unchecked/");
   checkedImages_ = LoadImageSet(resource, base, "Checked/");

@@ -17,7 +17,7 @@ int UILabel::LoadStyle(IResource* resource, const char* path, const JValue* node
   const JValue* base = resource ? resource->FindNode(path, node) : nullptr;
   UITextStyle loaded;
   loaded.alignment = kDefaultAlignment;
-  layoutSpec = pv::LayoutSpec{};
+  layoutRequest = pv::LayoutRequest{};
   if (base) {
     if (resource->FindNode("text", base)) {
       loaded = resource->GetTextStyle("text", base);
@@ -26,7 +26,7 @@ int UILabel::LoadStyle(IResource* resource, const char* path, const JValue* node
       if (!resource->FindNode("text/al", base)) loaded.alignment = kDefaultAlignment;
     }
     const std::array<int, 4> size = resource->GetRect("size", base);
-    layoutSpec = pv::LayoutSpec{size[0], size[1], size[2], size[3]};
+    layoutRequest = pv::LayoutRequest{size[0], size[1], size[2], size[3]};
   }
   {
     pv::Lock hold(lock_);

@@ -31,7 +31,7 @@ UIListView::UIListView() {
 }
 
 int UIListView::LoadStyle(IResource* resource, const char* path, const JValue* node) {
-  layoutSpec = pv::LayoutSpec{0, 0, 200, 200};
+  layoutRequest = pv::LayoutRequest{0, 0, 200, 200};
   if (!resource) return 0;
   const JValue* found = resource->FindNode(path, node);
   if (!found) return 1;

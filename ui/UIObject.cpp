@@ -66,9 +66,9 @@ bool UIObject::AppendChild(UIObject* parent, std::unique_ptr<UIObject> child) {
   UIObject* added = child.get();
   added->parent = parent;
   parent->children.push_back(std::move(child));
-  if (pv::HasLayoutSize(added->layoutSpec)) added->Layout();
+  if (pv::HasLayoutSize(added->layoutRequest)) added->Layout();
   for (auto& grandchild : added->children) {
-    if (pv::HasLayoutSize(grandchild->layoutSpec)) grandchild->Layout();
+    if (pv::HasLayoutSize(grandchild->layoutRequest)) grandchild->Layout();
   }
   // A control added to a window on screen shows without waiting for the
   // next repaint of its area.
@@ -111,7 +111,7 @@ void UIObject::LoadIdAndSize(IResource* resource, const JValue* node) {
   if (!resource) return;
   id = resource->GetInt("id", node);
   const std::array<int, 4> size = resource->GetRect("size", node);
-  layoutSpec = pv::LayoutSpec{size[0], size[1], size[2], size[3]};
+  layoutRequest = pv::LayoutRequest{size[0], size[1], size[2], size[3]};
 }
 
 // ---------------------------------------------------------------------------
@@ -123,10 +123,10 @@ HDC UIObject::GetPaintDC() {
 }
 
 void UIObject::Layout() {
-  if (parent && pv::HasLayoutSize(layoutSpec) && !SameRect(rect, parent->rect)) {
-    rect = ToRECT(pv::ComputeLayout(ToGrid(parent->rect), layoutSpec, layoutMode));
+  if (parent && pv::HasLayoutSize(layoutRequest) && !SameRect(rect, parent->rect)) {
+    rect = ToRECT(pv::ComputeLayout(ToGrid(parent->rect), layoutRequest, layoutMode));
     for (auto& child : children) {
-      if (pv::HasLayoutSize(child->layoutSpec)) child->Layout();
+      if (pv::HasLayoutSize(child->layoutRequest)) child->Layout();
     }
   }
   UpdateToolRect();
@@ -257,12 +257,12 @@ void UIObject::SetVisible(bool value) {
 }
 
 void UIObject::SetLayout(int x, int y, int w, int h) {
-  layoutSpec.x = x;
-  layoutSpec.y = y;
-  if (w >= 0) layoutSpec.w = w;
-  if (h >= 0) layoutSpec.h = h;
+  layoutRequest.x = x;
+  layoutRequest.y = y;
+  if (w >= 0) layoutRequest.w = w;
+  if (h >= 0) layoutRequest.h = h;
   const RECT before = rect;
-  if (pv::HasLayoutSize(layoutSpec)) Layout();
+  if (pv::HasLayoutSize(layoutRequest)) Layout();
   // The place the control left needs painting as much as the new one.
   RECT both{};
   if (!SameRect(before, rect) && !::IsRectEmpty(&before) && ::UnionRect(&both, &before, &rect)) {
@@ -572,7 +572,7 @@ LRESULT UIObject::OnTimer(WPARAM wParam, LPARAM) {
 
 void UIObject::LayoutDescendants() {
   for (auto& child : children) {
-    if (pv::HasLayoutSize(child->layoutSpec)) child->Layout();
+    if (pv::HasLayoutSize(child->layoutRequest)) child->Layout();
     child->LayoutDescendants();
   }
 }

@@ -39,8 +39,8 @@ class UIObject : public CHWindow {
   // The back-buffer DC of the host this object paints into (the buffer is
   // made or resized first); null without a host window or a usable size.
   virtual HDC GetPaintDC();
-  // Places the object inside its parent from its layout spec, then its
-  // children; a spec without positive size never places anything.
+  // Places the object inside its parent from its layout request, then its
+  // children; a request without positive size never places anything.
   virtual void Layout();
   // The window of the nearest object that owns one.
   virtual HWND GetHostWindow();
@@ -166,7 +166,7 @@ class UIObject : public CHWindow {
   bool HasTooltip() const { return hasTooltip; }
   const RECT& GetRect() const { return rect; }
   void SetRect(const RECT& value) { rect = value; }
-  const pv::LayoutSpec& GetLayoutSpec() const { return layoutSpec; }
+  const pv::LayoutRequest& GetLayoutRequest() const { return layoutRequest; }
   HCURSOR GetHoverCursor() const { return cursor; }
   void SetHoverCursor(HCURSOR value) { cursor = value; }
   UIObject* Parent() const { return parent; }
@@ -225,7 +225,7 @@ class UIObject : public CHWindow {
   std::uint8_t layoutMode = pv::kLayoutAnchored;
   bool hasTooltip = false;
   RECT rect{};
-  pv::LayoutSpec layoutSpec;
+  pv::LayoutRequest layoutRequest;
   HCURSOR cursor = nullptr;
   UIObject* parent = nullptr;
   UIObject* hoverChild = nullptr;

@@ -9,7 +9,7 @@ UIPane::UIPane() { kind = UIKind::Pane; }
 int UIPane::LoadStyle(IResource* resource, const char* path, const JValue* node) {
   const JValue* base = resource ? resource->FindNode(path, node) : nullptr;
   id = 0;
-  layoutSpec = pv::LayoutSpec{};
+  layoutRequest = pv::LayoutRequest{};
   background_ = UIImageStyle{};
   if (base) {
     LoadIdAndSize(resource, base);

@@ -21,7 +21,7 @@ UIProgress::UIProgress() { kind = UIKind::Progress; }
 int UIProgress::LoadStyle(IResource* resource, const char* path, const JValue* node) {
   const JValue* base = resource ? resource->FindNode(path, node) : nullptr;
   id = 0;
-  layoutSpec = pv::LayoutSpec{};
+  layoutRequest = pv::LayoutRequest{};
   background_ = UIImageStyle{};
   foreground_ = UIImageStyle{};
   if (base) {

@@ -89,7 +89,7 @@ TEST_F(BasicControlsTest, FactoryMakesEachClassWithItsKind) {
     EXPECT_TRUE(e.is(made)) << e.kind;
     EXPECT_EQ(made->GetKind(), e.storedKind);
     // A path the skin lacks leaves everything zero: no size, nothing drawn.
-    EXPECT_EQ(made->GetLayoutSpec(), pv::LayoutSpec{});
+    EXPECT_EQ(made->GetLayoutRequest(), pv::LayoutRequest{});
     made->SetLayout(0, 0, 100, 100);
   }
   EXPECT_EQ(Pixel(*host, 50, 50), kWhite);
@@ -340,7 +340,7 @@ TEST_F(BasicControlsTest, ProgressFillsByPositionAndStopsAtTheBar) {
   auto host = MakeHost(528, 60);
   auto* bar = Make<UIProgress>(UIKind::Progress, host.get(), "MainWindow/Progress");
   ASSERT_NE(bar, nullptr);
-  EXPECT_EQ(bar->GetLayoutSpec(), (pv::LayoutSpec{0, 297, 528, 3}));
+  EXPECT_EQ(bar->GetLayoutRequest(), (pv::LayoutRequest{0, 297, 528, 3}));
   bar->SetLayout(100, 10, 300, 3);
   bar->ResetRange();
   EXPECT_EQ(bar->GetMin(), 0);

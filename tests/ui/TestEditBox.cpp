@@ -86,7 +86,7 @@ TEST_F(EditBoxTest, TakesItsPlaceAndLookFromTheSkin) {
   // A path that is not in the skin reads nothing and breaks nothing.
   CXEdit missing;
   EXPECT_EQ(missing.LoadStyle(&skin, "MainWindow/NoSuchBox", nullptr), 1);
-  EXPECT_EQ(missing.GetLayoutSpec(), (pv::LayoutSpec{}));
+  EXPECT_EQ(missing.GetLayoutRequest(), (pv::LayoutRequest{}));
 
   const std::wstring path = L"C:\\Program Files (x86)\\Pellio";
   edit->SetText(path);

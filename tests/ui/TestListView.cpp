@@ -56,7 +56,7 @@ class ListViewTest : public ControlTest {
 TEST_F(ListViewTest, RowsAndCellsFollowTheHeader) {
   // The view places itself at 200 x 200 and owns its header and bar.
   EXPECT_EQ(list->GetKind(), 0);
-  EXPECT_EQ(list->GetLayoutSpec(), (pv::LayoutSpec{0, 0, 200, 200}));
+  EXPECT_EQ(list->GetLayoutRequest(), (pv::LayoutRequest{0, 0, 200, 200}));
   EXPECT_EQ(list->Child(0), list->GetHeader());
   EXPECT_EQ(list->Child(1), bar);
   EXPECT_EQ(list->GetRowHeight(), 20);

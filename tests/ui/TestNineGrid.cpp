@@ -81,7 +81,7 @@ TEST(NineGrid, ForegroundPlacement) {
 TEST(LayoutMath, NegativeOffsetsAnchorToTheFarEdgeInModeZero) {
   const Rect parent{100, 50, 400, 250};
   struct Case {
-    pv::LayoutSpec spec;
+    pv::LayoutRequest request;
     int mode;
     Rect expected;
   };
@@ -94,7 +94,7 @@ TEST(LayoutMath, NegativeOffsetsAnchorToTheFarEdgeInModeZero) {
       {{-1, -1, 1, 1}, pv::kLayoutAnchored, {399, 249, 400, 250}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(pv::ComputeLayout(parent, c.spec, c.mode), c.expected) << c.spec.x << "," << c.spec.y;
+    EXPECT_EQ(pv::ComputeLayout(parent, c.request, c.mode), c.expected) << c.request.x << "," << c.request.y;
   }
   EXPECT_TRUE(pv::HasLayoutSize({0, 0, 1, 1}));
   EXPECT_FALSE(pv::HasLayoutSize({0, 0, 0, 0}));

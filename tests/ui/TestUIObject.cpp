@@ -37,7 +37,7 @@ class Probe : public UIObject {
     return probe ? probe->name_ : "none";
   }
 
-  void SetSpec(int x, int y, int w, int h) { layoutSpec = pv::LayoutSpec{x, y, w, h}; }
+  void SetRequest(int x, int y, int w, int h) { layoutRequest = pv::LayoutRequest{x, y, w, h}; }
   // Hands a child out of the tree, as a container dropping a control would.
   std::unique_ptr<UIObject> TakeChild(std::size_t index) {
     std::unique_ptr<UIObject> child = std::move(children[index]);
@@ -100,7 +100,7 @@ class Probe : public UIObject {
 
 Probe* Add(UIObject* parent, Log& log, const std::string& name, int x, int y, int w, int h) {
   auto probe = std::make_unique<Probe>(&log, name);
-  probe->SetSpec(x, y, w, h);
+  probe->SetRequest(x, y, w, h);
   return UIObject::AddChild(parent, std::move(probe));
 }
 
@@ -137,7 +137,7 @@ TEST_F(UIObjectTest, ChildrenAreMadeLaidOutAndOwned) {
   // A page built apart and then added lays out its children with it; the
   // control at x -30 keeps to the page's right edge.
   auto page = std::make_unique<Probe>(&log, "page");
-  page->SetSpec(0, 48, 200, 100);
+  page->SetRequest(0, 48, 200, 100);
   Probe* corner = Add(page.get(), log, "corner", -30, 5, 20, 10);
   Probe* added = UIObject::AddChild(host.get(), std::move(page));
   ASSERT_NE(added, nullptr);
@@ -164,9 +164,9 @@ TEST_F(UIObjectTest, ChildrenAreMadeLaidOutAndOwned) {
   ASSERT_TRUE(skin.LoadFromResource(::GetModuleHandleW(nullptr), L"UIR", 129));
   Probe styled(&log, "styled");
   styled.LoadStyle(&skin, "MainWindow/PublishBtn", nullptr);
-  EXPECT_EQ(styled.GetLayoutSpec(), (pv::LayoutSpec{165, 197, 200, 48}));
+  EXPECT_EQ(styled.GetLayoutRequest(), (pv::LayoutRequest{165, 197, 200, 48}));
   styled.LoadStyle(&skin, "MainWindow/NoSuchControl", nullptr);
-  EXPECT_EQ(styled.GetLayoutSpec(), (pv::LayoutSpec{}));
+  EXPECT_EQ(styled.GetLayoutRequest(), (pv::LayoutRequest{}));
 
   // A size change lays the tree out again and then reports it.
   Probe* close = Add(host.get(), log, "close", -40, 10, 34, 28);

@@ -62,9 +62,9 @@ def convert(node, path, refs):
     return node
 
 
-def font_record(spec, font_id):
+def font_record(font, font_id):
     record = {}
-    for key, value in spec.items():
+    for key, value in font.items():
         if key == "FaceName":
             if not isinstance(value, str) or not 0 < len(value.encode("utf-16-le")) // 2 <= 31:
                 raise SkinError("font %s: FaceName must be 1 to 31 UTF-16 units" % font_id)
@@ -102,10 +102,10 @@ def pack(source_dir):
                     raise SkinError("image %d (%s) is not a PNG" % (record_id, entry["name"]))
                 records[record_id] = data
             elif category == "fonts":
-                spec = fonts.get(str(record_id))
-                if spec is None:
+                font = fonts.get(str(record_id))
+                if font is None:
                     raise SkinError("font %d has no record in fonts.json" % record_id)
-                records[record_id] = font_record(spec, record_id).encode("ascii")
+                records[record_id] = font_record(font, record_id).encode("ascii")
             else:
                 raise SkinError("unknown category " + category)
     for kind in ("images", "fonts"):

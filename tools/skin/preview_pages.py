@@ -72,8 +72,8 @@ def paint_image(canvas, skin, style, rect):
 
 
 def font_px(skin, font_id):
-    spec = skin.fonts.get(str(font_id), {})
-    return abs(spec.get("Height", -12)), bool(spec.get("Underline"))
+    font = skin.fonts.get(str(font_id), {})
+    return abs(font.get("Height", -12)), bool(font.get("Underline"))
 
 
 def paint_text(canvas, skin, style, rect, text, clip=None):
