@@ -19,6 +19,16 @@ CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args) {
   return options;
 }
 
+std::vector<std::wstring> WithAbsoluteParentFolders(
+    std::vector<std::wstring> args, const std::function<std::wstring(const std::wstring&)>& absolute) {
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] != L"/D") continue;
+    ++i;
+    args[i] = absolute(args[i]);
+  }
+  return args;
+}
+
 std::wstring RelaunchParameters(const std::vector<std::wstring>& args) {
   std::wstring text;
   for (std::size_t i = 1; i < args.size(); ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,13 @@ struct CommandLineOptions {
 
 // `args` is the whole split command line, program name first.
 CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args);
+
+// The arguments with the folder after each "/D" (the same ones
+// ParseCommandLine takes) replaced by `absolute` of it, so that a folder
+// typed relative to the current folder means that folder in this run, in its
+// elevated relaunch and in the registration alike.
+std::vector<std::wstring> WithAbsoluteParentFolders(
+    std::vector<std::wstring> args, const std::function<std::wstring(const std::wstring&)>& absolute);
 
 // The parameters for a relaunch: every argument after the program name,
 // each preceded by one space, without added quotes (so an argument with

@@ -10,6 +10,7 @@
 #include "app/Package.h"
 #include "app/SetupConfig.h"
 #include "engine/FileOps.h"
+#include "engine/FilePaths.h"
 #include "engine/InstallEngine.h"
 #include "engine/InstallRootProbe.h"
 #include "engine/Security.h"
@@ -29,6 +30,13 @@ std::vector<std::wstring> CommandLineArgs() {
     ::LocalFree(argv);
   }
   return args;
+}
+
+// A "/D" folder against the current folder ("" is the current folder
+// itself); the text as given when the system cannot make it absolute.
+std::wstring AbsoluteFolder(const std::wstring& folder) {
+  const std::wstring full = pv::FullPath(folder.empty() ? L"." : folder);
+  return full.empty() ? folder : full;
 }
 
 bool IsFolder(const std::wstring& path) {
@@ -73,7 +81,8 @@ void RelocateUninstaller(const std::vector<std::wstring>& args) {
 }  // namespace
 
 void RunStartupChecks(CLMainBox& box) {
-  const std::vector<std::wstring> args = CommandLineArgs();
+  // The elevated relaunch starts in another folder: it gets the absolute form.
+  const std::vector<std::wstring> args = WithAbsoluteParentFolders(CommandLineArgs(), AbsoluteFolder);
   const CommandLineOptions options = ParseCommandLine(args);
 
   RelaunchElevatedIfFiltered(args);

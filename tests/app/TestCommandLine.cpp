@@ -29,6 +29,13 @@ TEST(CommandLine, TheFolderAfterDIsTakenAsItIs) {
   EXPECT_TRUE(ParseCommandLine({L"/q"}).quiet);
 }
 
+TEST(CommandLine, OnlyTheFoldersAfterDAreMadeAbsolute) {
+  const auto absolute = [](const std::wstring& folder) { return L"C:\\cwd\\" + folder; };
+  EXPECT_EQ(WithAbsoluteParentFolders({L"rel", L"/D", L"a\\b", L"/q", L"/D", L"/D", L"x", L"/D"}, absolute),
+            (std::vector<std::wstring>{L"rel", L"/D", L"C:\\cwd\\a\\b", L"/q", L"/D", L"C:\\cwd\\/D", L"x",
+                                       L"/D"}));
+}
+
 TEST(CommandLine, RelaunchParametersAndFolders) {
   EXPECT_EQ(RelaunchParameters({L"setup.exe"}), L"");
   EXPECT_EQ(RelaunchParameters({L"setup.exe", L"/D", L"C:\\Program Files", L"/q"}), L" /D C:\\Program Files /q");

@@ -81,14 +81,15 @@ class Prefix:
             self.wait()
 
     # --- running programs -------------------------------------------------
-    def run(self, args, timeout=180, env=None):
+    def run(self, args, timeout=180, env=None, cwd=None):
+        """Runs a program; `cwd` (a C: path) becomes its current folder."""
         e = dict(self.env)
         if env:
             e.update(env)
         # No pipes: a wineserver or service that this call happens to start
         # would inherit them and keep the call waiting for their end.
         return subprocess.run(["wine"] + list(args), env=e, timeout=timeout, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL).returncode
+                              stderr=subprocess.DEVNULL, cwd=self.host(cwd) if cwd else None).returncode
 
     def start(self, args, env=None):
         e = dict(self.env)

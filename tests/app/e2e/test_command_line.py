@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The command line: "/D" with a drive root, options in another letter case,
-"/D" at the end; the folder of a registered installation as the default."""
+"/D" at the end; the folder of a registered installation as the default; a
+relative "/D"."""
 import os
 import time
 import unittest
@@ -46,6 +47,21 @@ class CommandLine(unittest.TestCase):
         program.kill()
         self.prefix.close_programs()
         self.assertFalse(os.path.exists(self.prefix.host("C:\\Other2")))
+
+    def test_3_a_relative_D_means_the_folder_under_the_current_one(self):
+        work = "C:\\Work"
+        os.makedirs(self.prefix.host(work), exist_ok=True)
+        self.assertEqual(self.prefix.run([self.installer, "/q", "/D", "rel\\dir"], cwd=work), 0)
+        self.prefix.wait()
+        folder = work + "\\rel\\dir\\Tervaset\\Orvane"
+        self.assertEqual(self.uninstall_string(), folder + "\\unins000.exe")
+        self.assertTrue(os.path.exists(self.prefix.host(folder + "\\Orvane.exe")))
+        # Started from elsewhere, the uninstaller finds the absolute root in
+        # its document and removes the product.
+        self.assertEqual(self.prefix.run([folder + "\\unins000.exe", "/q"], cwd="C:\\"), 0)
+        self.prefix.wait()
+        self.assertFalse(os.path.exists(self.prefix.host(folder)))
+        self.assertIsNone(self.uninstall_string())
 
 
 if __name__ == "__main__":
