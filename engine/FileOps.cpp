@@ -83,8 +83,28 @@ bool DisposeOf(HANDLE file) {
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;
   if (::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition))) return true;
+  const DWORD error = ::GetLastError();
   if (clearedReadOnly) ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof(basic));
+  ::SetLastError(error);  // the caller tells a folder not yet empty from a refusal
   return false;
+}
+
+// Marks a folder for deletion once its children are gone. A child another
+// program still holds with delete sharing (a virus scanner, an indexer, the
+// shell reading a new link) stays in the folder until that program closes
+// it, so "directory not empty" is waited out a few times before the folder
+// counts as staying.
+bool DisposeOfFolder(const std::wstring& folder) {
+  constexpr int kAttempts = 6;
+  constexpr DWORD kPauseMs = 100;
+  for (int attempt = 1;; ++attempt) {
+    UniqueFile handle = OpenForDelete(folder);
+    if (!handle) return false;
+    if (DisposeOf(handle.get())) return true;
+    if (::GetLastError() != ERROR_DIR_NOT_EMPTY || attempt == kAttempts) return false;
+    handle.reset();
+    ::Sleep(kPauseMs);
+  }
 }
 
 // What an entry turned out to be once opened.
@@ -125,8 +145,7 @@ bool RemoveFolderTree(const std::wstring& root) {
     if (pending.back().listed) {
       std::wstring folder = std::move(pending.back().path);
       pending.pop_back();
-      UniqueFile handle = OpenForDelete(folder);
-      if (!handle || !DisposeOf(handle.get())) complete = false;
+      if (!DisposeOfFolder(folder)) complete = false;
       continue;
     }
     pending.back().listed = true;

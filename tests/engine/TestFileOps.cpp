@@ -7,6 +7,7 @@
 #include <knownfolders.h>
 #include <algorithm>
 #include <set>
+#include <thread>
 
 #include "engine/FileOps.h"
 #include "engine/SpecialFolders.h"
@@ -94,6 +95,41 @@ TEST(FileOps, DeleteTreeRemovesAnOrdinaryTreeWithReadOnlyEntries) {
   EXPECT_TRUE(pv::DeleteTree(tree));
   EXPECT_FALSE(Exists(tree));
   EXPECT_TRUE(Exists(scratch.path()));
+}
+
+// A scanner or the shell holding a fresh file with delete sharing keeps it
+// in its folder until it lets go; the folder goes once it has.
+TEST(FileOps, DeleteTreeWaitsForAFileClosedAMomentLater) {
+  ScratchFolder scratch;
+  const std::wstring tree = scratch / L"Tervaset";
+  ASSERT_TRUE(pv::EnsureFolder(tree + L"\\Pellio"));
+  ASSERT_TRUE(WriteText(tree + L"\\Pellio\\Pellio.lnk", "link"));
+  pv::UniqueFile reader(::CreateFileW((tree + L"\\Pellio\\Pellio.lnk").c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(reader);
+  HANDLE held = reader.get();
+  std::thread closer([held] {
+    ::Sleep(150);
+    ::CloseHandle(held);
+  });
+  const bool removed = pv::DeleteTree(tree);
+  closer.join();
+  reader.release();
+  EXPECT_TRUE(removed);
+  EXPECT_FALSE(Exists(tree));
+
+  // Held for good: the folder stays, and the call still ends.
+  ASSERT_TRUE(pv::EnsureFolder(tree));
+  ASSERT_TRUE(WriteText(tree + L"\\kept.txt", "kept"));
+  pv::UniqueFile keeper(::CreateFileW((tree + L"\\kept.txt").c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(keeper);
+  EXPECT_FALSE(pv::DeleteTree(tree));
+  EXPECT_TRUE(Exists(tree));
+  keeper.reset();
+  EXPECT_FALSE(Exists(tree + L"\\kept.txt"));  // marked before, gone with the last handle
 }
 
 TEST(FileOps, DeletePathTakesFilesAndFoldersAndReportsMissingOnes) {
