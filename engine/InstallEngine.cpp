@@ -54,7 +54,8 @@ EngineResult Install(SetupSession& s) {
   // The package is read and its archive's directory checked before a
   // previous installation is removed: a damaged or cut installer must fail
   // with the installed product still in place.
-  PackageArchive package = ExtractPackageArchive(ModulePath(), s.installDir, [&] { s.SetProgress(50, 55); });
+  s.SetProgress(50, 55);
+  PackageArchive package = ExtractPackageArchive(ModulePath(), s.installDir, [&] { s.SetProgress(55, 60); });
   if (package.result != kEngineOk) return package.result;
   ArchiveExtractor extractor(s.installDir);
   if (!extractor.Check(package.zipFile.get())) return kPkgExtractFailed;
@@ -73,8 +74,8 @@ EngineResult Install(SetupSession& s) {
   s.SetProgress(70, 85);
 
   const JValue& shortcut = s.config.Find(kShortcut);
-  CreateProductLinks(shortcut, s.installDir, s.DesktopIconChecked(), s.QuickLaunchChecked());
-  s.SetProgress(85, 100);
+  CreateProductLinks(shortcut, s.installDir, s.DesktopIconChecked(), s.QuickLaunchChecked(),
+                     [&] { s.SetProgress(85, 100); });
 
   const JValue document = BuildUninstallDocument(s.config, ToNarrow(s.installDir), s.channel, extractor.files(),
                                                  extractor.folders());

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <knownfolders.h>
 #include <shlobj.h>
 
 #include <cwchar>
@@ -54,8 +55,11 @@ std::vector<DriveProbe> ProbeDrives() {
   return drives;
 }
 
-std::wstring ChooseInstallRoot() {
-  return ChooseInstallRootFrom(ProbeDrives(), WindowsFolder(), SpecialFolder(CSIDL_PROGRAM_FILES));
+std::wstring ProgramFilesFolder() {
+  const std::wstring x86 = KnownFolderPath(FOLDERID_ProgramFilesX86);
+  return x86.empty() ? SpecialFolder(CSIDL_PROGRAM_FILES) : x86;
 }
+
+std::wstring ChooseInstallRoot() { return ChooseInstallRootFrom(ProbeDrives(), WindowsFolder(), ProgramFilesFolder()); }
 
 }  // namespace pv

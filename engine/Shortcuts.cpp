@@ -135,7 +135,8 @@ bool DeleteQuickLaunchLink(const std::wstring& name) {
   return !link.empty() && DeletePath(link);
 }
 
-void CreateProductLinks(const JValue& shortcut, const std::wstring& installDir, bool desktop, bool quickLaunch) {
+void CreateProductLinks(const JValue& shortcut, const std::wstring& installDir, bool desktop, bool quickLaunch,
+                        const std::function<void()>& afterDesktop) {
   using namespace SetupKeys;
   if (desktop) {
     ForEachEntry(shortcut, kDesktop, [&](const JValue& entry) {
@@ -143,6 +144,7 @@ void CreateProductLinks(const JValue& shortcut, const std::wstring& installDir, 
       if (!name.empty() && Exists(target)) CreateDesktopLink(name, target);
     });
   }
+  if (afterDesktop) afterDesktop();
   // Windows 10 lets no program pin itself; Quick Launch is gone there too.
   if (quickLaunch && !IsWindows10()) {
     ForEachEntry(shortcut, kTaskbar, [&](const JValue& entry) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "json/JValue.h"
@@ -29,9 +30,12 @@ void UnpinFromTaskbar(const std::wstring& linkPath);
 bool DeleteDesktopLinks(const std::wstring& name);
 bool DeleteQuickLaunchLink(const std::wstring& name);
 
-// The install's links, from the configuration's "shortcut" object.
+// The install's links, from the configuration's "shortcut" object: desktop,
+// then Quick Launch and taskbar, then Start menu. `afterDesktop` runs between
+// the desktop's and the Quick Launch links (the install's progress step).
 // `installDir` has no trailing backslash.
-void CreateProductLinks(const JValue& shortcut, const std::wstring& installDir, bool desktop, bool quickLaunch);
+void CreateProductLinks(const JValue& shortcut, const std::wstring& installDir, bool desktop, bool quickLaunch,
+                        const std::function<void()>& afterDesktop = {});
 // The removal's: every link named in a stored "shortcut" object, then the
 // whole Start menu folder.
 void RemoveProductLinks(const JValue& shortcut);

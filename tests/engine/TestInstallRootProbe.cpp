@@ -38,6 +38,9 @@ TEST(InstallRootProbe, ProbesTheSystemDriveAndLeavesNothingBehind) {
   std::wstring root = pv::ChooseInstallRoot();
   ASSERT_GE(root.size(), 2u);
   EXPECT_EQ(root[1], L':');
+  // This 64-bit prefix has both Program Files folders; the default is the
+  // 32-bit one, which the 32-bit registry view belongs with.
+  EXPECT_EQ(pv::ProgramFilesFolder(), L"C:\\Program Files (x86)");
 }
 
 }  // namespace

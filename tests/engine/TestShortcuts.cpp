@@ -53,7 +53,14 @@ TEST(Shortcuts, ProductLinksComeAndGoByName) {
   ASSERT_FALSE(commonDesktop.empty());
   ASSERT_FALSE(startMenu.empty());
 
-  CreateProductLinks(shortcut, scratch.path(), /*desktop=*/true, /*quickLaunch=*/false);
+  // The install's progress step comes between the desktop and the rest.
+  int steps = 0;
+  CreateProductLinks(shortcut, scratch.path(), /*desktop=*/true, /*quickLaunch=*/false, [&] {
+    ++steps;
+    EXPECT_TRUE(Exists(commonDesktop + L"\\PvTestLink.lnk"));
+    EXPECT_FALSE(Exists(startMenu + L"\\PvTestLink.lnk"));
+  });
+  EXPECT_EQ(steps, 1);
   EXPECT_TRUE(Exists(commonDesktop + L"\\PvTestLink.lnk"));
   EXPECT_FALSE(Exists(commonDesktop + L"\\PvTestMissing.lnk"));
   EXPECT_FALSE(Exists(commonDesktop + L"\\.lnk"));
