@@ -113,13 +113,17 @@ bool CreateStartMenuLink(const std::wstring& folder, const std::wstring& name, c
   return !path.empty() && SUCCEEDED(file->Save(path.c_str(), TRUE));
 }
 
+// The pin verbs are shell extensions, which are COM objects: the calling
+// thread (the install worker, the removal) needs an apartment for them.
 void PinToTaskbar(const std::wstring& linkPath) {
   if (linkPath.empty()) return;
+  pv::ComApartment apartment;
   ::ShellExecuteW(nullptr, L"taskbarpin", linkPath.c_str(), nullptr, nullptr, SW_HIDE);
 }
 
 void UnpinFromTaskbar(const std::wstring& linkPath) {
   if (linkPath.empty()) return;
+  pv::ComApartment apartment;
   ::ShellExecuteW(nullptr, L"taskbarunpin", linkPath.c_str(), nullptr, nullptr, SW_HIDE);
 }
 

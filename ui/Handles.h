@@ -162,6 +162,24 @@ class Lock {
   CriticalSection& cs_;
 };
 
+// A single-threaded COM apartment for the life of the scope, on the calling
+// thread. Nests with an apartment the thread already has; a thread in the
+// multithreaded apartment keeps it (and is not uninitialised here).
+class ComApartment {
+ public:
+  ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  // S_OK, S_FALSE (already initialised), RPC_E_CHANGED_MODE or a failure.
+  HRESULT result() const { return result_; }
+
+ private:
+  HRESULT result_;
+};
+
 // A COM interface pointer that releases itself.
 template <typename T>
 class ComPtr {

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <objbase.h>
 #include <shlobj.h>
+
+#include <thread>
 
 #include "engine/FileOps.h"
 #include "engine/Shortcuts.h"
 #include "engine/SpecialFolders.h"
 #include "json/JValue.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "ui/Handles.h"
 
 using pvtest::Exists;
 using pvtest::ScratchFolder;
@@ -75,4 +79,32 @@ TEST(Shortcuts, ProductLinksComeAndGoByName) {
   EXPECT_FALSE(Exists(commonDesktop + L"\\PvTestLink.lnk"));
   EXPECT_FALSE(Exists(userDesktop + L"\\PvTestLink.lnk"));
   EXPECT_FALSE(Exists(startMenu));
+}
+
+// The pin verbs are COM handlers: a thread without COM (the install worker)
+// gets an apartment for the call, and has none again afterwards.
+TEST(Shortcuts, PinningThreadsGetAnApartmentForTheCall) {
+  ScratchFolder scratch;
+  std::thread([&] {
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    {
+      pv::ComApartment apartment;
+      EXPECT_EQ(apartment.result(), S_OK);
+      ASSERT_EQ(::CoGetApartmentType(&type, &qualifier), S_OK);
+      EXPECT_EQ(type, APTTYPE_STA);
+    }
+    UnpinFromTaskbar(scratch / L"PvTestMissing.lnk");
+    PinToTaskbar(scratch / L"PvTestMissing.lnk");
+    EXPECT_EQ(::CoGetApartmentType(&type, &qualifier), CO_E_NOTINITIALIZED);
+    // A thread in the multithreaded apartment keeps it.
+    ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    {
+      pv::ComApartment apartment;
+      EXPECT_EQ(apartment.result(), RPC_E_CHANGED_MODE);
+    }
+    ASSERT_EQ(::CoGetApartmentType(&type, &qualifier), S_OK);
+    EXPECT_EQ(type, APTTYPE_MTA);
+    ::CoUninitialize();
+  }).join();
 }
