@@ -7,6 +7,7 @@
 #include "app/Package.h"
 #include "app/SetupConfig.h"
 #include "engine/ArchiveExtractor.h"
+#include "engine/DesktopShell.h"
 #include "engine/FileOps.h"
 #include "engine/Security.h"
 #include "engine/Shortcuts.h"
@@ -129,7 +130,7 @@ void StartSetup(SetupSession& session) {
 }
 
 void LaunchProduct(const std::wstring& lastRunPath) {
+  // The product runs as the desktop's user, not with the installer's token.
   const LaunchCommand command = SplitLaunchCommand(lastRunPath);
-  ::ShellExecuteW(nullptr, L"open", command.program.c_str(),
-                  command.parameters.empty() ? nullptr : command.parameters.c_str(), nullptr, SW_SHOWNORMAL);
+  DesktopShell::Open(command.program, command.parameters);
 }

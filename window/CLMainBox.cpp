@@ -6,6 +6,7 @@
 
 #include "app/EngineResult.h"
 #include "app/Startup.h"
+#include "engine/DesktopShell.h"
 #include "engine/FileOps.h"
 #include "engine/InstallEngine.h"
 #include "engine/SystemVersion.h"
@@ -322,7 +323,7 @@ LRESULT CLMainBox::Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM 
   const LRESULT frame = UIFrameWindow::Notify(sender, message, wParam, lParam);
   if (message != WM_COMMAND || !sender) return frame;
   if (sender == licenceLink_) {
-    ::ShellExecuteW(nullptr, L"open", kLicencePage, nullptr, nullptr, SW_SHOWNORMAL);
+    DesktopShell::Open(kLicencePage, std::wstring());  // the browser runs as the desktop's user
   } else if (sender == backButton_) {
     QueueSlide(pages_.custom, pages_.welcome, false);
   } else if (sender == agreeBox_) {
