@@ -26,6 +26,19 @@ def uninstaller_with(document_text):
     return bytes(image) + struct.pack("<I", len(data)) + data
 
 
+def pending_deletions(prefix):
+    """The paths Windows is to delete or rename at its next start, lower case,
+    as the ended session left them in the prefix's registry file."""
+    with open(os.path.join(prefix.dir, "system.reg"), encoding="utf-8", errors="replace") as f:
+        text = f.read()
+    for line in text.split("\n"):
+        if line.startswith('"PendingFileRenameOperations"='):
+            # str(7):"\\??\\C:\\...\0\0...": escaped backslashes, "\0" between entries.
+            value = line.split("=", 1)[1].split('"', 1)[1].rstrip('"').replace("\\\\", "\\")
+            return [e[4:].lower() if e.startswith("\\??\\") else e.lower() for e in value.split("\\0")]
+    return []
+
+
 class QuietUninstall(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -61,8 +74,18 @@ class QuietUninstall(unittest.TestCase):
         uninstaller = INSTALL_DIR + "\\unins000.exe"
         self.assertEqual(self.prefix.run([uninstaller, "/q"]), 0)
         self.prefix.wait()
-        # The copy that did the work ran from the temporary folder.
-        self.assertTrue(os.path.exists(os.path.join(self.prefix.temp(), "Orvane", "unins000.exe")))
+        # The copy that did the work ran from the temporary folder, and has
+        # itself and its folder deleted at the next start of Windows. Wine
+        # keeps that list where Windows does, and works through it when its
+        # next session starts.
+        relocated = os.path.join(self.prefix.temp(), "Orvane")
+        self.assertTrue(os.path.exists(os.path.join(relocated, "unins000.exe")))
+        pending = pending_deletions(self.prefix)
+        self.assertIn(self.prefix.windows_path(os.path.join(relocated, "unins000.exe")).lower(), pending)
+        self.assertIn(self.prefix.windows_path(relocated).lower(), pending)
+        self.prefix.run(["cmd", "/c", "exit"])
+        self.prefix.wait()
+        self.assertFalse(os.path.exists(relocated))
         self.assertFalse(os.path.exists(root))
         added, removed, changed = diff(before, self.prefix.snapshot(skip=("users",)))
         # Only the parents "/D" created stay: they were never the product's.
@@ -84,13 +107,19 @@ class QuietUninstall(unittest.TestCase):
         outside = self.prefix.host("C:\\Marks")
         os.makedirs(outside, exist_ok=True)
         shutil.copy(os.path.join(HELPERS, "Marker.exe"), os.path.join(outside, "marker.exe"))
-        doc["uninstrun"] = ["..\\..\\..\\Marks\\marker.exe uninstrun-ran.txt 300"]
+        # The second one writes down the folder it was started in: the copy's.
+        doc["uninstrun"] = ["..\\..\\..\\Marks\\marker.exe uninstrun-ran.txt 300",
+                            "..\\..\\..\\windows\\system32\\cmd.exe /c cd > C:\\Marks\\cwd.txt"]
         with open(uninstaller, "wb") as f:
             f.write(uninstaller_with(json.dumps(doc)))
-        self.assertEqual(self.prefix.run([INSTALL_DIR + "\\unins000.exe", "/q"]), 0)
+        # Started in the install folder, as Explorer starts it.
+        self.assertEqual(self.prefix.run([INSTALL_DIR + "\\unins000.exe", "/q"], cwd=INSTALL_DIR), 0)
         self.prefix.wait()
         self.assertTrue(os.path.exists(os.path.join(outside, "uninstrun-ran.txt")))
         self.assertFalse(os.path.exists(root))
+        with open(os.path.join(outside, "cwd.txt"), encoding="utf-8", errors="replace") as f:
+            self.assertEqual(f.read().strip().lower(),
+                             self.prefix.windows_path(os.path.join(self.prefix.temp(), "Orvane")).lower())
 
     def run_relocated(self, document_text):
         """Runs an uninstaller with this document from the relocation path,
@@ -138,6 +167,45 @@ class QuietUninstall(unittest.TestCase):
         self.assertTrue(os.path.exists(os.path.join(victim, "keep.txt")))
         self.assertFalse(os.path.exists(self.prefix.host(INSTALL_DIR)))
 
+    def test_5_links_in_the_temporary_folder_are_not_written_through(self):
+        self.install()
+        relocated = os.path.join(self.prefix.temp(), "Orvane")
+        decoy = self.prefix.host("C:\\Decoy")
+        os.makedirs(decoy, exist_ok=True)
+        victim = os.path.join(decoy, "victim.exe")
+        with open(victim, "wb") as f:
+            f.write(b"victim")
+        uninstaller = INSTALL_DIR + "\\unins000.exe"
+        # The relocation folder a link to another folder (Wine shows a Unix
+        # link to a folder as a reparse point): refused, nothing removed.
+        shutil.rmtree(relocated, ignore_errors=True)
+        os.symlink(decoy, relocated)
+        self.assertEqual(self.prefix.run([uninstaller, "/q"]), 1)
+        self.prefix.wait()
+        self.assertEqual(sorted(os.listdir(decoy)), ["victim.exe"])
+        self.assertTrue(os.path.exists(os.path.join(self.prefix.host(INSTALL_DIR), "Orvane.exe")))
+        self.assertIsNotNone(self.prefix.reg_values(UNINSTALL_KEY))
+        # The copy's name a link to a file (a reparse point on Windows; Wine
+        # shows the file it points to, under a final path not the link's):
+        # refused too, the link's target untouched.
+        os.remove(relocated)
+        os.makedirs(relocated)
+        os.symlink(victim, os.path.join(relocated, "unins000.exe"))
+        self.assertEqual(self.prefix.run([uninstaller, "/q"]), 1)
+        self.prefix.wait()
+        with open(victim, "rb") as f:
+            self.assertEqual(f.read(), b"victim")
+        self.assertTrue(os.path.islink(os.path.join(relocated, "unins000.exe")))
+        self.assertTrue(os.path.exists(os.path.join(self.prefix.host(INSTALL_DIR), "Orvane.exe")))
+        # An old copy of its own is replaced by a new file, and the removal runs.
+        os.remove(os.path.join(relocated, "unins000.exe"))
+        with open(os.path.join(relocated, "unins000.exe"), "wb") as f:
+            f.write(b"stale")
+        self.assertEqual(self.prefix.run([uninstaller, "/q"]), 0)
+        self.prefix.wait()
+        self.assertFalse(os.path.exists(self.prefix.host(INSTALL_DIR)))
+        with open(os.path.join(relocated, "unins000.exe"), "rb") as f:
+            self.assertEqual(f.read(2), b"MZ")
 
 if __name__ == "__main__":
     main()
