@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "app/CHPivsetApp.h"
-#include "app/Startup.h"
+#include "app/DllSearch.h"
 
 namespace {
 

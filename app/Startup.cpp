@@ -229,13 +229,3 @@ void RunQuietMode(CLMainBox& box) {
   // A failed quiet install ends with its result, so deployment tools see it.
   ::PostQuitMessage(box.installMode ? box.installResult.load() : 0);
 }
-
-void HardenDllSearch() {
-  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  // Older systems without that call: at least take the current folder out.
-  ::SetDllDirectoryW(L"");
-}

@@ -13,8 +13,3 @@ void ChooseInstallFolder(CLMainBox& box);
 // A quiet run: the whole work of the run mode, then the quit message with
 // the run's result as exit code.
 void RunQuietMode(CLMainBox& box);
-
-// Restricts the DLL search of the process to System32, so that DLLs planted
-// beside the program (a Downloads folder, the temporary folder) are never
-// loaded. The entry's first act, before any DLL that is not a KnownDLL loads.
-void HardenDllSearch();

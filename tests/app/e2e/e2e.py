@@ -188,14 +188,14 @@ def diff(before, after):
     return added, removed, changed
 
 
-def build_installer(path, config, folder=None, zip_bytes=None, raw_config=None):
+def build_installer(path, config, folder=None, zip_bytes=None, raw_config=None, stub=STUB):
     """Packs an installer with the host package builder."""
     d = os.path.dirname(path)
     os.makedirs(d, exist_ok=True)
     cfg = path + ".json"
     with open(cfg, "w", encoding="utf-8") as f:
         f.write(raw_config if raw_config is not None else json.dumps(config, ensure_ascii=False))
-    args = [PIVPACK, "build", "--stub", STUB, "--config", cfg, "--out", path]
+    args = [PIVPACK, "build", "--stub", stub, "--config", cfg, "--out", path]
     if folder:
         args += ["--folder", folder]
     elif zip_bytes is not None:

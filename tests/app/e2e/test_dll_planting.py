@@ -9,6 +9,11 @@ import unittest
 
 from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, Prefix, build_installer, main
 
+# The same program built to take the start-up path of a system without
+# SetDefaultDllDirectories, and one that misses a system DLL.
+OLD_LOADER_STUB = os.path.join(HELPERS, "setup-stub-old-loader.exe")
+MISSING_DLL_STUB = os.path.join(HELPERS, "setup-stub-missing-dll.exe")
+
 PLANTED = ["comctl32", "gdiplus", "msimg32", "msvfw32"]
 OVERRIDES = ",".join(PLANTED) + "=n,b;mscoree,mshtml=;winemenubuilder.exe=d"
 
@@ -68,6 +73,28 @@ class DllPlanting(unittest.TestCase):
         self.prefix.wait()
         self.assertFalse(os.path.exists(self.prefix.host("C:\\Apps\\Tervaset\\Orvane")))
         self.assertEqual(markers(relocated), [])
+
+    def test_3_without_SetDefaultDllDirectories_the_system_copies_are_loaded(self):
+        clear_markers(self.downloads)
+        old = os.path.join(self.downloads, "old-setup.exe")
+        build_installer(old, SAMPLE_CONFIG, folder=SAMPLE, stub=OLD_LOADER_STUB)
+        env = {"WINEDLLOVERRIDES": OVERRIDES}
+        program = self.prefix.start(["C:\\Downloads\\old-setup.exe", "/D", "C:\\Old"], env=env)
+        time.sleep(5)
+        self.assertIsNone(program.poll())  # the window is up, drawn with the system's DLLs
+        program.kill()
+        self.prefix.close_programs()
+        self.assertEqual(self.prefix.run(["C:\\Downloads\\old-setup.exe", "/q", "/D", "C:\\Old"], env=env), 0)
+        self.prefix.wait()
+        self.assertTrue(os.path.exists(self.prefix.host("C:\\Old\\Tervaset\\Orvane\\Orvane.exe")))
+        self.assertEqual(markers(self.downloads), [])
+
+    def test_4_a_missing_system_dll_ends_the_run_before_anything_is_done(self):
+        missing = os.path.join(self.downloads, "missing-setup.exe")
+        build_installer(missing, SAMPLE_CONFIG, folder=SAMPLE, stub=MISSING_DLL_STUB)
+        self.assertEqual(self.prefix.run(["C:\\Downloads\\missing-setup.exe", "/q", "/D", "C:\\Missing"]), 1)
+        self.prefix.wait()
+        self.assertFalse(os.path.exists(self.prefix.host("C:\\Missing")))
 
 
 if __name__ == "__main__":
