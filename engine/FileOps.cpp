@@ -93,15 +93,16 @@ bool DisposeOf(HANDLE file) {
 // program still holds with delete sharing (a virus scanner, an indexer, the
 // shell reading a new link) stays in the folder until that program closes
 // it, so "directory not empty" is waited out a few times before the folder
-// counts as staying.
-bool DisposeOfFolder(const std::wstring& folder) {
-  constexpr int kAttempts = 6;
+// counts as staying. A folder with an entry the walk could not remove is
+// tried once: waiting would not empty it.
+constexpr int kFolderAttempts = 6;
+bool DisposeOfFolder(const std::wstring& folder, int attempts) {
   constexpr DWORD kPauseMs = 100;
   for (int attempt = 1;; ++attempt) {
     UniqueFile handle = OpenForDelete(folder);
     if (!handle) return false;
     if (DisposeOf(handle.get())) return true;
-    if (::GetLastError() != ERROR_DIR_NOT_EMPTY || attempt == kAttempts) return false;
+    if (::GetLastError() != ERROR_DIR_NOT_EMPTY || attempt >= attempts) return false;
     handle.reset();
     ::Sleep(kPauseMs);
   }
@@ -134,20 +135,27 @@ EntryKind DeleteEntry(const std::wstring& path, DWORD listedAttributes) {
 // thread's stack. Entries that cannot be removed stay, as do their parents;
 // the rest goes.
 bool RemoveFolderTree(const std::wstring& root) {
+  constexpr std::size_t kNoParent = static_cast<std::size_t>(-1);
   struct Pending {
     std::wstring path;
-    bool listed;
+    std::size_t parent;  // index in `pending`: a parent stays below its children
+    bool listed = false;
+    bool keepsChild = false;  // something in it stays: not worth waiting for
   };
-  std::vector<Pending> pending{{root, false}};
+  std::vector<Pending> pending{{root, kNoParent}};
   bool complete = true;
 
   while (!pending.empty()) {
     if (pending.back().listed) {
-      std::wstring folder = std::move(pending.back().path);
+      Pending folder = std::move(pending.back());
       pending.pop_back();
-      if (!DisposeOfFolder(folder)) complete = false;
+      if (!DisposeOfFolder(folder.path, folder.keepsChild ? 1 : kFolderAttempts)) {
+        complete = false;
+        if (folder.parent != kNoParent) pending[folder.parent].keepsChild = true;
+      }
       continue;
     }
+    const std::size_t index = pending.size() - 1;
     pending.back().listed = true;
     std::wstring folder = pending.back().path;
 
@@ -156,6 +164,7 @@ bool RemoveFolderTree(const std::wstring& root) {
         ::FindFirstFileExW(JoinPath(folder, L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
     if (!find) {
       complete = false;
+      pending.back().keepsChild = true;
       continue;
     }
     do {
@@ -167,13 +176,17 @@ bool RemoveFolderTree(const std::wstring& root) {
           break;
         case EntryKind::kFailed:
           complete = false;
+          pending[index].keepsChild = true;
           break;
         case EntryKind::kFolder:
-          pending.push_back({std::move(child), false});
+          pending.push_back({std::move(child), index});
           break;
       }
     } while (::FindNextFileW(find.get(), &data));
-    if (::GetLastError() != ERROR_NO_MORE_FILES) complete = false;
+    if (::GetLastError() != ERROR_NO_MORE_FILES) {
+      complete = false;
+      pending[index].keepsChild = true;
+    }
   }
   return complete;
 }
