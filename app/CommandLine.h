@@ -20,9 +20,10 @@ CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args);
 // spaces arrives split).
 std::wstring RelaunchParameters(const std::vector<std::wstring>& args);
 
-// The install folder under a parent given with "/D": the text followed by
-// "\Tervaset\Orvane" (a trailing backslash of the text stays).
-std::wstring InstallDirUnder(const std::wstring& parent);
+// The install folder under a parent given with "/D": the text, a backslash
+// and the product's suffix ("Tervaset\Orvane"; a trailing backslash of the
+// text stays).
+std::wstring InstallDirUnder(const std::wstring& parent, const std::wstring& suffix);
 
 // The folder of a previous installation from its "UninstallString": the
 // text with its last path element removed.

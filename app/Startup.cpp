@@ -12,6 +12,7 @@
 #include "engine/FileOps.h"
 #include "engine/InstallEngine.h"
 #include "engine/InstallRootProbe.h"
+#include "engine/Product.h"
 #include "engine/Security.h"
 #include "engine/SystemVersion.h"
 #include "engine/UninstallRegistration.h"
@@ -55,7 +56,7 @@ void RelaunchElevatedIfFiltered(const std::vector<std::wstring>& args) {
 // The uninstaller cannot delete the install folder while it runs from it:
 // it copies itself to "<temp>Orvane\unins000.exe" and restarts from there.
 void RelocateUninstaller(const std::vector<std::wstring>& args) {
-  const std::wstring folder = TempFolder() + L"Orvane";
+  const std::wstring folder = TempFolder() + product::kProductFolder;
   EnsureFolder(folder);
   const std::wstring target = folder + L"\\unins000.exe";
   const std::wstring self = ModulePath();
@@ -89,7 +90,7 @@ void RunStartupChecks(CLMainBox& box) {
   box.silent = options.quiet ? 1 : 0;
   box.update = options.update ? 1 : 0;
   if (box.installMode != 0) box.config = std::move(config);
-  if (options.hasParent) box.installDir = InstallDirUnder(options.parentFolder);
+  if (options.hasParent) box.installDir = InstallDirUnder(options.parentFolder, product::kInstallSuffix);
 }
 
 void ChooseInstallFolder(CLMainBox& box) {
@@ -101,7 +102,7 @@ void ChooseInstallFolder(CLMainBox& box) {
     box.installDir = previous;
     return;
   }
-  box.installDir = InstallDirUnder(ChooseInstallRoot());
+  box.installDir = InstallDirUnder(ChooseInstallRoot(), product::kInstallSuffix);
 }
 
 void RunQuietMode(CLMainBox& box) {

@@ -8,6 +8,7 @@
 #include "app/SetupConfig.h"
 #include "engine/ArchiveExtractor.h"
 #include "engine/FileOps.h"
+#include "engine/Product.h"
 #include "engine/Security.h"
 #include "engine/Shortcuts.h"
 #include "engine/SpecialFolders.h"
@@ -23,8 +24,8 @@ bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()
 
 std::wstring DataFolder() {
   const std::wstring user = SpecialFolder(CSIDL_APPDATA, true);
-  if (!user.empty() && Exists(user)) return user + L"\\Tervaset\\Orvane";
-  return SpecialFolder(CSIDL_COMMON_APPDATA, true) + L"\\Tervaset\\Orvane";
+  if (!user.empty() && Exists(user)) return user + L"\\" + product::kInstallSuffix;
+  return SpecialFolder(CSIDL_COMMON_APPDATA, true) + L"\\" + product::kInstallSuffix;
 }
 
 }  // namespace
