@@ -38,7 +38,7 @@ std::wstring RelaunchParameters(const std::vector<std::wstring>& args) {
   return text;
 }
 
-std::wstring InstallDirUnder(const std::wstring& parent) { return parent + L"\\Tervaset\\Orvane"; }
+std::wstring InstallDirUnder(const std::wstring& parent, const std::wstring& suffix) { return parent + L"\\" + suffix; }
 
 std::wstring FolderOfUninstaller(const std::wstring& uninstallString) {
   const std::size_t cut = uninstallString.find_last_of(L"\\/");

@@ -28,9 +28,10 @@ std::vector<std::wstring> WithAbsoluteParentFolders(
 // spaces arrives split).
 std::wstring RelaunchParameters(const std::vector<std::wstring>& args);
 
-// The install folder under a parent given with "/D": the text followed by
-// "\Tervaset\Orvane" (a trailing backslash of the text stays).
-std::wstring InstallDirUnder(const std::wstring& parent);
+// The install folder under a parent given with "/D": the text, a backslash
+// and the product's suffix ("Tervaset\Orvane"; a trailing backslash of the
+// text stays).
+std::wstring InstallDirUnder(const std::wstring& parent, const std::wstring& suffix);
 
 // The folder of a previous installation from its "UninstallString": the
 // text with its last path element removed.

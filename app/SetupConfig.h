@@ -27,10 +27,6 @@ inline constexpr char kSetup[] = "setup";
 inline constexpr char kRoot[] = "root";
 }  // namespace SetupKeys
 
-// The build's channel number, stored in the uninstall document and the
-// registration.
-inline constexpr int kSetupChannel = 30001;
-
 // Paths in the uninstall document are stored as Base64 of their UTF-8 bytes.
 std::string EncodeDocumentPath(std::string_view utf8);
 // The UTF-8 path of a stored element; "" when it is not a text or not Base64.

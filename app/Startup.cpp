@@ -16,6 +16,7 @@
 #include "engine/FilePaths.h"
 #include "engine/InstallEngine.h"
 #include "engine/InstallRootProbe.h"
+#include "engine/Product.h"
 #include "engine/Security.h"
 #include "engine/SystemVersion.h"
 #include "engine/UninstallRegistration.h"
@@ -156,12 +157,12 @@ void RefuseRemoval(bool quiet) {
 }
 
 // The uninstaller cannot delete the install folder while it runs from it:
-// it copies itself to "<temp>Orvane\unins000.exe" and restarts from there,
-// in that folder, so that it holds nothing of the install folder. The copy
-// that runs from there has itself and the folder deleted at the next start
-// of Windows, the earliest a running program can be removed.
+// it copies itself to "<temp><product folder>\unins000.exe" and restarts
+// from there, in that folder, so that it holds nothing of the install folder.
+// The copy that runs from there has itself and the folder deleted at the
+// next start of Windows, the earliest a running program can be removed.
 void RelocateUninstaller(const std::vector<std::wstring>& args, bool quiet) {
-  const std::wstring folder = TempFolder() + L"Orvane";
+  const std::wstring folder = TempFolder() + product::kProductFolder;
   const std::wstring target = folder + L"\\unins000.exe";
   const std::wstring self = ModulePath();
   if (::lstrcmpiW(self.c_str(), target.c_str()) == 0) {
@@ -207,7 +208,7 @@ void RunStartupChecks(CLMainBox& box) {
   box.silent = options.quiet ? 1 : 0;
   box.update = options.update ? 1 : 0;
   if (box.installMode != 0) box.config = std::move(config);
-  if (options.hasParent) box.installDir = InstallDirUnder(options.parentFolder);
+  if (options.hasParent) box.installDir = InstallDirUnder(options.parentFolder, product::kInstallSuffix);
 }
 
 void ChooseInstallFolder(CLMainBox& box) {
@@ -219,7 +220,7 @@ void ChooseInstallFolder(CLMainBox& box) {
     box.installDir = previous;
     return;
   }
-  box.installDir = InstallDirUnder(ChooseInstallRoot());
+  box.installDir = InstallDirUnder(ChooseInstallRoot(), product::kInstallSuffix);
 }
 
 void RunQuietMode(CLMainBox& box) {

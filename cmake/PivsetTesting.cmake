@@ -32,6 +32,10 @@ function(pivset_add_test)
   endif()
   add_executable(${T_NAME} ${srcs})
   target_link_libraries(${T_NAME} PRIVATE ${libs} pv_pure GTest::gtest_main)
+  if(PIVSET_WINDOWS)
+    # The libraries name the product's constants; the build's product defines them.
+    target_link_libraries(${T_NAME} PRIVATE pv_product)
+  endif()
   target_compile_definitions(${T_NAME} PRIVATE
     PIVSET_SOURCE_DIR="${src_dir}" PIVSET_BINARY_DIR="${bin_dir}")
   add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1)

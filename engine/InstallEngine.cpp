@@ -9,6 +9,7 @@
 #include "engine/ArchiveExtractor.h"
 #include "engine/DesktopShell.h"
 #include "engine/FileOps.h"
+#include "engine/Product.h"
 #include "engine/Security.h"
 #include "engine/Shortcuts.h"
 #include "engine/SpecialFolders.h"
@@ -24,8 +25,8 @@ bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()
 
 std::wstring DataFolder() {
   const std::wstring user = SpecialFolder(CSIDL_APPDATA, true);
-  if (!user.empty() && Exists(user)) return user + L"\\Tervaset\\Orvane";
-  return SpecialFolder(CSIDL_COMMON_APPDATA, true) + L"\\Tervaset\\Orvane";
+  if (!user.empty() && Exists(user)) return user + L"\\" + product::kInstallSuffix;
+  return SpecialFolder(CSIDL_COMMON_APPDATA, true) + L"\\" + product::kInstallSuffix;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "app/EngineResult.h"
 #include "app/SetupConfig.h"
+#include "engine/Product.h"
 #include "json/JValue.h"
 #include "ui/CHThread.h"
 #include "ui/Handles.h"
@@ -53,7 +54,7 @@ class SetupSession {
   int installMode = 1;      // 0: uninstall
   int silent = 0;           // "/q"
   int update = 0;           // "/update"
-  int channel = kSetupChannel;
+  int channel = pv::product::kChannel;
   JValue config;            // the install configuration (install mode)
   JValue instRun;           // "instrun", run when the install is done
   std::wstring lastRunPath;  // started from the done page

@@ -54,7 +54,7 @@ std::wstring QuickLaunchFolder() {
 std::wstring StartMenuFolder() {
   const std::wstring programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
   if (programs.empty()) return {};
-  return programs + L"\\Tervaset\\" + product::kDisplayName;
+  return programs + L"\\" + product::kMakerFolder + L"\\" + product::kDisplayName;
 }
 
 std::wstring LinkTarget(const std::wstring& installDir, const JValue& entry) {

@@ -9,6 +9,7 @@
 #include "engine/DesktopShell.h"
 #include "engine/FileOps.h"
 #include "engine/InstallEngine.h"
+#include "engine/Product.h"
 #include "engine/SystemVersion.h"
 #include "ui/CHApp.h"
 #include "ui/CXEdit.h"
@@ -21,9 +22,7 @@
 
 namespace {
 
-constexpr wchar_t kLicencePage[] = L"https://www.tervaset.example/star/registerp";
 constexpr wchar_t kFolderError[] = L"安装目录有误, 请重新输入.";
-constexpr wchar_t kInstallSuffix[] = L"Tervaset\\Orvane";
 constexpr int kPageTop = 48;
 constexpr int kPageHeight = 300;
 // Shadow widths beyond the window: left and right, top, bottom.
@@ -163,7 +162,7 @@ UIObject* CLMainBox::Make(int kind, UIObject* parent, const char* key) {
 
 void CLMainBox::BuildTitle() {
   auto* title = static_cast<UILabel*>(Make(UIKind::Label, this, "MainWindow/title"));
-  title->SetText(L"Pellio");
+  title->SetText(pv::product::kDisplayName);
   title->SetLayout(13, 0, 200, 40);
 }
 
@@ -323,7 +322,7 @@ LRESULT CLMainBox::Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM 
   const LRESULT frame = UIFrameWindow::Notify(sender, message, wParam, lParam);
   if (message != WM_COMMAND || !sender) return frame;
   if (sender == licenceLink_) {
-    DesktopShell::Open(kLicencePage, std::wstring());  // the browser runs as the desktop's user
+    DesktopShell::Open(pv::product::kLicencePage, std::wstring());  // the browser runs as the desktop's user
   } else if (sender == backButton_) {
     QueueSlide(pages_.custom, pages_.welcome, false);
   } else if (sender == agreeBox_) {
@@ -372,10 +371,10 @@ void CLMainBox::ChooseFolder() {
   }
   std::wstring folder = Trimmed(path);
   if (!folder.empty() && folder.back() == L'\\') {
-    folder += kInstallSuffix;
+    folder += pv::product::kInstallSuffix;
   } else {
     folder += L'\\';
-    folder += kInstallSuffix;
+    folder += pv::product::kInstallSuffix;
   }
   installDir = folder;
   pathEdit_->SetText(installDir);

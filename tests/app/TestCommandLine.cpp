@@ -39,8 +39,8 @@ TEST(CommandLine, OnlyTheFoldersAfterDAreMadeAbsolute) {
 TEST(CommandLine, RelaunchParametersAndFolders) {
   EXPECT_EQ(RelaunchParameters({L"setup.exe"}), L"");
   EXPECT_EQ(RelaunchParameters({L"setup.exe", L"/D", L"C:\\Program Files", L"/q"}), L" /D C:\\Program Files /q");
-  EXPECT_EQ(InstallDirUnder(L"C:\\"), L"C:\\\\Tervaset\\Orvane");
-  EXPECT_EQ(InstallDirUnder(L"D:\\Apps"), L"D:\\Apps\\Tervaset\\Orvane");
+  EXPECT_EQ(InstallDirUnder(L"C:\\", L"Tervaset\\Orvane"), L"C:\\\\Tervaset\\Orvane");
+  EXPECT_EQ(InstallDirUnder(L"D:\\Apps", L"Tervaset\\Orvane"), L"D:\\Apps\\Tervaset\\Orvane");
   EXPECT_EQ(FolderOfUninstaller(L"D:\\Tervaset\\Orvane\\unins000.exe"), L"D:\\Tervaset\\Orvane");
   EXPECT_EQ(FolderOfUninstaller(L"unins000.exe"), L"");
 }

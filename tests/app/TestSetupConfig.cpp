@@ -21,7 +21,7 @@ TEST(SetupConfig, UninstallDocumentCarriesRootShortcutsAndLists) {
   JValue files, folders;
   files.At(0) = JValue(EncodeDocumentPath("C:\\A\\x.txt"));
   folders.At(0) = JValue(EncodeDocumentPath("C:\\A"));
-  const JValue doc = BuildUninstallDocument(config, "C:\\A", kSetupChannel, files, folders);
+  const JValue doc = BuildUninstallDocument(config, "C:\\A", 30001, files, folders);
 
   EXPECT_EQ(doc.Find("mode").Type(), JInt);
   EXPECT_EQ(doc.Find("mode").ToInt(), 0);
@@ -43,7 +43,7 @@ TEST(SetupConfig, UninstallDocumentCarriesRootShortcutsAndLists) {
 }
 
 TEST(SetupConfig, MinimalConfigurationGivesNullShortcutAndNoUninstRun) {
-  const JValue doc = BuildUninstallDocument(Parse(R"({"mode":1})"), "D:\\Tervaset\\Orvane", kSetupChannel, JValue(),
+  const JValue doc = BuildUninstallDocument(Parse(R"({"mode":1})"), "D:\\Tervaset\\Orvane", 30001, JValue(),
                                             JValue());
   EXPECT_TRUE(doc.Find("setup").Has("shortcut"));
   EXPECT_EQ(doc.Find("setup").Find("shortcut").Type(), JNull);

@@ -2,6 +2,10 @@
 
 #include <unzip.h>
 
+#include <algorithm>
+#include <functional>
+#include <string_view>
+
 #include "app/PackageLayout.h"
 #include "json/JReader.h"
 #include "tools/pivpack/MemoryZipIo.h"
@@ -126,6 +130,24 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& confi
   return true;
 }
 
+std::string StubProduct(std::span<const std::uint8_t> image) {
+  // The build places the product definition, as one line of JSON after this
+  // marker, among the stub's read-only data.
+  static constexpr std::string_view kTag = "PivsetProduct:";
+  const auto* begin = reinterpret_cast<const char*>(image.data());
+  const auto* end = begin + image.size();
+  const auto* at = std::search(begin, end, std::boyer_moore_horspool_searcher(kTag.begin(), kTag.end()));
+  if (at == end) return "";
+  const auto* text = at + kTag.size();
+  const auto* stop = std::find(text, end, '\0');
+  JValue product;
+  JReader reader;
+  if (stop == end || !reader.Parse(text, product) || product.Type() != JObject) return "";
+  return std::string(product.Find("displayName").ToText()) + " (folder " + product.Find("makerFolder").ToText() + "\\" +
+         product.Find("productFolder").ToText() + ", uninstall key " + product.Find("uninstallKey").ToText() +
+         ", publisher " + product.Find("publisher").ToText() + ")";
+}
+
 bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report) {
   bool ok = true;
   auto problem = [&](const std::string& message) {
@@ -136,6 +158,9 @@ bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report) 
   PeImageInfo pe;
   std::string error;
   if (!ReadPeImage(file, pe, error)) problem(error);
+  const std::string product = StubProduct(file.first(pe.imageEnd ? std::min<std::size_t>(pe.imageEnd, file.size())
+                                                                  : file.size()));
+  report << "product:        " << (product.empty() ? "not recorded (a stub of another build)" : product) << "\n";
   package::BufferSource source(file);
   const std::uint32_t locator = package::ReadLocator(source);
   report << "locator (P):    " << locator << "\n";

@@ -21,4 +21,8 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& confi
 // configuration and the archive's entry count to `report`, and checks that
 // everything fits, the configuration parses with "mode", and every entry of
 // the archive decompresses with a matching CRC. True when all checks pass.
+// The product a setup stub was built for ("Pellio (folder Tervaset\\Orvane,
+// ...)"), or "" when the image does not record one.
+std::string StubProduct(std::span<const std::uint8_t> image);
+
 bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report);

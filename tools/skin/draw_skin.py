@@ -40,10 +40,29 @@ def mix(a, b, t):
     return tuple(round(a[i] + (b[i] - a[i]) * t) for i in range(3))
 
 
-ACCENT_LIGHT = mix(ACCENT, WHITE, 0.14)
-ACCENT_DARK = mix(ACCENT, BLACK, 0.16)
-ACCENT_TINT = mix(ACCENT, WHITE, 0.93)
-ACCENT_TINT2 = mix(ACCENT, WHITE, 0.86)
+def set_accent(accent):
+    """Sets the accent and the shades derived from it."""
+    global ACCENT, ACCENT_LIGHT, ACCENT_DARK, ACCENT_TINT, ACCENT_TINT2
+    ACCENT = accent
+    ACCENT_LIGHT = mix(ACCENT, WHITE, 0.14)
+    ACCENT_DARK = mix(ACCENT, BLACK, 0.16)
+    ACCENT_TINT = mix(ACCENT, WHITE, 0.93)
+    ACCENT_TINT2 = mix(ACCENT, WHITE, 0.86)
+
+
+set_accent(ACCENT)
+
+# What the page art says about the product; set_product() replaces them
+# for another product definition.
+PRODUCT_NAME = "Pellio"
+TAG_LINE = "简洁 · 高效 · 安全"
+MARK_PNG = None  # a vendor's own mark instead of the drawn one
+
+
+def set_product(name, tag_line, accent, mark_png=None):
+    global PRODUCT_NAME, TAG_LINE, MARK_PNG
+    PRODUCT_NAME, TAG_LINE, MARK_PNG = name, tag_line, mark_png
+    set_accent(accent)
 
 
 def luminance(c):
@@ -344,7 +363,9 @@ def frame_and_shadow():
 
 def logo_mark(size):
     """The product mark: a rounded square in the accent with a white, open
-    ring and a dot, read as a stylised "P"."""
+    ring and a dot, read as a stylised "P"; or the vendor's PNG scaled."""
+    if MARK_PNG:
+        return scaled_png(MARK_PNG, size)
     c = Canvas(size, size)
     s = size / 64
     c.fill(rounded_rect(2 * s, 2 * s, 62 * s, 62 * s, 15 * s),
@@ -353,6 +374,21 @@ def logo_mark(size):
     bowl = ring(circle(32 * s, 28.5 * s, 12.5 * s), 8 * s)
     left_cut = lambda x, y: max(bowl(x, y), 22 * s - x)  # noqa: E731
     c.fill(union(stem, left_cut), WHITE)
+    return c
+
+
+def scaled_png(path, size):
+    with tempfile.TemporaryDirectory() as tmp:
+        out = os.path.join(tmp, "m.png")
+        subprocess.run(["convert", path, "-background", "none", "-resize", "%dx%d" % (size, size),
+                        "-gravity", "center", "-extent", "%dx%d" % (size, size), "PNG32:" + out], check=True)
+        width, height, rows = read_png(out)
+    c = Canvas(width, height)
+    for y in range(height):
+        for x in range(width):
+            r, g, b, a = rows[y][x * 4:x * 4 + 4]
+            if a:
+                c.blend(x, y, (r, g, b), a / 255)
     return c
 
 
@@ -383,7 +419,7 @@ def pane_welcome():
     c = Canvas(528, 188, WHITE)
     decor(c)
     mark = logo_mark(60)
-    word = text_mask("Pellio", 46, kerning=-1)
+    word = text_mask(PRODUCT_NAME, 46, kerning=-1)
     gap = 16
     total = 60 + gap + word[0]
     x0 = round((528 - total) / 2)
@@ -393,7 +429,7 @@ def pane_welcome():
             if a:
                 c.blend(x0 + x, 58 + y, (round(r / a * 255), round(g / a * 255), round(b / a * 255)), a)
     c.paste_mask(word, x0 + 60 + gap, 58 + 30 - word[1] // 2 - 2, TEXT)
-    centered_text(c, "简洁 · 高效 · 安全", 13, 264, 150, SECONDARY)
+    centered_text(c, TAG_LINE, 13, 264, 150, SECONDARY)
     return c
 
 
@@ -416,7 +452,7 @@ def pane_progress():
     c.fill(polyline([(cx - 15, cy + 4), (cx - 15, cy + 14), (cx + 15, cy + 14), (cx + 15, cy + 4)], 2.2), ACCENT)
     c.fill(union(segment(cx, cy - 18, cx, cy + 5, 2.2),
                  polyline([(cx - 8, cy - 3), (cx, cy + 5), (cx + 8, cy - 3)], 2.2)), ACCENT)
-    centered_text(c, "正在安装 Pellio", 18, cx, 190, TEXT)
+    centered_text(c, "正在安装 " + PRODUCT_NAME, 18, cx, 190, TEXT)
     centered_text(c, "请稍候，安装完成后即可使用", 13, cx, 218, SECONDARY)
     return c
 
@@ -430,7 +466,7 @@ def pane_uninstall_progress():
     c.fill(polyline([(cx - 14, cy + 2), (cx - 14, cy + 12), (cx + 14, cy + 12), (cx + 14, cy + 2)], 2.1), ACCENT)
     c.fill(union(segment(cx, cy + 4, cx, cy - 17, 2.1),
                  polyline([(cx - 8, cy - 9), (cx, cy - 17), (cx + 8, cy - 9)], 2.1)), ACCENT)
-    centered_text(c, "正在卸载 Pellio", 18, cx, 152, TEXT)
+    centered_text(c, "正在卸载 " + PRODUCT_NAME, 18, cx, 152, TEXT)
     return c
 
 
@@ -462,10 +498,10 @@ IMAGES = {
     106: ("pane-welcome.png", lambda: side_lines(pane_welcome()), False),
     107: ("pane-progress.png", lambda: side_lines(pane_progress()), False),
     108: ("pane-uninstalled.png",
-          lambda: side_lines(pane_result("Pellio 已从此电脑移除", "感谢您的使用", True)), False),
+          lambda: side_lines(pane_result(PRODUCT_NAME + " 已从此电脑移除", "感谢您的使用", True)), False),
     109: ("pane-mark.png", lambda: logo_mark(64), True),
     110: ("pane-uninstalling.png", lambda: side_lines(pane_uninstall_progress()), False),
-    111: ("pane-done.png", lambda: side_lines(pane_result("安装完成", "Pellio 已准备就绪", True)), False),
+    111: ("pane-done.png", lambda: side_lines(pane_result("安装完成", PRODUCT_NAME + " 已准备就绪", True)), False),
     112: ("pane-failed.png",
           lambda: side_lines(pane_result("安装未能完成", "请检查磁盘空间与权限后重试", False)), False),
     113: ("line.png", hairline, False),

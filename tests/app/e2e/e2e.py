@@ -138,8 +138,10 @@ class Prefix:
         return "C:\\" + rel.replace("/", "\\")
 
     # --- registry ---------------------------------------------------------
-    def reg_values(self, key, view="32"):
-        """Values of a key as {name: (type, data)}; None when it is missing."""
+    def reg_values(self, key, view="32", encoding="utf-8"):
+        """Values of a key as {name: (type, data)}; None when it is missing.
+        reg writes to a file in the console's code page: "gbk" reads the
+        Chinese texts of a zh_CN prefix."""
         # Through a file, not a pipe (see run).
         with tempfile.TemporaryFile() as out:
             r = subprocess.run(["wine", "reg", "query", key, "/reg:" + view], env=self.env, stdout=out,
@@ -149,7 +151,7 @@ class Prefix:
         if r.returncode != 0:
             return None
         values = {}
-        for line in text.decode("utf-8", "replace").replace("\r", "").split("\n"):
+        for line in text.decode(encoding, "replace").replace("\r", "").split("\n"):
             parts = line.strip().split(None, 2)
             if len(parts) >= 2 and parts[1].startswith("REG_"):
                 values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")

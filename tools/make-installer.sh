@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds the setup program for a product definition of your own and packs
+# your product into its installer, in one go:
+#
+#   bash tools/make-installer.sh PRODUCT.json SETUP.json FOLDER OUT.exe
+#
+# PRODUCT.json names the product (see resources/product.json), SETUP.json is
+# the install configuration, FOLDER the product's files. The setup program
+# is built in its own tree, build/products/<uninstallKey>/ (PIVSET_BUILD
+# moves build/), so the default build stays as it is.
+set -euo pipefail
+if [ $# -ne 4 ]; then
+  sed -n '2,10s/^# \{0,1\}//p' "$0" >&2
+  exit 2
+fi
+root=$(cd "$(dirname "$0")/.." && pwd)
+product=$(realpath "$1")
+config=$2 folder=$3 out=$4
+build=${PIVSET_BUILD:-$root/build}
+
+bash "$root/tools/setup.sh" >/dev/null
+python3 "$root/tools/product/product.py" check "$product" >/dev/null
+key=$(python3 -c 'import json,sys,re; print(re.sub(r"[^A-Za-z0-9_.-]", "_", json.load(open(sys.argv[1], encoding="utf-8"))["uninstallKey"]))' "$product")
+tree=$build/products/$key
+cmake -S "$root" -B "$tree/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DPIVSET_PRODUCT="$product" >/dev/null
+cmake --build "$tree/win" --target Pivset
+# The host package builder does not depend on the product.
+if [ ! -f "$build/native/build.ninja" ]; then
+  CC=clang CXX=clang++ cmake -S "$root" -B "$build/native" -G Ninja >/dev/null
+fi
+cmake --build "$build/native" --target pivpack
+"$build/native/tools/pivpack/pivpack" build --stub "$tree/win/setup-stub.exe" --config "$config" \
+  --folder "$folder" --out "$out"
+"$build/native/tools/pivpack/pivpack" inspect "$out" | grep -E '^(product|result):'

@@ -1,0 +1,305 @@
+#!/usr/bin/env python3
+"""Checks a product definition and generates what a build needs from it.
+
+A product definition (resources/product.json is the default one) names the
+product the setup program installs: its names, folders, registry keys,
+addresses, accent colour, tag line and mark. The build turns it into the
+engine's constants (a C++ source) and into the skin package (page art drawn
+with the product's name, accent and mark).
+
+    product.py check DEFINITION             prints the files it depends on
+    product.py generate DEFINITION OUT_DIR  writes OUT_DIR/Product.cpp,
+                                            OUT_DIR/Pivset.manifest,
+                                            OUT_DIR/skin/ and OUT_DIR/skin.uir
+
+A definition that misses a field or has one the system cannot use fails
+with a message naming the field.
+"""
+import json
+from xml.sax.saxutils import escape
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+SKIN_SOURCE = os.path.join(ROOT, "resources", "skin")
+sys.path.insert(0, os.path.join(ROOT, "tools", "skin"))
+
+# The marker pivpack looks for in a stub to tell which product it was built for.
+TAG = "PivsetProduct:"
+
+TEXT_FIELDS = ["displayName", "makerFolder", "productFolder", "mainProgram", "uninstallKey", "publisher",
+               "helpLink", "licencePage", "makerKey", "makerSubKey", "accent", "tagLine", "mark"]
+INT_FIELDS = ["channel", "language"]
+# The fields the committed page art in resources/skin/images was drawn from.
+ART_FIELDS = ["displayName", "tagLine", "accent", "mark"]
+
+RESERVED_NAMES = {"CON", "PRN", "AUX", "NUL"} | {"COM%d" % i for i in range(1, 10)} | {"LPT%d" % i for i in range(1, 10)}
+
+# Room on the window for the texts that carry the name: the title label is
+# 200 pixels wide at 12 pixels, the welcome page's word mark sits beside a
+# 60-pixel mark with a 16-pixel gap on a 528-pixel page, headings and the tag
+# line are centred on the page.
+TITLE_WIDTH = 190
+WORDMARK_WIDTH = 528 - 2 * 32 - 60 - 16
+LINE_WIDTH = 528 - 2 * 20
+
+
+class DefinitionError(Exception):
+    pass
+
+
+def fail(field, why):
+    raise DefinitionError("field \"%s\": %s" % (field, why))
+
+
+def check_file_name(field, value):
+    if not value.strip():
+        fail(field, "is empty")
+    bad = sorted(set(ch for ch in value if ch in '<>:"/\\|?*' or ord(ch) < 32))
+    if bad:
+        fail(field, "has characters a file name cannot hold: %s" % " ".join(repr(ch) for ch in bad))
+    if value != value.strip() or value.endswith("."):
+        fail(field, "starts or ends with a space, or ends with a dot")
+    if value.split(".")[0].upper() in RESERVED_NAMES:
+        fail(field, "is a name Windows reserves for a device")
+    if len(value) > 64:
+        fail(field, "is longer than 64 characters")
+
+
+def check_key_name(field, value):
+    if not value.strip():
+        fail(field, "is empty")
+    if "\\" in value or any(ord(ch) < 32 for ch in value):
+        fail(field, "has a backslash or a control character, which a registry key name cannot hold")
+    if len(value) > 255:
+        fail(field, "is longer than a registry key name may be (255)")
+
+
+def check_address(field, value):
+    if not re.fullmatch(r"https?://[^\s\"<>]+", value):
+        fail(field, "is not an http:// or https:// address")
+
+
+def text_width(text, size):
+    """Width in pixels of the text as the page art draws it; an estimate
+    (a full em for wide characters, 0.62 em for the others) when ImageMagick
+    is not there."""
+    if shutil.which("convert") and os.path.exists("/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"):
+        import draw_skin
+        return draw_skin.text_mask(text, size)[0]
+    return round(sum(size if ord(ch) > 0x2E7F else 0.62 * size for ch in text))
+
+
+def load(path):
+    try:
+        with open(path, encoding="utf-8") as f:
+            product = json.load(f)
+    except OSError as e:
+        raise DefinitionError("cannot read it: %s" % e.strerror)
+    except (ValueError, UnicodeDecodeError) as e:
+        raise DefinitionError("not a JSON text: %s" % e)
+    if not isinstance(product, dict):
+        raise DefinitionError("not a JSON object")
+    for field in TEXT_FIELDS:
+        if field not in product:
+            fail(field, "is missing")
+        if not isinstance(product[field], str):
+            fail(field, "must be a text")
+    for field in INT_FIELDS:
+        if field not in product:
+            fail(field, "is missing")
+        if not isinstance(product[field], int) or isinstance(product[field], bool):
+            fail(field, "must be an integer")
+    for field in TEXT_FIELDS:
+        if any(ord(ch) < 32 or ord(ch) == 127 for ch in product[field]):
+            fail(field, "has a control character")
+    unknown = sorted(set(product) - set(TEXT_FIELDS) - set(INT_FIELDS))
+    if unknown:
+        fail(unknown[0], "is not a field of a product definition")
+
+    for field in ["displayName", "makerFolder", "productFolder", "mainProgram"]:
+        check_file_name(field, product[field])
+    if not product["mainProgram"].lower().endswith(".exe"):
+        fail("mainProgram", "must end in .exe")
+    if product["mainProgram"].lower() == "unins000.exe":
+        fail("mainProgram", "is the uninstaller's name")
+    for field in ["uninstallKey", "makerKey", "makerSubKey"]:
+        check_key_name(field, product[field])
+    if not product["publisher"].strip():
+        fail("publisher", "is empty")
+    check_address("helpLink", product["helpLink"])
+    check_address("licencePage", product["licencePage"])
+    if not 0 <= product["channel"] <= 0x7FFFFFFF:
+        fail("channel", "must be between 0 and 2147483647")
+    if not 1 <= product["language"] <= 0xFFFF:
+        fail("language", "must be a Windows language id (1 to 65535)")
+    m = re.fullmatch(r"#([0-9A-Fa-f]{2})([0-9A-Fa-f]{2})([0-9A-Fa-f]{2})", product["accent"])
+    if not m:
+        fail("accent", "must be a colour #RRGGBB")
+    import draw_skin
+    accent = tuple(int(x, 16) for x in m.groups())
+    if draw_skin.contrast(accent, draw_skin.WHITE) < 4.5:
+        fail("accent", "white text on it, and it on white, would be hard to read (contrast %.2f, below 4.5)"
+             % draw_skin.contrast(accent, draw_skin.WHITE))
+    if not product["tagLine"].strip():
+        fail("tagLine", "is empty")
+    if product["mark"] != "generated":
+        mark = os.path.join(os.path.dirname(os.path.abspath(path)), product["mark"])
+        if not mark.lower().endswith(".png") or not os.path.isfile(mark):
+            fail("mark", "is neither \"generated\" nor a PNG file beside the definition")
+        product["markPath"] = mark
+
+    name = product["displayName"]
+    if text_width(name, 12) > TITLE_WIDTH:
+        fail("displayName", "is wider than the window's title area (%d pixels)" % TITLE_WIDTH)
+    if text_width(name, 46) > WORDMARK_WIDTH:
+        fail("displayName", "is too wide for the welcome page's word mark (%d pixels at 46)" % WORDMARK_WIDTH)
+    if text_width("正在安装 " + name, 18) > LINE_WIDTH:
+        fail("displayName", "is too wide for the progress page's heading")
+    if text_width(product["tagLine"], 13) > LINE_WIDTH:
+        fail("tagLine", "is wider than the welcome page (%d pixels)" % LINE_WIDTH)
+    return product
+
+
+# ---- generation -------------------------------------------------------------
+
+def wide(text):
+    """A wchar_t array initialiser in UTF-16 code units, so any text survives
+    whatever the compiler's execution character set is."""
+    units = text.encode("utf-16-le")
+    codes = ["0x%04X" % int.from_bytes(units[i:i + 2], "little") for i in range(0, len(units), 2)]
+    return "{" + ", ".join(codes + ["0"]) + "}"
+
+
+def constants_source(product, definition):
+    maker_key = "SOFTWARE\\" + product["makerKey"]
+    values = [
+        ("kDisplayName", product["displayName"]),
+        ("kPublisher", product["publisher"]),
+        ("kHelpLink", product["helpLink"]),
+        ("kLicencePage", product["licencePage"]),
+        ("kMainProgram", product["mainProgram"]),
+        ("kMakerFolder", product["makerFolder"]),
+        ("kProductFolder", product["productFolder"]),
+        ("kInstallSuffix", product["makerFolder"] + "\\" + product["productFolder"]),
+        ("kLanguage", str(product["language"])),
+        ("kUninstallKeyName", product["uninstallKey"]),
+        ("kUninstallKey", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product["uninstallKey"]),
+        ("kMakerKey", maker_key),
+        ("kMakerSubKey", product["makerSubKey"]),
+    ]
+    public = {k: product[k] for k in TEXT_FIELDS + INT_FIELDS}
+    tag = TAG + json.dumps(public, ensure_ascii=True, sort_keys=True, separators=(",", ":"))
+    tag_literal = '"' + tag.replace("\\", "\\\\").replace('"', '\\"') + '"'
+    lines = ["// Generated by tools/product/product.py from %s; do not edit." % os.path.basename(definition),
+             '#include "engine/Product.h"', "", "namespace pv::product {", ""]
+    for name, text in values:
+        lines.append("// %s" % text.replace("\\", "/"))
+        lines.append("extern const wchar_t %s[] = %s;" % (name, wide(text)))
+    lines += ["extern const int kChannel = %d;" % product["channel"], "", "}  // namespace pv::product", "",
+              "// The definition as text, so that pivpack inspect can tell which product",
+              "// a stub was built for.",
+              'extern "C" __attribute__((used)) const char pivset_product_tag[] = %s;' % tag_literal, ""]
+    return "\n".join(lines)
+
+
+def art_of(product):
+    return {k: product[k] for k in ART_FIELDS}
+
+
+def write_skin(product, out_dir):
+    """The skin source for the product: the shared style tree with the
+    product's title and accent, and page art drawn for it (the committed
+    images when the art fields are the ones they were drawn from)."""
+    import draw_skin
+    skin = os.path.join(out_dir, "skin")
+    images = os.path.join(skin, "images")
+    if os.path.isdir(skin):
+        shutil.rmtree(skin)
+    os.makedirs(images)
+    with open(os.path.join(SKIN_SOURCE, "art.json"), encoding="utf-8") as f:
+        committed = json.load(f)
+    accent = tuple(int(product["accent"][i:i + 2], 16) for i in (1, 3, 5))
+    if art_of(product) == committed:
+        for name in os.listdir(os.path.join(SKIN_SOURCE, "images")):
+            shutil.copyfile(os.path.join(SKIN_SOURCE, "images", name), os.path.join(images, name))
+    else:
+        draw_skin.set_product(product["displayName"], product["tagLine"], accent, product.get("markPath"))
+        for name, draw, alpha in draw_skin.IMAGES.values():
+            draw().save(os.path.join(images, name), alpha)
+
+    # The style tree names the accent and its dark shade for captions and
+    # links, and the title text.
+    default_accent = tuple(int(committed["accent"][i:i + 2], 16) for i in (1, 3, 5))
+    swaps = {}
+    for ours, theirs in [(default_accent, accent),
+                         (draw_skin.mix(default_accent, draw_skin.BLACK, 0.16), draw_skin.mix(accent, draw_skin.BLACK, 0.16))]:
+        swaps["#%02X%02X%02X" % ours] = "#%02X%02X%02X" % theirs
+
+    def retint(node):
+        if isinstance(node, dict):
+            return {k: retint(v) for k, v in node.items()}
+        if isinstance(node, list):
+            return [retint(v) for v in node]
+        if isinstance(node, str) and node.upper() in swaps:
+            return swaps[node.upper()]
+        return node
+
+    with open(os.path.join(SKIN_SOURCE, "skin.json"), encoding="utf-8") as f:
+        tree = retint(json.load(f))
+    tree["cfg"]["MainWindow"]["title"]["text"]["tx"] = product["displayName"]
+    with open(os.path.join(skin, "skin.json"), "w", encoding="utf-8") as f:
+        json.dump(tree, f, ensure_ascii=False, indent=1)
+    shutil.copyfile(os.path.join(SKIN_SOURCE, "fonts.json"), os.path.join(skin, "fonts.json"))
+    subprocess.run([sys.executable, os.path.join(ROOT, "tools", "skin", "pack_skin.py"), skin,
+                    os.path.join(out_dir, "skin.uir")], check=True, stdout=subprocess.DEVNULL)
+
+
+def manifest(product):
+    """The program's manifest, named after the maker and describing the product."""
+    with open(os.path.join(ROOT, "resources", "Pivset.manifest.in"), encoding="utf-8") as f:
+        text = f.read()
+    # An assembly name is made of letters, digits and dots.
+    maker = re.sub(r"[^A-Za-z0-9]", "", product["makerKey"]) or "Vendor"
+    return text.replace("@ASSEMBLY_NAME@", maker + ".Pivset").replace("@DESCRIPTION@", escape(product["displayName"] + " Setup"))
+
+
+def write_if_changed(path, text):
+    try:
+        with open(path, encoding="utf-8") as f:
+            if f.read() == text:
+                return
+    except OSError:
+        pass
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+
+
+def main(argv):
+    if len(argv) < 3 or argv[1] not in ("check", "generate") or (argv[1] == "generate") != (len(argv) == 4):
+        sys.stderr.write(__doc__)
+        return 2
+    definition = argv[2]
+    try:
+        product = load(definition)
+    except DefinitionError as e:
+        sys.stderr.write("%s: %s\n" % (definition, e))
+        return 1
+    if argv[1] == "check":
+        if "markPath" in product:
+            print(product["markPath"])
+        return 0
+    out_dir = argv[3]
+    os.makedirs(out_dir, exist_ok=True)
+    write_if_changed(os.path.join(out_dir, "Product.cpp"), constants_source(product, definition))
+    write_if_changed(os.path.join(out_dir, "Pivset.manifest"), manifest(product))
+    write_skin(product, out_dir)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
