@@ -2,10 +2,13 @@
 
 #include <unzip.h>
 
+#include <algorithm>
 #include <cwctype>
+#include <span>
 
 #include "app/SetupConfig.h"
 #include "engine/EntryName.h"
+#include "engine/EntryNameEncoding.h"
 #include "engine/FileOps.h"
 #include "engine/FilePaths.h"
 #include "engine/Processes.h"
@@ -54,14 +57,40 @@ bool WriteAll(HANDLE file, const char* data, DWORD count) {
   return true;
 }
 
-// The current entry's directory record: `name` as the archive gives it,
-// trimmed and without a folder's trailing slash. False for a record that
-// cannot be read, has no name, is encrypted or names an unsafe path.
+// An entry's name as wide text, decoded as the entry says it is stored.
+// False for bytes that are not valid in that encoding.
+bool DecodeEntryName(const EntryNameSource& source, std::wstring& name) {
+  if (source.encoding != EntryNameEncoding::kCodePage) {
+    std::u16string utf16;
+    if (!DecodeUtf8Name(source.bytes, utf16)) return false;
+    name.assign(utf16.begin(), utf16.end());
+    return true;
+  }
+  name.clear();
+  if (source.bytes.empty()) return true;
+  const int size = static_cast<int>(source.bytes.size());
+  const int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, source.bytes.data(), size, nullptr, 0);
+  if (n <= 0) return false;
+  name.resize(static_cast<std::size_t>(n));
+  ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, source.bytes.data(), size, name.data(), n);
+  return name.find(L'\0') == std::wstring::npos;
+}
+
+// The current entry's directory record: `name` decoded (see
+// EntryNameEncoding.h), trimmed and without a folder's trailing slash. False
+// for a record that cannot be read, a name that is longer than we read, not
+// valid in its encoding or empty, an encrypted entry, or an unsafe path.
 bool ReadEntry(unzFile zip, unz_file_info64& info, std::wstring& name, bool& isFolder) {
   char rawName[1024] = {};
+  std::uint8_t extra[0x10000];
   info = {};
-  if (unzGetCurrentFileInfo64(zip, &info, rawName, sizeof rawName - 1, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
-  name = Trim(ToWide(rawName, CP_ACP));
+  if (unzGetCurrentFileInfo64(zip, &info, rawName, sizeof rawName - 1, extra, sizeof extra, nullptr, 0) != UNZ_OK)
+    return false;
+  if (info.size_filename >= sizeof rawName) return false;
+  const std::string_view raw(rawName, info.size_filename);
+  const std::span<const std::uint8_t> extraField(extra, std::min<std::size_t>(info.size_file_extra, sizeof extra));
+  if (!DecodeEntryName(SelectEntryName(static_cast<std::uint16_t>(info.flag), raw, extraField), name)) return false;
+  name = Trim(name);
   if (name.empty() || (info.flag & 1) != 0) return false;
   isFolder = name.back() == L'/';
   if (isFolder) name.pop_back();

@@ -25,10 +25,11 @@ class ArchiveExtractor {
   explicit ArchiveExtractor(std::wstring installDir);
 
   // Reads the archive's directory without writing anything: false when an
-  // entry could not be extracted for its name (unsafe, or one file with an
-  // earlier name), because it is encrypted or compressed in a way we cannot
-  // inflate, or when the directory cannot be walked to its end. Damage in
-  // the entries' data only shows while extracting.
+  // entry could not be extracted for its name (not valid in its encoding,
+  // unsafe, or one file with an earlier name), because it is encrypted or
+  // compressed in a way we cannot inflate, or when the directory cannot be
+  // walked to its end. Damage in the entries' data only shows while
+  // extracting.
   bool Check(HANDLE zipFile);
 
   // Extracts every entry of the ZIP archive that `zipFile` holds open.

@@ -18,7 +18,10 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& confi
                     std::string& error);
 
 // Reads an installer back: prints the locator, the lengths, the
-// configuration and the archive's entry count to `report`, and checks that
-// everything fits, the configuration parses with "mode", and every entry of
-// the archive decompresses with a matching CRC. True when all checks pass.
-bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report);
+// configuration, the archive's entry count and each entry's name with the
+// encoding it is stored in (names without the UTF-8 marks shown in
+// `codePage`) to `report`, and checks that everything fits, the
+// configuration parses with "mode", every name is valid in its encoding and
+// every entry of the archive decompresses with a matching CRC. True when all
+// checks pass.
+bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report, unsigned codePage = 936);
