@@ -220,12 +220,29 @@ bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned
   return true;
 }
 
-bool ArchiveExtractor::Check(HANDLE zipFile) {
+namespace {
+
+// Inflates the current entry into nothing: true when all of its data reads,
+// its size is the one the directory gives and its CRC matches.
+bool InflateEntry(unzFile zip, unsigned long long size, std::vector<char>& buffer) {
+  if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
+  unsigned long long total = 0;
+  int got;
+  while ((got = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) total += got;
+  // Closing checks the CRC once all of the entry was read.
+  const int closed = unzCloseCurrentFile(zip);
+  return got == 0 && closed == UNZ_OK && total == size;
+}
+
+}  // namespace
+
+bool ArchiveExtractor::Check(HANDLE zipFile, bool inflateEntries) {
   zlib_filefunc64_def funcs;
   FillHandleFileFuncs(funcs, zipFile);
   unzFile zip = unzOpen2_64("archive", &funcs);
   if (!zip) return false;
   std::set<std::wstring> targets;
+  std::vector<char> buffer(inflateEntries ? kCopyBuffer : 0);
   bool ok = true;
   int r = unzGoToFirstFile(zip);
   for (; ok && r == UNZ_OK; r = unzGoToNextFile(zip)) {
@@ -241,6 +258,7 @@ bool ArchiveExtractor::Check(HANDLE zipFile) {
     if (ok && !isFolder) {
       ok = (info.compression_method == 0 || info.compression_method == Z_DEFLATED) &&
            targets.insert(Upper(FullPath(path))).second;
+      if (ok && inflateEntries) ok = InflateEntry(zip, info.uncompressed_size, buffer);
     }
   }
   if (ok && r != UNZ_END_OF_LIST_OF_FILE) ok = false;

@@ -28,9 +28,11 @@ class ArchiveExtractor {
   // entry could not be extracted for its name (not valid in its encoding,
   // unsafe, or one file with an earlier name), because it is encrypted or
   // compressed in a way we cannot inflate, or when the directory cannot be
-  // walked to its end. Damage in the entries' data only shows while
+  // walked to its end. With `inflateEntries` every file entry's data is also
+  // inflated and its size and CRC compared (for archives that carry no
+  // checksum of their own); otherwise damage in the data only shows while
   // extracting.
-  bool Check(HANDLE zipFile);
+  bool Check(HANDLE zipFile, bool inflateEntries = false);
 
   // Extracts every entry of the ZIP archive that `zipFile` holds open.
   bool Extract(HANDLE zipFile);

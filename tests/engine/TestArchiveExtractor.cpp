@@ -147,9 +147,35 @@ TEST(ArchiveExtractor, EveryDamagedEntryFailsAndTheRollbackLeavesNothing) {
   }
 }
 
+namespace {
+
+// Bytes that deflate does not shrink much, so the entry has data to damage.
+std::string Noise(std::size_t size) {
+  std::string out(size, '\0');
+  std::uint32_t x = 12345;
+  for (char& c : out) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+  return out;
+}
+
+// Flips a byte in the middle of the stored (compressed) data of `name`.
+void DamageData(std::vector<std::uint8_t>& zip, const std::string& name) {
+  for (std::size_t at = 0; at + 30 <= zip.size(); ++at) {
+    if (zip[at] != 'P' || zip[at + 1] != 'K' || zip[at + 2] != 3 || zip[at + 3] != 4) continue;
+    const std::size_t n = zip[at + 26] | zip[at + 27] << 8, e = zip[at + 28] | zip[at + 29] << 8;
+    const std::size_t size = zip[at + 18] | zip[at + 19] << 8 | zip[at + 20] << 16;
+    if (std::string(zip.begin() + at + 30, zip.begin() + at + 30 + n) != name) continue;
+    zip[at + 30 + n + e + size / 2] ^= 0x5A;
+    return;
+  }
+  FAIL() << "no local record for " << name;
+}
+
+}  // namespace
+
 // The check before an earlier installation is removed: what the directory
 // shows is refused without writing anything; damaged data passes it and is
-// caught by the extraction.
+// caught by the extraction, unless the check is asked to inflate every
+// entry (an archive without a checksum of its own), still writing nothing.
 TEST(ArchiveExtractor, CheckReadsOnlyTheDirectory) {
   const std::string body(5000, 'x');
   struct Case {
@@ -162,6 +188,8 @@ TEST(ArchiveExtractor, CheckReadsOnlyTheDirectory) {
       {"whole", {{"d/", ""}, {"d/a.txt", body}, {"b.txt", "1"}}, nullptr, true},
       {"crc", {{"d/", ""}, {"d/a.txt", body}},
        [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 16, 0x12345678, 4); }, true},
+      {"data", {{"d/", ""}, {"d/a.txt", Noise(20000)}, {"b.txt", "1"}},
+       [](std::vector<std::uint8_t>& z) { DamageData(z, "d/a.txt"); }, true},
       {"encrypted", {{"d/", ""}, {"d/a.txt", body}},
        [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 8, 1, 2); }, false},
       {"unknown method", {{"d/", ""}, {"d/a.txt", body}},
@@ -178,6 +206,7 @@ TEST(ArchiveExtractor, CheckReadsOnlyTheDirectory) {
     pv::UniqueFile held = HoldArchive(scratch, zip);
     ArchiveExtractor extractor(scratch / L"Orvane");
     EXPECT_EQ(extractor.Check(held.get()), c.passes);
+    EXPECT_EQ(ArchiveExtractor(scratch / L"Orvane").Check(held.get(), true), std::string(c.what) == "whole");
     EXPECT_EQ(Listing(scratch.path()), std::vector<std::wstring>{L"archive.zip"});
     // The same handle then extracts the archive from its start.
     if (c.passes) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/ArchiveChecksum.h"
 #include "app/PackageLayout.h"
 #include "json/JReader.h"
 #include "tools/pivpack/InstallerBuilder.h"
@@ -106,14 +107,17 @@ TEST(InstallerBuilder, AppendsThePackageAndWritesTheLocator) {
   ASSERT_TRUE(BuildZipFromFolder(dir.path, {}, zip, stats, error)) << error;
 
   std::vector<std::uint8_t> out;
-  ASSERT_TRUE(BuildInstaller(stub, "// vendor's comment\n{ \"mode\": 1, \"lastrun\": \"Orvane.exe\" }", zip, true,
-                             out, error))
+  // A "zcrc32" of the vendor's is replaced by the archive's own.
+  ASSERT_TRUE(BuildInstaller(stub,
+                             "// vendor's comment\n{ \"mode\": 1, \"lastrun\": \"Orvane.exe\", \"zcrc32\": \"00000000\" }",
+                             zip, true, out, error))
       << error;
   EXPECT_EQ(ReadU32(out.data() + 0x7C), 0x400u);
   package::BufferSource source(out);
   const auto text = package::ReadConfigText(source);
   ASSERT_TRUE(text);
-  EXPECT_EQ(*text, "{\"lastrun\":\"Orvane.exe\",\"mode\":1}\n");  // the compact form
+  const std::string crc = package::FormatArchiveCrc(package::ArchiveCrc(zip));
+  EXPECT_EQ(*text, "{\"lastrun\":\"Orvane.exe\",\"mode\":1,\"zcrc32\":\"" + crc + "\"}\n");  // the compact form
   const package::PackageSpan span = package::CheckPackage(out, 0x400);
   ASSERT_EQ(span.result, kEngineOk);
   EXPECT_EQ(span.archivePresent, zip.size());
@@ -122,6 +126,7 @@ TEST(InstallerBuilder, AppendsThePackageAndWritesTheLocator) {
   std::ostringstream report;
   EXPECT_TRUE(InspectInstaller(out, report)) << report.str();
   EXPECT_NE(report.str().find("entries:        1 (0 folders, 1 files)"), std::string::npos) << report.str();
+  EXPECT_NE(report.str().find("checksum:       " + crc + " (matches)"), std::string::npos) << report.str();
 
   // An uninstaller-style package: configuration only.
   ASSERT_TRUE(BuildInstaller(stub, "{\"mode\":0}", {}, false, out, error)) << error;
@@ -221,6 +226,7 @@ TEST(ZipBuilder, FolderEntriesFirstUtf8NamesRootFilesLast) {
   damaged[installer.size() - zip.size() + at] ^= 0x55;
   std::ostringstream report2;
   EXPECT_FALSE(InspectInstaller(damaged, report2)) << report2.str();
+  EXPECT_NE(report2.str().find("DOES NOT MATCH"), std::string::npos) << report2.str();
   // And a cut one.
   std::vector<std::uint8_t> cut(installer.begin(), installer.end() - 30);
   EXPECT_FALSE(InspectInstaller(cut, report2));

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/ArchiveChecksum.h"
 #include "app/PackageLayout.h"
 #include "engine/EntryNameEncoding.h"
 #include "json/JReader.h"
@@ -139,6 +140,9 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& confi
   }
   JValue doc;
   if (!ParseConfig(configText, doc, error)) return false;
+  // Our checksum of the archive bytes, replacing any the configuration had.
+  if (withArchive)
+    doc.Member(package::kArchiveCrcKey) = JValue(package::FormatArchiveCrc(package::ArchiveCrc(archive)));
   const std::string text = doc.Dump();
   if (withArchive) {
     const ArchiveCheck check = CheckArchive(archive, 0);
@@ -210,6 +214,20 @@ bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report, 
   report << "archive (Z):    " << span.archiveLength << " bytes at " << span.archiveOffset << "\n";
   if (span.archivePresent != span.archiveLength) problem("the archive is cut short");
   const auto archive = file.subspan(span.archiveOffset, span.archivePresent);
+  const std::string actual = package::FormatArchiveCrc(package::ArchiveCrc(archive));
+  switch (package::CheckArchiveCrc(doc, archive, span.archiveLength)) {
+    case package::ArchiveCrcCheck::kAbsent:
+      report << "checksum:       none (the archive is " << actual << "; entries are checked one by one)\n";
+      break;
+    case package::ArchiveCrcCheck::kMatches:
+      report << "checksum:       " << actual << " (matches)\n";
+      break;
+    case package::ArchiveCrcCheck::kMismatch:
+      report << "checksum:       " << doc.Find(package::kArchiveCrcKey).ToText() << " (DOES NOT MATCH: the archive is "
+             << actual << ")\n";
+      problem("the archive does not match its checksum");
+      break;
+  }
   const std::size_t trailing = file.size() - span.archiveOffset - span.archivePresent;
   report << "after package:  " << trailing << " bytes" << (pe.certificateSize ? " (certificate table)\n" : "\n");
   const ArchiveCheck check = CheckArchive(archive, codePage);
