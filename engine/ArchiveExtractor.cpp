@@ -21,6 +21,12 @@ namespace {
 // Entry data is copied through one buffer of this size.
 constexpr std::size_t kCopyBuffer = 0x80000;
 
+// Without the long-path opt-in, CreateFileW takes paths shorter than
+// MAX_PATH (260) and CreateDirectoryW paths shorter than 248 (room left for
+// an 8.3 name), both counted with the terminating NUL.
+constexpr std::size_t kFilePathLimit = MAX_PATH;
+constexpr std::size_t kFolderPathLimit = MAX_PATH - 12;
+
 // The ".old" file left by the last target that could be neither overwritten
 // nor deleted; deleted as soon as it is free. One slot for the process.
 std::wstring& PendingOldFile() {
@@ -222,6 +228,14 @@ bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned
 
 namespace {
 
+// Whether the system can create the entry and its folders at this full path.
+bool FitsPathLimits(const std::wstring& full, bool isFolder) {
+  if (full.empty()) return false;
+  if (isFolder) return full.size() + 1 <= kFolderPathLimit;
+  const std::size_t cut = full.find_last_of(L'\\');
+  return full.size() + 1 <= kFilePathLimit && (cut == std::wstring::npos || cut + 1 <= kFolderPathLimit);
+}
+
 // Inflates the current entry into nothing: true when all of its data reads,
 // its size is the one the directory gives and its CRC matches.
 bool InflateEntry(unzFile zip, unsigned long long size, std::vector<char>& buffer) {
@@ -254,7 +268,7 @@ bool ArchiveExtractor::Check(HANDLE zipFile, bool inflateEntries) {
       break;
     }
     const std::wstring path = installDir_ + L"\\" + name;
-    ok = InsideInstallDir(path);
+    ok = InsideInstallDir(path) && FitsPathLimits(FullPath(path), isFolder);
     if (ok && !isFolder) {
       ok = (info.compression_method == 0 || info.compression_method == Z_DEFLATED) &&
            targets.insert(Upper(FullPath(path))).second;

@@ -26,7 +26,9 @@ class ArchiveExtractor {
 
   // Reads the archive's directory without writing anything: false when an
   // entry could not be extracted for its name (not valid in its encoding,
-  // unsafe, or one file with an earlier name), because it is encrypted or
+  // unsafe, one file with an earlier name, or a full path the system cannot
+  // create without long-path support: 260 characters for a file, 248 for a
+  // folder, its own or a file's), because it is encrypted or
   // compressed in a way we cannot inflate, or when the directory cannot be
   // walked to its end. With `inflateEntries` every file entry's data is also
   // inflated and its size and CRC compared (for archives that carry no

@@ -7,6 +7,7 @@
 
 #include "app/SetupConfig.h"
 #include "engine/ArchiveExtractor.h"
+#include "engine/FilePaths.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tools/pivpack/MemoryZipIo.h"
 #include "ui/Handles.h"
@@ -216,6 +217,40 @@ TEST(ArchiveExtractor, CheckReadsOnlyTheDirectory) {
   ScratchFolder scratch;
   pv::UniqueFile held = HoldArchive(scratch, std::vector<std::uint8_t>(100, 7));
   EXPECT_FALSE(ArchiveExtractor(scratch / L"Orvane").Check(held.get()));
+}
+
+// Without long-path support Windows cannot create a file whose full path
+// reaches 260 characters or a folder whose path reaches 248. Wine has no such
+// limit, so what shows here is the check that refuses them, with the real
+// length of a deep install folder.
+TEST(ArchiveExtractor, CheckRefusesPathsWindowsCannotCreate) {
+  ScratchFolder scratch;
+  const std::wstring dir = scratch / (L"Deep " + std::wstring(100, L'd') + L"\\Tervaset\\Orvane");
+  const std::size_t base = pv::FullPath(dir).size() + 1;  // the install folder and its backslash
+  ASSERT_LT(base, 200u);
+  // An entry name that makes the full path `length` characters long.
+  auto named = [&](std::size_t length, const std::string& head, const std::string& tail) {
+    return head + std::string(length - base - head.size() - tail.size(), 'n') + tail;
+  };
+  struct Case {
+    const char* what;
+    std::string name;
+    bool passes;
+  };
+  const std::vector<Case> cases = {
+      {"file of 259", named(259, "f/", ".txt"), true},
+      {"file of 260", named(260, "f/", ".txt"), false},
+      {"folder of 247", named(247 + 1, "", "/"), true},  // the entry's "/" is not part of the path
+      {"folder of 248", named(248 + 1, "", "/"), false},
+      {"file in a folder of 247", named(247 + 6, "", "/x.txt"), true},
+      {"file in a folder of 248", named(248 + 6, "", "/x.txt"), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    pv::UniqueFile held = HoldArchive(scratch, MakeZip({{"f/", ""}, {c.name, c.name.back() == '/' ? "" : "x"}}));
+    EXPECT_EQ(ArchiveExtractor(dir).Check(held.get()), c.passes);
+    EXPECT_EQ(Listing(scratch.path()), std::vector<std::wstring>{L"archive.zip"});
+  }
 }
 
 TEST(ArchiveExtractor, NotAnArchiveFails) {
