@@ -230,6 +230,12 @@ TEST(PackedInstaller, ReadsTheBuildersOutput) {
   ASSERT_GE(head.size(), 4u);
   EXPECT_EQ(std::string(head.begin(), head.begin() + 4), std::string("PK\x03\x04", 4));
   EXPECT_TRUE(archive.archiveVerified);  // the builder's checksum
+  // The uninstaller image of this installer, for the caller to look at.
+  if (const char* out = std::getenv("PIVSET_UNINSTALLER_DIR")) {
+    JValue document;
+    document.Member("mode") = JValue(0);
+    WriteUninstallerImage(archive.image, archive.locator, document, fs::u8path(out).wstring());
+  }
 }
 
 // Cuts of the real installer: every offset of the header and around the

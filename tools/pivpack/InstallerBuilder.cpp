@@ -181,6 +181,11 @@ bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report, 
   PeImageInfo pe;
   std::string error;
   if (!ReadPeImage(file, pe, error)) problem(error);
+  // A table the entry points past the end of (a signed installer's header
+  // copied without the table) makes trust checks call the file malformed.
+  if (pe.certificateSize != 0 && static_cast<std::uint64_t>(pe.certificateOffset) + pe.certificateSize > file.size())
+    problem("the certificate table entry (" + std::to_string(pe.certificateSize) + " bytes at " +
+            std::to_string(pe.certificateOffset) + ") points outside the file");
   package::BufferSource source(file);
   const std::uint32_t locator = package::ReadLocator(source);
   report << "locator (P):    " << locator << "\n";
