@@ -12,7 +12,7 @@ enum EngineResult : int {
   kPkgTempWriteFailed = 6,    // the temporary ZIP file could not be written
   kPkgArchiveReadFailed = 7,  // not raised
   kPkgExtractFailed = 8,      // the archive could not be opened or extracted
-  kPkgVerifyFailed = 9,       // not raised
+  kPkgVerifyFailed = 9,       // the archive does not match the configuration's "zcrc32"
   kPkgDownloadFailed = 10,    // not raised
 };
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <span>
 
+#include "app/ArchiveChecksum.h"
 #include "app/PackageLayout.h"
 #include "json/JReader.h"
 
@@ -141,6 +142,20 @@ PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wst
   }
   out.locator = span.locator;
   out.configLength = span.configLength;
+
+  // The configuration as this copy holds it, next to the bytes its checksum
+  // covers: a damaged archive ends here, before anything is written.
+  JValue config;
+  const std::string configText(reinterpret_cast<const char*>(out.image.data()) + span.locator + 4, span.configLength);
+  JParse(configText.c_str(), config);
+  const auto archive = std::span<const std::uint8_t>(out.image).subspan(span.archiveOffset, span.archivePresent);
+  const package::ArchiveCrcCheck crc = package::CheckArchiveCrc(config, archive, span.archiveLength);
+  if (crc == package::ArchiveCrcCheck::kMismatch) {
+    out.result = kPkgVerifyFailed;
+    out.image = {};
+    return out;
+  }
+  out.archiveVerified = crc == package::ArchiveCrcCheck::kMatches;
 
   wchar_t name[32];
   std::swprintf(name, 32, L"%016llX.zip", static_cast<unsigned long long>(NewUniqueNumber()));

@@ -25,14 +25,17 @@ struct PackageArchive {
   std::vector<std::uint8_t> image;  // the whole running file
   std::uint32_t locator = 0;        // P
   std::uint32_t configLength = 0;   // L
+  bool archiveVerified = false;     // the configuration's checksum matched the archive
   std::wstring zipPath;
   pv::UniqueFile zipFile;
 };
 
 // First stage of the install: holds the running file in memory, checks the
-// package, and writes the archive to a temporary ZIP file (in the temporary
-// folder when it has 600 MiB free, otherwise in `installDir`). `onLoaded`
-// runs once the file is held in memory, before its checks.
+// package and the archive's checksum when the configuration has one (code 9
+// when it does not match), and writes the archive to a temporary ZIP file
+// (in the temporary folder when it has 600 MiB free, otherwise in
+// `installDir`). `onLoaded` runs once the file is held in memory, before its
+// checks.
 PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wstring& installDir,
                                      const std::function<void()>& onLoaded = {});
 

@@ -113,7 +113,28 @@ std::vector<std::uint8_t> ComposeUninstallerImage(std::span<const std::uint8_t> 
   if (const auto at = LocatorOffset(std::span<const std::uint8_t>(out.data(), keep))) {
     WriteU32(out.data() + *at, locator);
   }
+  ClearSignatureFields(std::span<std::uint8_t>(out.data(), keep));
   return out;
+}
+
+void ClearSignatureFields(std::span<std::uint8_t> header) {
+  if (header.size() < kDosHeaderSize) return;
+  const std::uint64_t pe = ReadU32(header.data() + kLfanewOffset);
+  if (pe + 24 > header.size() || std::memcmp(header.data() + pe, "PE\0\0", 4) != 0) return;
+  const std::uint64_t optional = pe + 24;
+  const std::uint64_t optionalSize = header[pe + 20] | header[pe + 21] << 8;
+  const std::uint64_t end = std::min<std::uint64_t>(optional + optionalSize, header.size());
+  if (optional + 2 > end) return;
+  const bool pe32plus = (header[optional] | header[optional + 1] << 8) == 0x20B;
+  const std::uint64_t countAt = optional + (pe32plus ? 108 : 92);
+  const std::uint64_t security = optional + (pe32plus ? 112 : 96) + 4 * 8;
+  if (countAt + 4 <= end && ReadU32(header.data() + countAt) > 4 && security + 8 <= end) {
+    WriteU32(header.data() + security, 0);
+    WriteU32(header.data() + security + 4, 0);
+  }
+  // The installer's checksum no longer describes the file; 0 is "none".
+  const std::uint64_t checksum = optional + 64;
+  if (checksum + 4 <= end) WriteU32(header.data() + checksum, 0);
 }
 
 }  // namespace package

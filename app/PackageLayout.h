@@ -80,8 +80,17 @@ struct PackageSpan {
 PackageSpan CheckPackage(std::span<const std::uint8_t> image, std::uint32_t locator);
 
 // The uninstaller image: the first P bytes of the running image, the length
-// of the document text and the text; the locator field holds P.
+// of the document text and the text; the locator field holds P. The image
+// carries no certificate table, so its header's certificate-table entry and
+// checksum are cleared (ClearSignatureFields).
 std::vector<std::uint8_t> ComposeUninstallerImage(std::span<const std::uint8_t> image, std::uint32_t locator,
                                                   const std::string& documentText);
+
+// Zeroes the PE header's certificate-table directory entry (data directory
+// 4) and its checksum in place: a signed installer's entry points past the
+// end of a copy without the table, which trust checks take for a malformed
+// file rather than an unsigned one. Fields a short header cannot hold are
+// left alone.
+void ClearSignatureFields(std::span<std::uint8_t> header);
 
 }  // namespace package

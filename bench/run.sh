@@ -96,6 +96,20 @@ STUB=$build/win/setup-stub.exe
 OURS=$BUILD/PellioSetup.exe
 "$build/native/tools/pivpack/pivpack" build --stub "$STUB" --config "$root/tools/sample-product/setup.json" \
   --zip "$ZIP" --out "$OURS" >&2
+# The same installer without the builder's checksum: the setup program then
+# inflates every entry once before it removes a previous version.
+UNCHECKED=$BUILD/PellioSetup-unchecked.exe
+python3 - "$OURS" "$UNCHECKED" <<'PY'
+import json, struct, sys
+data = open(sys.argv[1], "rb").read()
+lfanew = struct.unpack_from("<I", data, 60)[0]
+p = struct.unpack_from("<I", data, lfanew - 4)[0]
+length = struct.unpack_from("<I", data, p)[0]
+config = json.loads(data[p + 4:p + 4 + length])
+del config["zcrc32"]
+text = (json.dumps(config, ensure_ascii=False, separators=(",", ":")) + "\n").encode()
+open(sys.argv[2], "wb").write(data[:p] + struct.pack("<I", len(text)) + text + data[p + 4 + length:])
+PY
 BASELINE=
 if [ -n "${BENCH_BASELINE:-}" ]; then
   BASELINE=$BUILD/PellioSetup-baseline.exe
@@ -122,6 +136,12 @@ wine cmd /c exit >/dev/null 2>&1 || true
 wtemp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
 temp_dir=$(winepath -u "$wtemp" 2>/dev/null)
 
+if wants archive-check; then
+  step "checks of the archive before a removal: CRC-32 of its bytes, every entry inflated"
+  wine "$build/win/bench/ArchiveCheckCost.exe" "$(bench_winpath "$ZIP")" "$RUNS" 2>&1 | tr -d '\r' \
+    | tee "$BENCH_RESULTS/archive-check.txt" >&2 || echo "archive check measurement failed" >&2
+fi
+
 step "install rows: $RUNS runs + $WARMUP warm-up each"
 WZIP=$(bench_winpath "$ZIP") WPAYLOAD=$(bench_winpath "$W/payload") WMSI=$(bench_winpath "$BUILD/orvane.msi")
 bench_row wine-console - --no-verify --package "$BUILD/trivial.exe" -- wine "$BUILD/trivial.exe"
@@ -135,6 +155,7 @@ bench_row msi Tervaset/Orvane --package "$BUILD/orvane.msi" \
   --reset "wine msiexec /x '$WMSI' /qn" \
   -- wine msiexec /i "$WMSI" /qn 'INSTALLDIR=@WDEST@\Tervaset\Orvane'
 bench_row ours Tervaset/Orvane --package "$OURS" -- wine "$OURS" /q /D @WDEST@
+bench_row ours-unchecked Tervaset/Orvane --package "$UNCHECKED" -- wine "$UNCHECKED" /q /D @WDEST@
 if [ -n "$BASELINE" ]; then
   bench_row ours-baseline Tervaset/Orvane --package "$BASELINE" -- wine "$BASELINE" /q /D @WDEST@
 fi

@@ -88,7 +88,8 @@ def summarize(results, stub_size, setup_size):
 
     med = {name: median(times) for name, times in install.items()}
     out.append("Silent install, wall time (median):")
-    for name, label in (("ours", "ours"), ("ours-baseline", "ours, baseline stub"), ("nsis-zlib", "NSIS zlib"), ("nsis-lzma", "NSIS LZMA"),
+    for name, label in (("ours", "ours"), ("ours-unchecked", "ours, archive without checksum"),
+                        ("ours-baseline", "ours, baseline stub"), ("nsis-zlib", "NSIS zlib"), ("nsis-lzma", "NSIS LZMA"),
                         ("msi", "MSI"), ("unzip", "native unzip"), ("wine-xcopy", "Wine xcopy of the tree"),
                         ("wine-console", "Wine start of a console program")):
         if name in med:
@@ -97,6 +98,12 @@ def summarize(results, stub_size, setup_size):
     r = ratio(med.get("ours"), med.get("nsis-zlib"))
     out.append(f"  ours / NSIS zlib = {fmt(r, '', 3).strip()}   target <= {INSTALL_TARGET}: "
                f"{verdict(r, INSTALL_TARGET)}")
+
+    check = os.path.join(results, "archive-check.txt")
+    if os.path.exists(check):
+        out.append("Checks of the archive before a previous version is removed (median, ArchiveCheckCost):")
+        with open(check) as f:
+            out.extend("  " + line.rstrip() for line in f if line.strip())
 
     umed = {name: median(times) for name, times in uninstall.items()}
     out.append("Silent uninstall, wall time to the end of its last process (median):")

@@ -2,10 +2,13 @@
 
 #include <unzip.h>
 
+#include <algorithm>
 #include <cwctype>
+#include <span>
 
 #include "app/SetupConfig.h"
 #include "engine/EntryName.h"
+#include "engine/EntryNameEncoding.h"
 #include "engine/FileOps.h"
 #include "engine/FilePaths.h"
 #include "engine/Processes.h"
@@ -17,6 +20,12 @@ namespace {
 
 // Entry data is copied through one buffer of this size.
 constexpr std::size_t kCopyBuffer = 0x80000;
+
+// Without the long-path opt-in, CreateFileW takes paths shorter than
+// MAX_PATH (260) and CreateDirectoryW paths shorter than 248 (room left for
+// an 8.3 name), both counted with the terminating NUL.
+constexpr std::size_t kFilePathLimit = MAX_PATH;
+constexpr std::size_t kFolderPathLimit = MAX_PATH - 12;
 
 // The ".old" file left by the last target that could be neither overwritten
 // nor deleted; deleted as soon as it is free. One slot for the process.
@@ -54,14 +63,40 @@ bool WriteAll(HANDLE file, const char* data, DWORD count) {
   return true;
 }
 
-// The current entry's directory record: `name` as the archive gives it,
-// trimmed and without a folder's trailing slash. False for a record that
-// cannot be read, has no name, is encrypted or names an unsafe path.
+// An entry's name as wide text, decoded as the entry says it is stored.
+// False for bytes that are not valid in that encoding.
+bool DecodeEntryName(const EntryNameSource& source, std::wstring& name) {
+  if (source.encoding != EntryNameEncoding::kCodePage) {
+    std::u16string utf16;
+    if (!DecodeUtf8Name(source.bytes, utf16)) return false;
+    name.assign(utf16.begin(), utf16.end());
+    return true;
+  }
+  name.clear();
+  if (source.bytes.empty()) return true;
+  const int size = static_cast<int>(source.bytes.size());
+  const int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, source.bytes.data(), size, nullptr, 0);
+  if (n <= 0) return false;
+  name.resize(static_cast<std::size_t>(n));
+  ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, source.bytes.data(), size, name.data(), n);
+  return name.find(L'\0') == std::wstring::npos;
+}
+
+// The current entry's directory record: `name` decoded (see
+// EntryNameEncoding.h), trimmed and without a folder's trailing slash. False
+// for a record that cannot be read, a name that is longer than we read, not
+// valid in its encoding or empty, an encrypted entry, or an unsafe path.
 bool ReadEntry(unzFile zip, unz_file_info64& info, std::wstring& name, bool& isFolder) {
   char rawName[1024] = {};
+  std::uint8_t extra[0x10000];
   info = {};
-  if (unzGetCurrentFileInfo64(zip, &info, rawName, sizeof rawName - 1, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
-  name = Trim(ToWide(rawName, CP_ACP));
+  if (unzGetCurrentFileInfo64(zip, &info, rawName, sizeof rawName - 1, extra, sizeof extra, nullptr, 0) != UNZ_OK)
+    return false;
+  if (info.size_filename >= sizeof rawName) return false;
+  const std::string_view raw(rawName, info.size_filename);
+  const std::span<const std::uint8_t> extraField(extra, std::min<std::size_t>(info.size_file_extra, sizeof extra));
+  if (!DecodeEntryName(SelectEntryName(static_cast<std::uint16_t>(info.flag), raw, extraField), name)) return false;
+  name = Trim(name);
   if (name.empty() || (info.flag & 1) != 0) return false;
   isFolder = name.back() == L'/';
   if (isFolder) name.pop_back();
@@ -191,12 +226,37 @@ bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned
   return true;
 }
 
-bool ArchiveExtractor::Check(HANDLE zipFile) {
+namespace {
+
+// Whether the system can create the entry and its folders at this full path.
+bool FitsPathLimits(const std::wstring& full, bool isFolder) {
+  if (full.empty()) return false;
+  if (isFolder) return full.size() + 1 <= kFolderPathLimit;
+  const std::size_t cut = full.find_last_of(L'\\');
+  return full.size() + 1 <= kFilePathLimit && (cut == std::wstring::npos || cut + 1 <= kFolderPathLimit);
+}
+
+// Inflates the current entry into nothing: true when all of its data reads,
+// its size is the one the directory gives and its CRC matches.
+bool InflateEntry(unzFile zip, unsigned long long size, std::vector<char>& buffer) {
+  if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
+  unsigned long long total = 0;
+  int got;
+  while ((got = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) total += got;
+  // Closing checks the CRC once all of the entry was read.
+  const int closed = unzCloseCurrentFile(zip);
+  return got == 0 && closed == UNZ_OK && total == size;
+}
+
+}  // namespace
+
+bool ArchiveExtractor::Check(HANDLE zipFile, bool inflateEntries) {
   zlib_filefunc64_def funcs;
   FillHandleFileFuncs(funcs, zipFile);
   unzFile zip = unzOpen2_64("archive", &funcs);
   if (!zip) return false;
   std::set<std::wstring> targets;
+  std::vector<char> buffer(inflateEntries ? kCopyBuffer : 0);
   bool ok = true;
   int r = unzGoToFirstFile(zip);
   for (; ok && r == UNZ_OK; r = unzGoToNextFile(zip)) {
@@ -208,10 +268,11 @@ bool ArchiveExtractor::Check(HANDLE zipFile) {
       break;
     }
     const std::wstring path = installDir_ + L"\\" + name;
-    ok = InsideInstallDir(path);
+    ok = InsideInstallDir(path) && FitsPathLimits(FullPath(path), isFolder);
     if (ok && !isFolder) {
       ok = (info.compression_method == 0 || info.compression_method == Z_DEFLATED) &&
            targets.insert(Upper(FullPath(path))).second;
+      if (ok && inflateEntries) ok = InflateEntry(zip, info.uncompressed_size, buffer);
     }
   }
   if (ok && r != UNZ_END_OF_LIST_OF_FILE) ok = false;

@@ -25,11 +25,16 @@ class ArchiveExtractor {
   explicit ArchiveExtractor(std::wstring installDir);
 
   // Reads the archive's directory without writing anything: false when an
-  // entry could not be extracted for its name (unsafe, or one file with an
-  // earlier name), because it is encrypted or compressed in a way we cannot
-  // inflate, or when the directory cannot be walked to its end. Damage in
-  // the entries' data only shows while extracting.
-  bool Check(HANDLE zipFile);
+  // entry could not be extracted for its name (not valid in its encoding,
+  // unsafe, one file with an earlier name, or a full path the system cannot
+  // create without long-path support: 260 characters for a file, 248 for a
+  // folder, its own or a file's), because it is encrypted or
+  // compressed in a way we cannot inflate, or when the directory cannot be
+  // walked to its end. With `inflateEntries` every file entry's data is also
+  // inflated and its size and CRC compared (for archives that carry no
+  // checksum of their own); otherwise damage in the data only shows while
+  // extracting.
+  bool Check(HANDLE zipFile, bool inflateEntries = false);
 
   // Extracts every entry of the ZIP archive that `zipFile` holds open.
   bool Extract(HANDLE zipFile);

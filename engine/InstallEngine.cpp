@@ -53,14 +53,15 @@ EngineResult Install(SetupSession& s) {
   using namespace SetupKeys;
   s.progressTarget = 50;
 
-  // The package is read and its archive's directory checked before a
-  // previous installation is removed: a damaged or cut installer must fail
-  // with the installed product still in place.
+  // The package is read and checked before a previous installation is
+  // removed: a damaged or cut installer must fail with the installed product
+  // still in place. The archive's checksum (code 9) covers every byte; an
+  // archive without one has each entry inflated once here.
   s.SetProgress(50, 55);
   PackageArchive package = ExtractPackageArchive(ModulePath(), s.installDir, [&] { s.SetProgress(55, 60); });
   if (package.result != kEngineOk) return package.result;
   ArchiveExtractor extractor(s.installDir);
-  if (!extractor.Check(package.zipFile.get())) return kPkgExtractFailed;
+  if (!extractor.Check(package.zipFile.get(), !package.archiveVerified)) return kPkgExtractFailed;
 
   // Remove a previous installation through its own uninstaller's document.
   const std::wstring previous = ReadUninstallString();

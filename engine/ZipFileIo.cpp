@@ -114,12 +114,22 @@ long ZCALLBACK Seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   std::uint64_t base;
   switch (origin) {
     case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
-    case ZLIB_FILEFUNC_SEEK_CUR: base = file->pos; break;
+    case ZLIB_FILEFUNC_SEEK_CUR:
+      // Having read an entry's extra field for its caller, minizip moves back
+      // over it: a negative offset, passed in its unsigned 64-bit form.
+      if (static_cast<std::int64_t>(offset) < 0) {
+        const std::uint64_t back = 0 - offset;
+        if (back > file->pos) return -1;
+        file->pos -= back;
+        return 0;
+      }
+      base = file->pos;
+      break;
     case ZLIB_FILEFUNC_SEEK_END: base = file->size; break;
     default: return -1;
   }
-  // minizip passes only forward offsets; one past the end would be a
-  // damaged archive, and positions there read nothing.
+  // Forward: one past the end would be a damaged archive, and positions
+  // there read nothing.
   if (offset > ~std::uint64_t{0} - base) return -1;
   file->pos = base + offset;
   return 0;

@@ -229,6 +229,13 @@ TEST(PackedInstaller, ReadsTheBuildersOutput) {
   const auto head = ReadBack(archive.zipFile.get());
   ASSERT_GE(head.size(), 4u);
   EXPECT_EQ(std::string(head.begin(), head.begin() + 4), std::string("PK\x03\x04", 4));
+  EXPECT_TRUE(archive.archiveVerified);  // the builder's checksum
+  // The uninstaller image of this installer, for the caller to look at.
+  if (const char* out = std::getenv("PIVSET_UNINSTALLER_DIR")) {
+    JValue document;
+    document.Member("mode") = JValue(0);
+    WriteUninstallerImage(archive.image, archive.locator, document, fs::u8path(out).wstring());
+  }
 }
 
 // Cuts of the real installer: every offset of the header and around the
@@ -261,6 +268,7 @@ TEST(PackedInstaller, EveryCutFailsWithTheCodeOfItsPlace) {
     if (cut < P) want = kPkgInvalid;
     else if (cut < P + 4 + L) want = kPkgConfigInvalid;
     else if (cut + 4 < end) want = kPkgContentInvalid;
+    else if (cut < end) want = kPkgVerifyFailed;  // the builder's checksum covers every archive byte
     const PackageArchive archive = ExtractPackageArchive(file.wstring(), install.path().wstring());
     EXPECT_EQ(archive.result, want);
   }

@@ -117,11 +117,38 @@ TEST(PackageLayout, LengthsNearTheirLimits) {
 }
 
 TEST(PackageLayout, UninstallerImageIsPrefixLengthAndDocument) {
-  const auto image = MakeImage();
+  // A PE32+ optional header of a signed image: checksum and certificate
+  // table entry set.
+  auto image = MakeImage();
+  const std::size_t optional = kLfanew + 24, checksum = optional + 64, security = optional + 112 + 4 * 8;
+  image[kLfanew + 20] = 0xF0;
+  image[kLfanew + 21] = 0;
+  image[optional] = 0x0B;
+  image[optional + 1] = 0x02;
+  WriteU32(image.data() + optional + 108, 16);
+  WriteU32(image.data() + checksum, 0x0004A3F1);
+  WriteU32(image.data() + security, 0x5000);
+  WriteU32(image.data() + security + 4, 0x1A28);
   const std::string doc = "{\"mode\":0}\n";
   const auto out = ComposeUninstallerImage(image, kImageEnd, doc);
   ASSERT_EQ(out.size(), kImageEnd + 4 + doc.size());
-  EXPECT_TRUE(std::equal(image.begin(), image.begin() + kImageEnd, out.begin()));
+  // The copy has no certificate table: its entry and the checksum are
+  // cleared, every other header byte is the installer's.
+  auto expected = image;
+  WriteU32(expected.data() + checksum, 0);
+  WriteU32(expected.data() + security, 0);
+  WriteU32(expected.data() + security + 4, 0);
+  EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + kImageEnd, out.begin()));
+  // A PE32 header has them 16 bytes earlier; a header that says it has no
+  // more than four data directories keeps the bytes where entry 4 would be.
+  auto pe32 = image;
+  pe32[optional] = 0x0B;
+  pe32[optional + 1] = 0x01;
+  WriteU32(pe32.data() + optional + 92, 16);
+  WriteU32(pe32.data() + security - 16, 0x5000);
+  EXPECT_EQ(ReadU32(ComposeUninstallerImage(pe32, kImageEnd, doc).data() + security - 16), 0u);
+  WriteU32(pe32.data() + optional + 92, 4);
+  EXPECT_EQ(ReadU32(ComposeUninstallerImage(pe32, kImageEnd, doc).data() + security - 16), 0x5000u);
   EXPECT_EQ(ConfigOf(out), doc);
   EXPECT_EQ(CheckPackage(out, kImageEnd).result, kPkgContentInvalid);  // no archive
 

@@ -7,6 +7,7 @@
 
 #include "app/SetupConfig.h"
 #include "engine/ArchiveExtractor.h"
+#include "engine/FilePaths.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tools/pivpack/MemoryZipIo.h"
 #include "ui/Handles.h"
@@ -147,9 +148,35 @@ TEST(ArchiveExtractor, EveryDamagedEntryFailsAndTheRollbackLeavesNothing) {
   }
 }
 
+namespace {
+
+// Bytes that deflate does not shrink much, so the entry has data to damage.
+std::string Noise(std::size_t size) {
+  std::string out(size, '\0');
+  std::uint32_t x = 12345;
+  for (char& c : out) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+  return out;
+}
+
+// Flips a byte in the middle of the stored (compressed) data of `name`.
+void DamageData(std::vector<std::uint8_t>& zip, const std::string& name) {
+  for (std::size_t at = 0; at + 30 <= zip.size(); ++at) {
+    if (zip[at] != 'P' || zip[at + 1] != 'K' || zip[at + 2] != 3 || zip[at + 3] != 4) continue;
+    const std::size_t n = zip[at + 26] | zip[at + 27] << 8, e = zip[at + 28] | zip[at + 29] << 8;
+    const std::size_t size = zip[at + 18] | zip[at + 19] << 8 | zip[at + 20] << 16;
+    if (std::string(zip.begin() + at + 30, zip.begin() + at + 30 + n) != name) continue;
+    zip[at + 30 + n + e + size / 2] ^= 0x5A;
+    return;
+  }
+  FAIL() << "no local record for " << name;
+}
+
+}  // namespace
+
 // The check before an earlier installation is removed: what the directory
 // shows is refused without writing anything; damaged data passes it and is
-// caught by the extraction.
+// caught by the extraction, unless the check is asked to inflate every
+// entry (an archive without a checksum of its own), still writing nothing.
 TEST(ArchiveExtractor, CheckReadsOnlyTheDirectory) {
   const std::string body(5000, 'x');
   struct Case {
@@ -162,6 +189,8 @@ TEST(ArchiveExtractor, CheckReadsOnlyTheDirectory) {
       {"whole", {{"d/", ""}, {"d/a.txt", body}, {"b.txt", "1"}}, nullptr, true},
       {"crc", {{"d/", ""}, {"d/a.txt", body}},
        [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 16, 0x12345678, 4); }, true},
+      {"data", {{"d/", ""}, {"d/a.txt", Noise(20000)}, {"b.txt", "1"}},
+       [](std::vector<std::uint8_t>& z) { DamageData(z, "d/a.txt"); }, true},
       {"encrypted", {{"d/", ""}, {"d/a.txt", body}},
        [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 8, 1, 2); }, false},
       {"unknown method", {{"d/", ""}, {"d/a.txt", body}},
@@ -178,6 +207,7 @@ TEST(ArchiveExtractor, CheckReadsOnlyTheDirectory) {
     pv::UniqueFile held = HoldArchive(scratch, zip);
     ArchiveExtractor extractor(scratch / L"Orvane");
     EXPECT_EQ(extractor.Check(held.get()), c.passes);
+    EXPECT_EQ(ArchiveExtractor(scratch / L"Orvane").Check(held.get(), true), std::string(c.what) == "whole");
     EXPECT_EQ(Listing(scratch.path()), std::vector<std::wstring>{L"archive.zip"});
     // The same handle then extracts the archive from its start.
     if (c.passes) {
@@ -187,6 +217,40 @@ TEST(ArchiveExtractor, CheckReadsOnlyTheDirectory) {
   ScratchFolder scratch;
   pv::UniqueFile held = HoldArchive(scratch, std::vector<std::uint8_t>(100, 7));
   EXPECT_FALSE(ArchiveExtractor(scratch / L"Orvane").Check(held.get()));
+}
+
+// Without long-path support Windows cannot create a file whose full path
+// reaches 260 characters or a folder whose path reaches 248. Wine has no such
+// limit, so what shows here is the check that refuses them, with the real
+// length of a deep install folder.
+TEST(ArchiveExtractor, CheckRefusesPathsWindowsCannotCreate) {
+  ScratchFolder scratch;
+  const std::wstring dir = scratch / (L"Deep " + std::wstring(100, L'd') + L"\\Tervaset\\Orvane");
+  const std::size_t base = pv::FullPath(dir).size() + 1;  // the install folder and its backslash
+  ASSERT_LT(base, 200u);
+  // An entry name that makes the full path `length` characters long.
+  auto named = [&](std::size_t length, const std::string& head, const std::string& tail) {
+    return head + std::string(length - base - head.size() - tail.size(), 'n') + tail;
+  };
+  struct Case {
+    const char* what;
+    std::string name;
+    bool passes;
+  };
+  const std::vector<Case> cases = {
+      {"file of 259", named(259, "f/", ".txt"), true},
+      {"file of 260", named(260, "f/", ".txt"), false},
+      {"folder of 247", named(247 + 1, "", "/"), true},  // the entry's "/" is not part of the path
+      {"folder of 248", named(248 + 1, "", "/"), false},
+      {"file in a folder of 247", named(247 + 6, "", "/x.txt"), true},
+      {"file in a folder of 248", named(248 + 6, "", "/x.txt"), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    pv::UniqueFile held = HoldArchive(scratch, MakeZip({{"f/", ""}, {c.name, c.name.back() == '/' ? "" : "x"}}));
+    EXPECT_EQ(ArchiveExtractor(dir).Check(held.get()), c.passes);
+    EXPECT_EQ(Listing(scratch.path()), std::vector<std::wstring>{L"archive.zip"});
+  }
 }
 
 TEST(ArchiveExtractor, NotAnArchiveFails) {

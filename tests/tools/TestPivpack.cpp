@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/ArchiveChecksum.h"
 #include "app/PackageLayout.h"
 #include "json/JReader.h"
 #include "tools/pivpack/InstallerBuilder.h"
@@ -56,6 +57,7 @@ void WriteText(const fs::path& p, const std::string& text) {
   std::ofstream(p, std::ios::binary) << text;
 }
 
+// The entry names, each followed by "*" when the entry has the UTF-8 flag.
 std::vector<std::string> EntryNames(std::vector<std::uint8_t> zip) {
   std::vector<std::string> names;
   zlib_filefunc64_def funcs;
@@ -64,8 +66,9 @@ std::vector<std::string> EntryNames(std::vector<std::uint8_t> zip) {
   if (!z) return names;
   for (int r = unzGoToFirstFile(z); r == UNZ_OK; r = unzGoToNextFile(z)) {
     char name[512] = {};
-    unzGetCurrentFileInfo64(z, nullptr, name, sizeof name - 1, nullptr, 0, nullptr, 0);
-    names.emplace_back(name);
+    unz_file_info64 info{};
+    unzGetCurrentFileInfo64(z, &info, name, sizeof name - 1, nullptr, 0, nullptr, 0);
+    names.push_back(std::string(name) + ((info.flag & 0x800) ? "*" : ""));
   }
   unzClose(z);
   return names;
@@ -104,14 +107,17 @@ TEST(InstallerBuilder, AppendsThePackageAndWritesTheLocator) {
   ASSERT_TRUE(BuildZipFromFolder(dir.path, {}, zip, stats, error)) << error;
 
   std::vector<std::uint8_t> out;
-  ASSERT_TRUE(BuildInstaller(stub, "// vendor's comment\n{ \"mode\": 1, \"lastrun\": \"Orvane.exe\" }", zip, true,
-                             out, error))
+  // A "zcrc32" of the vendor's is replaced by the archive's own.
+  ASSERT_TRUE(BuildInstaller(stub,
+                             "// vendor's comment\n{ \"mode\": 1, \"lastrun\": \"Orvane.exe\", \"zcrc32\": \"00000000\" }",
+                             zip, true, out, error))
       << error;
   EXPECT_EQ(ReadU32(out.data() + 0x7C), 0x400u);
   package::BufferSource source(out);
   const auto text = package::ReadConfigText(source);
   ASSERT_TRUE(text);
-  EXPECT_EQ(*text, "{\"lastrun\":\"Orvane.exe\",\"mode\":1}\n");  // the compact form
+  const std::string crc = package::FormatArchiveCrc(package::ArchiveCrc(zip));
+  EXPECT_EQ(*text, "{\"lastrun\":\"Orvane.exe\",\"mode\":1,\"zcrc32\":\"" + crc + "\"}\n");  // the compact form
   const package::PackageSpan span = package::CheckPackage(out, 0x400);
   ASSERT_EQ(span.result, kEngineOk);
   EXPECT_EQ(span.archivePresent, zip.size());
@@ -120,6 +126,7 @@ TEST(InstallerBuilder, AppendsThePackageAndWritesTheLocator) {
   std::ostringstream report;
   EXPECT_TRUE(InspectInstaller(out, report)) << report.str();
   EXPECT_NE(report.str().find("entries:        1 (0 folders, 1 files)"), std::string::npos) << report.str();
+  EXPECT_NE(report.str().find("checksum:       " + crc + " (matches)"), std::string::npos) << report.str();
 
   // An uninstaller-style package: configuration only.
   ASSERT_TRUE(BuildInstaller(stub, "{\"mode\":0}", {}, false, out, error)) << error;
@@ -149,7 +156,7 @@ TEST(InstallerBuilder, RefusesWhatWouldNotWork) {
   EXPECT_FALSE(BuildInstaller(symbols, "{\"mode\":1}", {}, false, out, error));
 }
 
-TEST(ZipBuilder, FolderEntriesFirstNamesInTheCodePageRootFilesLast) {
+TEST(ZipBuilder, FolderEntriesFirstUtf8NamesRootFilesLast) {
   TempDir dir;
   WriteText(dir.path / "readme.txt", "r");
   WriteText(dir.path / "Orvane.exe", "x");
@@ -162,16 +169,44 @@ TEST(ZipBuilder, FolderEntriesFirstNamesInTheCodePageRootFilesLast) {
   ASSERT_TRUE(BuildZipFromFolder(dir.path, {}, zip, stats, error)) << error;
   EXPECT_EQ(stats.folders, 3u);
   EXPECT_EQ(stats.files, 5u);
-  const std::vector<std::string> want = {
+  const std::vector<std::string> want = {"data/*",
+                                         "data/locale/*",
+                                         "data/locale/zh.txt*",
+                                         "data/a.bin*",
+                                         "\xE6\x96\x87\xE6\xA1\xA3/*",
+                                         "\xE6\x96\x87\xE6\xA1\xA3/\xE6\x89\x8B\xE5\x86\x8C.txt*",
+                                         "Orvane.exe*",
+                                         "readme.txt*"};
+  EXPECT_EQ(EntryNames(zip), want);
+
+  // The legacy form: names in code page 936, unflagged.
+  std::vector<std::uint8_t> legacyZip;
+  ZipBuildOptions legacy;
+  legacy.codePage = 936;
+  ASSERT_TRUE(BuildZipFromFolder(dir.path, legacy, legacyZip, stats, error)) << error;
+  const std::vector<std::string> want936 = {
       "data/", "data/locale/", "data/locale/zh.txt", "data/a.bin",
       "\xCE\xC4\xB5\xB5/",  // 文档 in code page 936
       "\xCE\xC4\xB5\xB5/\xCA\xD6\xB2\xE1.txt", "Orvane.exe", "readme.txt"};
-  EXPECT_EQ(EntryNames(zip), want);
+  EXPECT_EQ(EntryNames(legacyZip), want936);
 
-  std::vector<std::uint8_t> installer;
+  // The inspection names each entry's encoding and shows the names in UTF-8.
+  std::vector<std::uint8_t> installer, legacyInstaller;
   ASSERT_TRUE(BuildInstaller(MakeStub(), "{\"mode\":1}", zip, true, installer, error));
-  std::ostringstream report;
+  ASSERT_TRUE(BuildInstaller(MakeStub(), "{\"mode\":1}", legacyZip, true, legacyInstaller, error));
+  std::ostringstream report, legacyReport;
   EXPECT_TRUE(InspectInstaller(installer, report)) << report.str();
+  EXPECT_NE(report.str().find("entry:          utf-8                 \xE6\x96\x87\xE6\xA1\xA3/\xE6\x89\x8B"),
+            std::string::npos)
+      << report.str();
+  EXPECT_TRUE(InspectInstaller(legacyInstaller, legacyReport)) << legacyReport.str();
+  EXPECT_NE(legacyReport.str().find("entry:          code page 936         \xE6\x96\x87\xE6\xA1\xA3/\xE6\x89\x8B"),
+            std::string::npos)
+      << legacyReport.str();
+  // Shown in another code page, 936 bytes that are not valid there fail.
+  std::ostringstream asUtf8;
+  EXPECT_FALSE(InspectInstaller(legacyInstaller, asUtf8, 65001));
+  EXPECT_NE(asUtf8.str().find("not valid in its encoding"), std::string::npos) << asUtf8.str();
 
   // A damaged byte in a file's data is caught by the inspection: find the
   // first local header of a file (not a folder) and flip its first data byte.
@@ -191,6 +226,7 @@ TEST(ZipBuilder, FolderEntriesFirstNamesInTheCodePageRootFilesLast) {
   damaged[installer.size() - zip.size() + at] ^= 0x55;
   std::ostringstream report2;
   EXPECT_FALSE(InspectInstaller(damaged, report2)) << report2.str();
+  EXPECT_NE(report2.str().find("DOES NOT MATCH"), std::string::npos) << report2.str();
   // And a cut one.
   std::vector<std::uint8_t> cut(installer.begin(), installer.end() - 30);
   EXPECT_FALSE(InspectInstaller(cut, report2));
@@ -202,7 +238,17 @@ TEST(ZipBuilder, RefusesNamesTheCodePageCannotHold) {
   std::vector<std::uint8_t> zip;
   ZipBuildStats stats;
   std::string error;
-  EXPECT_FALSE(BuildZipFromFolder(dir.path, {}, zip, stats, error));
+  ZipBuildOptions legacy;
+  legacy.codePage = 936;
+  EXPECT_FALSE(BuildZipFromFolder(dir.path, legacy, zip, stats, error));
   EXPECT_NE(error.find("code page 936"), std::string::npos) << error;
+  EXPECT_TRUE(BuildZipFromFolder(dir.path, {}, zip, stats, error)) << error;  // UTF-8 holds it
+#ifndef _WIN32
+  // A folder name that is not UTF-8 has no UTF-8 form to write (Windows
+  // names are always UTF-16, so only a POSIX host meets one).
+  WriteText(dir.path / "\xCE\xC4" / "x.txt", "x");
+  EXPECT_FALSE(BuildZipFromFolder(dir.path, {}, zip, stats, error));
+  EXPECT_NE(error.find("not valid UTF-8"), std::string::npos) << error;
+#endif
   EXPECT_FALSE(BuildZipFromFolder(dir.path / "missing", {}, zip, stats, error));
 }

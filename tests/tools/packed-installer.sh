@@ -44,8 +44,36 @@ grep -q 'certificate table' "$work/inspect-signed.txt"
 
 echo "-- the setup program's package code reads both"
 for f in setup.exe setup-signed.exe; do
-  PIVSET_INSTALLER=$(w "$work/$f") $run "$build/tests/app/app_tests.exe" --gtest_filter='PackedInstaller.*' \
-    --gtest_brief=1 | tee "$work/gtest.txt"
+  mkdir -p "$work/un-$f"
+  PIVSET_INSTALLER=$(w "$work/$f") PIVSET_UNINSTALLER_DIR=$(w "$work/un-$f") \
+    $run "$build/tests/app/app_tests.exe" --gtest_filter='PackedInstaller.*' --gtest_brief=1 | tee "$work/gtest.txt"
   grep -q '2 tests' "$work/gtest.txt" && ! grep -q SKIPPED "$work/gtest.txt"
 done
+
+echo "-- the signed installer's uninstaller image is a consistent unsigned file"
+un=$work/un-setup-signed.exe/unins000.exe
+x86_64-w64-mingw32-objdump -p "$un" > "$work/objdump.txt"
+grep -q 'Entry 4 0000000000000000 00000000 Security Directory' "$work/objdump.txt"
+# Unsigned, not malformed: no signature, and none ignored for its place (the
+# stale entry's complaint). The checksum is cleared (0, "none").
+osslsigncode verify -in "$un" > "$work/verify.txt" 2>&1 || true
+cat "$work/verify.txt"
+grep -q 'No signature found' "$work/verify.txt"
+grep -q 'Current PE checksum *: 00000000' "$work/verify.txt"
+if grep -qi 'signature not at the end\|malformed\|corrupt' "$work/verify.txt"; then exit 1; fi
+$run "$build/tools/pivpack/pivpack.exe" inspect "$(w "$un")" | tee "$work/inspect-un.txt" | grep -q 'mode:           0'
+if grep -q 'certificate table entry' "$work/inspect-un.txt"; then exit 1; fi
+# The same bytes with the signed header's entry put back are reported.
+python3 - "$work/setup-signed.exe" "$un" "$work/stale.exe" <<'PY'
+import struct, sys
+signed, un = open(sys.argv[1], "rb").read(), bytearray(open(sys.argv[2], "rb").read())
+pe = struct.unpack_from("<I", un, 60)[0]
+entry = pe + 24 + 112 + 4 * 8
+un[entry:entry + 8] = signed[entry:entry + 8]
+open(sys.argv[3], "wb").write(un)
+PY
+if $run "$build/tools/pivpack/pivpack.exe" inspect "$(w "$work/stale.exe")" > "$work/inspect-stale.txt"; then
+  exit 1
+fi
+grep -q 'certificate table entry .* points outside the file' "$work/inspect-stale.txt"
 echo "packed installer: ok"

@@ -41,3 +41,35 @@ bool Utf8ToCodePage(std::string_view utf8, unsigned codePage, std::string& out) 
   return true;
 #endif
 }
+
+bool CodePageToUtf8(std::string_view text, unsigned codePage, std::string& out) {
+  out.clear();
+  if (text.empty()) return true;
+#ifdef _WIN32
+  const int wide =
+      ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (wide <= 0) return false;
+  std::wstring w(static_cast<std::size_t>(wide), L'\0');
+  ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), w.data(), wide);
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return false;
+  out.resize(static_cast<std::size_t>(n));
+  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, out.data(), n, nullptr, nullptr);
+  return true;
+#else
+  const std::string source = codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage);
+  iconv_t cd = ::iconv_open("UTF-8", source.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string in(text);
+  char* inPtr = in.data();
+  std::size_t inLeft = in.size();
+  std::string buffer(in.size() * 4 + 16, '\0');
+  char* outPtr = buffer.data();
+  std::size_t outLeft = buffer.size();
+  const std::size_t r = ::iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  ::iconv_close(cd);
+  if (r == static_cast<std::size_t>(-1) || inLeft != 0) return false;
+  out.assign(buffer.data(), buffer.size() - outLeft);
+  return true;
+#endif
+}

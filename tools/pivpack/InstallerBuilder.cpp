@@ -6,8 +6,11 @@
 #include <functional>
 #include <string_view>
 
+#include "app/ArchiveChecksum.h"
 #include "app/PackageLayout.h"
+#include "engine/EntryNameEncoding.h"
 #include "json/JReader.h"
+#include "tools/pivpack/CodePage.h"
 #include "tools/pivpack/MemoryZipIo.h"
 #include "tools/pivpack/PeImage.h"
 
@@ -31,10 +34,37 @@ struct ArchiveCheck {
   bool ok = false;
   std::uint64_t entries = 0;
   std::uint64_t folders = 0;
+  std::vector<std::string> names;  // "encoding  name" per entry, names as UTF-8
   std::string error;
 };
 
-ArchiveCheck CheckArchive(std::span<const std::uint8_t> archive) {
+// An entry's name for the report, and whether it is valid in its encoding;
+// names without the UTF-8 marks are shown in `codePage` (0: taken as they
+// are, unchecked: the code page of the installing system is not known).
+bool DescribeName(std::uint16_t flags, std::string_view raw, std::span<const std::uint8_t> extra, unsigned codePage,
+                  std::string& line) {
+  const EntryNameSource source = SelectEntryName(flags, raw, extra);
+  std::string encoding = EntryNameEncodingName(source.encoding);
+  std::string name;
+  bool valid;
+  if (source.encoding == EntryNameEncoding::kCodePage && codePage == 0) {
+    valid = true;
+    name = source.bytes;
+  } else if (source.encoding == EntryNameEncoding::kCodePage) {
+    encoding += " " + std::to_string(codePage);
+    valid = CodePageToUtf8(source.bytes, codePage, name) && name.find('\0') == std::string::npos;
+  } else {
+    std::u16string checked;
+    valid = DecodeUtf8Name(source.bytes, checked);
+    name = source.bytes;
+  }
+  if (!valid) name = "(not valid in its encoding)";
+  encoding.resize(std::max<std::size_t>(encoding.size(), 21), ' ');
+  line = encoding + " " + name;
+  return valid;
+}
+
+ArchiveCheck CheckArchive(std::span<const std::uint8_t> archive, unsigned codePage) {
   ArchiveCheck check;
   std::vector<std::uint8_t> bytes(archive.begin(), archive.end());
   zlib_filefunc64_def funcs;
@@ -50,12 +80,22 @@ ArchiveCheck CheckArchive(std::span<const std::uint8_t> archive) {
   int r = unzGoToFirstFile(zip);
   while (r == UNZ_OK) {
     char name[1024] = {};
+    std::vector<std::uint8_t> extra(0x10000);
     unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name - 1, extra.data(), extra.size(), nullptr, 0) != UNZ_OK ||
+        info.size_filename >= sizeof name) {
       check.error = "cannot read entry " + std::to_string(check.entries);
       break;
     }
-    const std::string entry(name);
+    const std::string entry(name, info.size_filename);
+    extra.resize(std::min<std::size_t>(info.size_file_extra, extra.size()));
+    std::string line;
+    const bool validName = DescribeName(static_cast<std::uint16_t>(info.flag), entry, extra, codePage, line);
+    check.names.push_back(line);
+    if (!validName) {
+      check.error = "the name of entry " + std::to_string(check.entries) + " is not valid in its encoding";
+      break;
+    }
     if (!entry.empty() && entry.back() == '/') ++check.folders;
     if (unzOpenCurrentFile(zip) != UNZ_OK) {
       check.error = "cannot open entry " + entry;
@@ -102,9 +142,12 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& confi
   }
   JValue doc;
   if (!ParseConfig(configText, doc, error)) return false;
+  // Our checksum of the archive bytes, replacing any the configuration had.
+  if (withArchive)
+    doc.Member(package::kArchiveCrcKey) = JValue(package::FormatArchiveCrc(package::ArchiveCrc(archive)));
   const std::string text = doc.Dump();
   if (withArchive) {
-    const ArchiveCheck check = CheckArchive(archive);
+    const ArchiveCheck check = CheckArchive(archive, 0);
     if (!check.ok) {
       error = check.error;
       return false;
@@ -148,7 +191,7 @@ std::string StubProduct(std::span<const std::uint8_t> image) {
          ", publisher " + product.Find("publisher").ToText() + ")";
 }
 
-bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report) {
+bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report, unsigned codePage) {
   bool ok = true;
   auto problem = [&](const std::string& message) {
     report << "problem:        " << message << "\n";
@@ -161,6 +204,11 @@ bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report) 
   const std::string product = StubProduct(file.first(pe.imageEnd ? std::min<std::size_t>(pe.imageEnd, file.size())
                                                                   : file.size()));
   report << "product:        " << (product.empty() ? "not recorded (a stub of another build)" : product) << "\n";
+  // A table the entry points past the end of (a signed installer's header
+  // copied without the table) makes trust checks call the file malformed.
+  if (pe.certificateSize != 0 && static_cast<std::uint64_t>(pe.certificateOffset) + pe.certificateSize > file.size())
+    problem("the certificate table entry (" + std::to_string(pe.certificateSize) + " bytes at " +
+            std::to_string(pe.certificateOffset) + ") points outside the file");
   package::BufferSource source(file);
   const std::uint32_t locator = package::ReadLocator(source);
   report << "locator (P):    " << locator << "\n";
@@ -193,11 +241,27 @@ bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report) 
   }
   report << "archive (Z):    " << span.archiveLength << " bytes at " << span.archiveOffset << "\n";
   if (span.archivePresent != span.archiveLength) problem("the archive is cut short");
+  const auto archive = file.subspan(span.archiveOffset, span.archivePresent);
+  const std::string actual = package::FormatArchiveCrc(package::ArchiveCrc(archive));
+  switch (package::CheckArchiveCrc(doc, archive, span.archiveLength)) {
+    case package::ArchiveCrcCheck::kAbsent:
+      report << "checksum:       none (the archive is " << actual << "; entries are checked one by one)\n";
+      break;
+    case package::ArchiveCrcCheck::kMatches:
+      report << "checksum:       " << actual << " (matches)\n";
+      break;
+    case package::ArchiveCrcCheck::kMismatch:
+      report << "checksum:       " << doc.Find(package::kArchiveCrcKey).ToText() << " (DOES NOT MATCH: the archive is "
+             << actual << ")\n";
+      problem("the archive does not match its checksum");
+      break;
+  }
   const std::size_t trailing = file.size() - span.archiveOffset - span.archivePresent;
   report << "after package:  " << trailing << " bytes" << (pe.certificateSize ? " (certificate table)\n" : "\n");
-  const ArchiveCheck check = CheckArchive(file.subspan(span.archiveOffset, span.archivePresent));
+  const ArchiveCheck check = CheckArchive(archive, codePage);
   report << "entries:        " << check.entries << " (" << check.folders << " folders, "
          << check.entries - check.folders << " files)\n";
+  for (const std::string& line : check.names) report << "entry:          " << line << "\n";
   if (!check.ok) problem(check.error);
   report << (ok ? "result:         ok\n" : "result:         FAILED\n");
   return ok;

@@ -41,7 +41,10 @@ bool ReadPeImage(std::span<const std::uint8_t> image, PeImageInfo& info, std::st
     const std::uint16_t magic = ReadU16(image.data() + optionalAt);
     const std::uint64_t dirs = optionalAt + (magic == 0x20B ? 112 : 96);
     const std::uint64_t cert = dirs + 4 * 8;
-    if (cert + 8 <= tableAt) info.certificateSize = ReadU32(image.data() + cert + 4);
+    if (cert + 8 <= tableAt) {
+      info.certificateOffset = ReadU32(image.data() + cert);
+      info.certificateSize = ReadU32(image.data() + cert + 4);
+    }
   }
   std::uint64_t end = 0;
   for (std::uint16_t i = 0; i < sections; ++i) {

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "engine/EntryNameEncoding.h"
 #include "tools/pivpack/CodePage.h"
 #include "tools/pivpack/MemoryZipIo.h"
 
@@ -75,7 +76,11 @@ class Writer {
   }
 
   bool EntryName(const std::string& utf8, std::string& out) {
-    if (!Utf8ToCodePage(utf8, options_.codePage, out))
+    std::u16string checked;
+    if (options_.codePage == 0) {
+      if (!DecodeUtf8Name(utf8, checked)) return Fail("the name \"" + utf8 + "\" is not valid UTF-8");
+      out = utf8;
+    } else if (!Utf8ToCodePage(utf8, options_.codePage, out))
       return Fail("the name \"" + utf8 + "\" cannot be written in code page " + std::to_string(options_.codePage));
     if (out.size() > 0xFFFF) return Fail("the name \"" + utf8 + "\" is too long");
     return true;
@@ -123,9 +128,10 @@ class Writer {
     info.external_fa = folder ? kAttrDirectory : kAttrArchive;
     const int zip64 = data.size() >= 0xFFFFFFFFull ? 1 : 0;
     const int method = folder ? 0 : Z_DEFLATED;
-    if (zipOpenNewFileInZip3_64(handle_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
+    const uLong flags = options_.codePage == 0 ? kZipFlagUtf8 : 0;
+    if (zipOpenNewFileInZip4_64(handle_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
                                 folder ? 0 : options_.level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
-                                nullptr, 0, zip64) != ZIP_OK)
+                                nullptr, 0, 0 /* made by: MS-DOS */, flags, zip64) != ZIP_OK)
       return Fail("cannot add " + utf8Name);
     std::size_t done = 0;
     while (done < data.size()) {

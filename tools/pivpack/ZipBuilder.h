@@ -6,8 +6,11 @@
 #include <vector>
 
 struct ZipBuildOptions {
-  unsigned codePage = 936;  // entry names are stored in this ANSI code page
-  int level = 9;            // deflate level, 1 to 9
+  // 0: names in UTF-8, marked with general-purpose bit 11, read the same on
+  // every system. Otherwise names are stored unmarked in this ANSI code page
+  // (the legacy form, read in the installing system's code page).
+  unsigned codePage = 0;
+  int level = 9;  // deflate level, 1 to 9
 };
 
 struct ZipBuildStats {

@@ -2,8 +2,12 @@
 // a product folder (or a ready ZIP), and inspects installers.
 //
 //   pivpack build --stub setup.exe --config setup.json (--folder DIR | --zip FILE | --no-archive)
-//                 [--codepage 936] [--level 9] --out installer.exe
-//   pivpack inspect installer.exe
+//                 [--codepage N] [--level 9] --out installer.exe
+//   pivpack inspect [--codepage N] installer.exe
+//
+// Entry names are written in UTF-8 with the ZIP's UTF-8 flag unless
+// --codepage asks for the legacy form in that ANSI code page; inspect shows
+// names without the flag in --codepage (936 by default).
 
 #include <cstdio>
 #include <cstring>
@@ -30,7 +34,7 @@ int Usage() {
   std::cerr << "usage:\n"
                "  pivpack build --stub SETUP.EXE --config SETUP.JSON (--folder DIR | --zip FILE | --no-archive)\n"
                "                [--codepage N] [--level 1-9] --out INSTALLER.EXE\n"
-               "  pivpack inspect INSTALLER.EXE\n";
+               "  pivpack inspect [--codepage N] INSTALLER.EXE\n";
   return 2;
 }
 
@@ -116,10 +120,20 @@ int Build(int argc, char** argv) {
 }
 
 int Inspect(int argc, char** argv) {
-  if (argc != 3) return Usage();
+  unsigned codePage = 936;
+  int at = 2;
+  if (argc == 5 && std::strcmp(argv[2], "--codepage") == 0) {
+    char* end = nullptr;
+    const long v = std::strtol(argv[3], &end, 10);
+    if (*end || v < 1 || v > 65535) return Usage();
+    codePage = static_cast<unsigned>(v);
+    at = 4;
+  } else if (argc != 3) {
+    return Usage();
+  }
   std::vector<std::uint8_t> bytes;
-  if (!ReadBytes(fs::u8path(argv[2]), bytes)) return Fail(std::string("cannot read ") + argv[2]);
-  return InspectInstaller(bytes, std::cout) ? 0 : 1;
+  if (!ReadBytes(fs::u8path(argv[at]), bytes)) return Fail(std::string("cannot read ") + argv[at]);
+  return InspectInstaller(bytes, std::cout, codePage) ? 0 : 1;
 }
 
 }  // namespace

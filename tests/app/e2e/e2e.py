@@ -72,8 +72,8 @@ class Prefix:
         self.env.update({
             "WINEPREFIX": self.dir, "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
             "DISPLAY": self.display,
-            # Entry names are stored in code page 936; Wine takes the ANSI
-            # code page from the locale.
+            # The product's users run code page 936; Wine takes the ANSI
+            # code page from the locale (a test may set another).
             "LANG": "zh_CN.UTF-8", "LC_ALL": "zh_CN.UTF-8",
         })
         if version:

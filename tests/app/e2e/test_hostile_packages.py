@@ -19,8 +19,11 @@ the program, from the layout:
 - Otherwise the install reads the whole file: 5 when no archive length
   follows or Z exceeds the bytes after its field by more than 4.
 - The archive handed on is the Z bytes at P + 8 + L (only those present).
-  The original archive installs (0, every file in place, registered). One
-  that is not the original fails with 8 and nothing written, except one
+  A configuration that holds the builder's "zcrc32" is checked against the
+  CRC-32 of those bytes: the original archive installs (0, every file in
+  place, registered), any other ends with 9 and nothing written. Without the
+  key, an archive that is not the original fails with 8 and nothing
+  written, except one
   cut inside its end-of-central-directory record after the signature: the
   ZIP reader takes a read at the end of the file as a success (its EOF
   code is its OK code) and may read the record as whole; every entry is
@@ -44,6 +47,7 @@ import subprocess
 import time
 import unittest
 import zipfile
+import zlib
 
 from e2e import HELPERS, SAMPLE_CONFIG, UNINSTALL_KEY, Prefix, build_installer, diff, main, make_zip, raw_installer
 
@@ -81,6 +85,18 @@ def payload_files(seed, count, size):
     return files
 
 
+def entry_data_offset(archive, name):
+    """Offset of the stored data of entry `name` in a ZIP."""
+    at = 0
+    while archive[at:at + 4] == b"PK\x03\x04":
+        size, = struct.unpack_from("<I", archive, at + 18)
+        n, e = struct.unpack_from("<HH", archive, at + 26)
+        if archive[at + 30:at + 30 + n] == name.encode():
+            return at + 30 + n + e
+        at += 30 + n + e + size
+    raise KeyError(name)
+
+
 def write_payload(root, files):
     shutil.rmtree(root, ignore_errors=True)
     for rel, data in files.items():
@@ -108,16 +124,21 @@ class Layout:
         self.fields = {"locator": self.locator_at, "config length": self.P, "archive length": self.P + 4 + self.L}
 
 
-def has_mode(text):
-    """Whether the configuration text holds "mode": the reader reads the
-    first value and ignores what follows it; the program sees the text up
-    to its first NUL."""
+def read_config(text):
+    """The configuration object as the program reads it (the reader reads
+    the first value and ignores what follows it; the program sees the text
+    up to its first NUL), or None."""
     text = text.split(b"\0", 1)[0].decode("utf-8", "replace").lstrip(" \t\r\n")
     try:
         value, _ = json.JSONDecoder().raw_decode(text)
     except ValueError:
-        return False
-    return isinstance(value, dict) and "mode" in value
+        return None
+    return value if isinstance(value, dict) else None
+
+
+def has_mode(text):
+    config = read_config(text)
+    return config is not None and "mode" in config
 
 
 def expected(layout, data):
@@ -141,6 +162,10 @@ def expected(layout, data):
     if Z > size - field:
         return {"exit 5: untouched"}
     archive = data[field + 4:field + 4 + Z]
+    config = read_config(data[P + 4:P + 4 + L])
+    if "zcrc32" in config:
+        whole = len(archive) == Z and config["zcrc32"] == "%08x" % zlib.crc32(archive)
+        return {"exit 0: installed"} if whole else {"exit 9: untouched"}
     if archive == layout.archive:
         return {"exit 0: installed"}
     if layout.archive.startswith(archive) and len(archive) >= len(layout.archive) - EOCD_TAIL:
@@ -293,7 +318,18 @@ class HostilePackages(unittest.TestCase):
             data = f.read()
         body = b"payload " * 100
         good = [("data/", None), ("data/a.txt", body)]
+        # A few bytes flipped inside one entry's compressed data, the ZIP
+        # directory intact: the checksum the builder wrote catches it (9);
+        # without it, the entry-by-entry check before the removal does (8).
+        layout = Layout(data)
+        at = layout.archive_at + entry_data_offset(layout.archive, "bin/file001.bin") + 200
+        damaged = bytearray(data)
+        for i in range(3):
+            damaged[at + 37 * i] ^= 0xA5
+        damaged = bytes(damaged)
         cases = {
+            "damaged entry data": (damaged, "exit 9"),
+            "damaged entry data, no checksum": (damaged[layout.archive_at:], "exit 8"),
             "cut short": (data[:len(data) - 1000], "exit 5"),
             "unsafe name": (make_zip(good + [("../evil.txt", body)]), "exit 8"),
             "one file twice": (make_zip(good + [("DATA/A.TXT", body)]), "exit 8"),

@@ -66,8 +66,9 @@ class PackageFailures(unittest.TestCase):
                                   raw_config='{"mode":1}')
         with open(no_mode, "rb") as f:
             raw = bytearray(f.read())
-        at = raw.find(b'{"mode":1}')
-        raw[at:at + 10] = b'{"modf":1}'  # still valid JSON, no "mode"
+        at = raw.find(b'{"mode":1,')  # the builder adds its checksum after it
+        self.assertGreater(at, 0)
+        raw[at:at + 9] = b'{"modf":1'  # still valid JSON, no "mode"
         cases["no mode"] = (bytes(raw), 0)
         for name, (content, code) in cases.items():
             path = os.path.join(self.work, name.replace(" ", "-") + ".exe")
