@@ -8,6 +8,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args) {
       options.quiet = true;
     } else if (arg == L"/update") {
       options.update = true;
+    } else if (arg == L"/log") {
+      if (i + 1 < args.size()) options.logFile = args[++i];
     } else if (arg == L"/D") {
       // The folder after "/D" is not examined as an option itself.
       if (i + 1 < args.size()) {
@@ -25,6 +27,15 @@ std::vector<std::wstring> WithAbsoluteParentFolders(
     if (args[i] != L"/D") continue;
     ++i;
     args[i] = absolute(args[i]);
+  }
+  return args;
+}
+
+std::vector<std::wstring> WithLogFile(std::vector<std::wstring> args, const std::wstring& file) {
+  if (file.empty()) return args;
+  const std::wstring value = file.find(L' ') == std::wstring::npos ? file : L"\"" + file + L"\"";
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == L"/log") args[++i] = value;
   }
   return args;
 }

@@ -11,6 +11,7 @@ struct CommandLineOptions {
   bool update = false;         // "/update"
   bool hasParent = false;      // "/D <folder>" was given
   std::wstring parentFolder;   // the last "/D"'s folder, taken as it is
+  std::wstring logFile;        // "/log <file>": the last one's file; empty: no log
 };
 
 // `args` is the whole split command line, program name first.
@@ -27,6 +28,11 @@ std::vector<std::wstring> WithAbsoluteParentFolders(
 // each preceded by one space, without added quotes (so an argument with
 // spaces arrives split).
 std::wstring RelaunchParameters(const std::vector<std::wstring>& args);
+
+// `args` with the file after each "/log" replaced by `file` (in double
+// quotes when it holds a blank, so a relaunch gets it whole); `args` as they
+// are when `file` is empty.
+std::vector<std::wstring> WithLogFile(std::vector<std::wstring> args, const std::wstring& file);
 
 // The install folder under a parent given with "/D": the text, a backslash
 // and the product's suffix ("Tervaset\Orvane"; a trailing backslash of the

@@ -3,6 +3,8 @@
 
 #include "app/CHPivsetApp.h"
 #include "app/DllSearch.h"
+#include "app/RunLog.h"
+#include "engine/SetupLog.h"
 
 namespace {
 
@@ -13,7 +15,10 @@ CHPivsetApp application;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPWSTR commandLine, int showCommand) {
   HardenDllSearch();
+  OpenRunLog();
   if (!theApp->Init(instance, prevInstance, commandLine, showCommand)) return 0;
   if (!theApp->InitInstance()) return 0;
-  return theApp->Run();
+  const int code = theApp->Run();
+  pv::SetupLog::Result(code);
+  return code;
 }

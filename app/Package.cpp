@@ -176,17 +176,21 @@ PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wst
   return out;
 }
 
-void WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t locator, const JValue& document,
+bool WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t locator, const JValue& document,
                            const std::wstring& installDir) {
   const std::vector<std::uint8_t> uninstaller = package::ComposeUninstallerImage(image, locator, document.Dump());
   const std::wstring path = installDir + L"\\unins000.exe";
   pv::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                     nullptr));
-  if (!file) return;
+  if (!file) return false;
   if (!WriteAll(file.get(), uninstaller.data(), uninstaller.size())) {
     // A half-written uninstaller would be found by the next install and fail
     // there; better none at all.
+    const DWORD error = ::GetLastError();
     file.reset();
     ::DeleteFileW(path.c_str());
+    ::SetLastError(error);
+    return false;
   }
+  return true;
 }

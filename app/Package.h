@@ -40,9 +40,9 @@ PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wst
                                      const std::function<void()>& onLoaded = {});
 
 // Writes "unins000.exe" into `installDir`: the first P bytes of the running
-// image and the uninstall document. Failures are not reported; the install
-// goes on without an uninstaller.
-void WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t locator, const JValue& document,
+// image and the uninstall document. False (with the thread's last error) when
+// it could not be written; the install goes on without an uninstaller.
+bool WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t locator, const JValue& document,
                            const std::wstring& installDir);
 
 // The temporary ZIP goes to the temporary folder only with this much free.

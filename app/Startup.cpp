@@ -11,6 +11,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Package.h"
+#include "app/RunLog.h"
 #include "app/SetupConfig.h"
 #include "engine/FileOps.h"
 #include "engine/FilePaths.h"
@@ -18,6 +19,7 @@
 #include "engine/InstallRootProbe.h"
 #include "engine/Product.h"
 #include "engine/Security.h"
+#include "engine/SetupLog.h"
 #include "engine/SystemVersion.h"
 #include "engine/UninstallRegistration.h"
 #include "window/CLMainBox.h"
@@ -60,6 +62,8 @@ void RelaunchElevatedIfFiltered(const std::vector<std::wstring>& args) {
   if (!::GetTokenInformation(token.get(), TokenElevationType, &type, sizeof type, &size)) return;
   if (type != TokenElevationTypeLimited || !LinkedTokenIsAdmin(token.get())) return;
   const std::wstring parameters = RelaunchParameters(args);
+  SetupLog::Line(L"filtered administrator token: restarting elevated");
+  SetupLog::Flush();
   ::ShellExecuteW(nullptr, L"runas", ModulePath().c_str(), parameters.c_str(), L"", SW_SHOWNORMAL);
   ::ExitProcess(0);
 }
@@ -152,6 +156,8 @@ pv::UniqueFile WriteRelocatedCopy(const std::wstring& folder, const std::wstring
 }
 
 void RefuseRemoval(bool quiet) {
+  SetupLog::Failure(L"the uninstaller's copy in the temporary folder could not be made safely", ::GetLastError());
+  SetupLog::Result(1);
   if (!quiet) ::MessageBoxW(nullptr, L"卸载出现错误, 操作中止.", L"", MB_ICONERROR);
   ::ExitProcess(1);
 }
@@ -183,7 +189,9 @@ void RelocateUninstaller(const std::vector<std::wstring>& args, bool quiet) {
   info.lpParameters = vista ? parameters.c_str() : nullptr;
   info.lpDirectory = folder.c_str();
   info.nShow = vista ? SW_SHOWNORMAL : SW_SHOW;
-  ::ShellExecuteExW(&info);
+  SetupLog::Line(L"the uninstaller restarts from its copy " + target);
+  SetupLog::Flush();
+  if (!::ShellExecuteExW(&info)) SetupLog::Failure(L"starting " + target, ::GetLastError());
   if (info.hProcess) ::CloseHandle(info.hProcess);
   ::ExitProcess(0);
 }
@@ -192,17 +200,23 @@ void RelocateUninstaller(const std::vector<std::wstring>& args, bool quiet) {
 
 void RunStartupChecks(CLMainBox& box) {
   // The elevated relaunch starts in another folder: it gets the absolute form.
-  const std::vector<std::wstring> args = WithAbsoluteParentFolders(CommandLineArgs(), AbsoluteFolder);
+  // The log's file is absolute already (it was opened first).
+  const std::vector<std::wstring> args =
+      WithLogFile(WithAbsoluteParentFolders(CommandLineArgs(), AbsoluteFolder), RunLogPath());
   const CommandLineOptions options = ParseCommandLine(args);
 
   RelaunchElevatedIfFiltered(args);
 
   JValue config;
   if (!ReadSetupConfig(ModulePath(), config) || !config.Has(SetupKeys::kMode)) {
+    SetupLog::Failure(L"reading the setup configuration from " + ModulePath(), ::GetLastError());
+    SetupLog::Result(0);
     if (!options.quiet) ::MessageBoxW(nullptr, L"安装包校验失败, 操作终止.", nullptr, MB_ICONERROR);
     ::ExitProcess(0);
   }
   box.installMode = config.Find(SetupKeys::kMode).ToInt();
+  SetupLog::Line(std::wstring(L"run: ") + (box.installMode ? L"install" : L"removal") +
+                 (options.quiet ? L", quiet" : L", with the window") + (options.update ? L", update" : L""));
   if (box.installMode == 0) RelocateUninstaller(args, options.quiet);
 
   box.silent = options.quiet ? 1 : 0;

@@ -12,11 +12,19 @@
 #include "engine/FileOps.h"
 #include "engine/FilePaths.h"
 #include "engine/Processes.h"
+#include "engine/SetupLog.h"
 #include "engine/ZipFileIo.h"
 #include "ui/Handles.h"
 #include "ui/StringConverter.h"
 
 namespace {
+
+// A path as the log shows it: entry names may use forward slashes, which the
+// system takes as backslashes.
+std::wstring Shown(std::wstring path) {
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
 
 // Entry data is copied through one buffer of this size.
 constexpr std::size_t kCopyBuffer = 0x80000;
@@ -138,7 +146,9 @@ bool ArchiveExtractor::EnsureFolderTracked(const std::wstring& path) {
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     if (::CreateDirectoryW(it->c_str(), nullptr)) {
       createdFolders_.push_back(*it);
+      if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"created folder " + Shown(*it));
     } else if (::GetLastError() != ERROR_ALREADY_EXISTS || !IsFolder(*it)) {
+      pv::SetupLog::Failure(L"creating folder " + *it, ::GetLastError());
       return false;
     }
   }
@@ -191,6 +201,7 @@ bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned
   if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
   pv::UniqueFile file(CreateTarget(target));
   if (!file) {
+    pv::SetupLog::Failure(L"creating " + Shown(target), ::GetLastError());
     unzCloseCurrentFile(zip);
     return false;
   }
@@ -205,6 +216,7 @@ bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned
     if (got == 0) break;
     copied += static_cast<unsigned>(got);
     if (!WriteAll(file.get(), buffer_.data(), static_cast<DWORD>(got))) {
+      pv::SetupLog::Failure(L"writing " + Shown(target), ::GetLastError());
       ok = false;
       break;
     }
@@ -218,11 +230,13 @@ bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned
   if (!old.empty() && Exists(old) && ::DeleteFileW(old.c_str())) PendingOldFile().clear();
 
   if (!ok) {
+    pv::SetupLog::Line(L"FAILED: the archive's data for " + Shown(target) + L" is damaged or incomplete");
     // Nothing half-written stays behind.
     ::DeleteFileW(target.c_str());
     return false;
   }
   Record(files_, fileCount_++, target);
+  if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"wrote " + Shown(target));
   return true;
 }
 
@@ -264,18 +278,32 @@ bool ArchiveExtractor::Check(HANDLE zipFile, bool inflateEntries) {
     std::wstring name;
     bool isFolder = false;
     if (!ReadEntry(zip, info, name, isFolder)) {
+      pv::SetupLog::Line(L"FAILED: the archive check met an entry whose name cannot be read");
       ok = false;
       break;
     }
     const std::wstring path = installDir_ + L"\\" + name;
-    ok = InsideInstallDir(path) && FitsPathLimits(FullPath(path), isFolder);
-    if (ok && !isFolder) {
-      ok = (info.compression_method == 0 || info.compression_method == Z_DEFLATED) &&
-           targets.insert(Upper(FullPath(path))).second;
-      if (ok && inflateEntries) ok = InflateEntry(zip, info.uncompressed_size, buffer);
+    const wchar_t* refusal = nullptr;
+    if (!InsideInstallDir(path)) {
+      refusal = L"it lies outside the install folder";
+    } else if (!FitsPathLimits(FullPath(path), isFolder)) {
+      refusal = L"its path is longer than Windows allows";
+    } else if (!isFolder && info.compression_method != 0 && info.compression_method != Z_DEFLATED) {
+      refusal = L"it is compressed with a method other than deflate";
+    } else if (!isFolder && !targets.insert(Upper(FullPath(path))).second) {
+      refusal = L"another entry has the same name but for letter case";
+    } else if (!isFolder && inflateEntries && !InflateEntry(zip, info.uncompressed_size, buffer)) {
+      refusal = L"its data is damaged";
+    }
+    if (refusal) {
+      pv::SetupLog::Line(L"FAILED: the archive check refused " + name + L": " + refusal);
+      ok = false;
     }
   }
-  if (ok && r != UNZ_END_OF_LIST_OF_FILE) ok = false;
+  if (ok && r != UNZ_END_OF_LIST_OF_FILE) {
+    pv::SetupLog::Line(L"FAILED: the archive's directory cannot be read to its end");
+    ok = false;
+  }
   unzClose(zip);
   return ok;
 }
@@ -316,7 +344,9 @@ void ArchiveExtractor::Rollback() {
       if (!path.empty()) act(path);
     }
   };
-  each(files_, [](const std::wstring& p) { ::DeleteFileW(p.c_str()); });
+  each(files_, [](const std::wstring& p) {
+    if (::DeleteFileW(p.c_str())) pv::SetupLog::Line(L"rollback removed " + p);
+  });
   each(folders_, [](const std::wstring& p) { ::RemoveDirectoryW(p.c_str()); });
   for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) ::RemoveDirectoryW(it->c_str());
 }

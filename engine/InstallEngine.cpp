@@ -11,6 +11,7 @@
 #include "engine/FileOps.h"
 #include "engine/Product.h"
 #include "engine/Security.h"
+#include "engine/SetupLog.h"
 #include "engine/Shortcuts.h"
 #include "engine/SpecialFolders.h"
 #include "engine/UninstallEngine.h"
@@ -29,6 +30,16 @@ std::wstring DataFolder() {
   return SpecialFolder(CSIDL_COMMON_APPDATA, true) + L"\\" + product::kInstallSuffix;
 }
 
+// A step that ends the install: recorded with the code's message and the
+// thread's last Win32 error, then handed on.
+EngineResult Failed(EngineResult code, const wchar_t* step) {
+  const DWORD error = ::GetLastError();
+  const wchar_t* message = EngineResultMessage(code);
+  SetupLog::Failure(std::wstring(step) + L": code " + std::to_wstring(code) + L" (" + (message ? message : L"") + L")",
+                    error);
+  return code;
+}
+
 }  // namespace
 
 void StartCommandLines(const std::wstring& installDir, const JValue& list) {
@@ -39,8 +50,11 @@ void StartCommandLines(const std::wstring& installDir, const JValue& list) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+      SetupLog::Line(L"started " + commandLine);
       ::CloseHandle(pi.hThread);
       ::CloseHandle(pi.hProcess);
+    } else {
+      SetupLog::Failure(L"starting " + commandLine, ::GetLastError());
     }
   }
 }
@@ -58,22 +72,33 @@ EngineResult Install(SetupSession& s) {
   // still in place. The archive's checksum (code 9) covers every byte; an
   // archive without one has each entry inflated once here.
   s.SetProgress(50, 55);
+  SetupLog::Line(L"install into " + s.installDir + L": reading the package");
   PackageArchive package = ExtractPackageArchive(ModulePath(), s.installDir, [&] { s.SetProgress(55, 60); });
-  if (package.result != kEngineOk) return package.result;
+  if (package.result != kEngineOk) return Failed(package.result, L"reading the package");
+  SetupLog::Line(package.archiveVerified ? L"package read, archive checksum matches" : L"package read, no checksum");
   ArchiveExtractor extractor(s.installDir);
-  if (!extractor.Check(package.zipFile.get(), !package.archiveVerified)) return kPkgExtractFailed;
+  if (!extractor.Check(package.zipFile.get(), !package.archiveVerified))
+    return Failed(kPkgExtractFailed, L"checking the archive");
+  SetupLog::Line(L"archive checked");
 
   // Remove a previous installation through its own uninstaller's document.
   const std::wstring previous = ReadUninstallString();
-  if (!previous.empty() && Exists(previous)) Uninstall(s, previous);
+  if (!previous.empty() && Exists(previous)) {
+    SetupLog::Line(L"removing the previous installation of " + previous);
+    Uninstall(s, previous);
+  }
   s.SetProgress(60, 70);
 
+  SetupLog::Line(L"extracting");
   const bool extracted = extractor.Extract(package.zipFile.get());
   package.zipFile.reset();  // closing deletes the temporary archive
   if (!extracted) {
+    Failed(kPkgExtractFailed, L"extracting");
     extractor.Rollback();
+    SetupLog::Line(L"rolled back what was extracted");
     return kPkgExtractFailed;
   }
+  SetupLog::Line(L"extracted " + std::to_wstring(extractor.files().Count()) + L" files");
   s.SetProgress(70, 85);
 
   const JValue& shortcut = s.config.Find(kShortcut);
@@ -82,7 +107,10 @@ EngineResult Install(SetupSession& s) {
 
   const JValue document = BuildUninstallDocument(s.config, ToNarrow(s.installDir), s.channel, extractor.files(),
                                                  extractor.folders());
-  WriteUninstallerImage(package.image, package.locator, document, s.installDir);
+  if (WriteUninstallerImage(package.image, package.locator, document, s.installDir))
+    SetupLog::Line(L"wrote " + s.installDir + L"\\unins000.exe");
+  else
+    SetupLog::Failure(L"writing " + s.installDir + L"\\unins000.exe", ::GetLastError());
   package.image = {};
 
   s.lastRunPath = s.installDir + L"\\" + ToWide(s.config.Find(kLastRun).ToText());
@@ -94,12 +122,17 @@ EngineResult Install(SetupSession& s) {
 
   GrantEveryoneFullControl(s.installDir);
   GrantEveryoneFullControl(dataFolder);
-  WriteUninstallRegistration(s.installDir, s.channel);
+  if (WriteUninstallRegistration(s.installDir, s.channel))
+    SetupLog::Line(std::wstring(L"registered HKLM\\") + product::kUninstallKey);
+  else
+    SetupLog::Failure(std::wstring(L"registering HKLM\\") + product::kUninstallKey, ::GetLastError());
   {
     pv::Lock lock(s.progressLock);
     s.SetProgressPos(100);
   }
   RunInstRun(s);
+  SetupLog::Line(L"install done");
+  SetupLog::Flush();
   ::PostMessageW(s.SessionWindow(), WM_SETUP_FINISHED, 0, 0);
   return kEngineOk;
 }
@@ -125,6 +158,8 @@ void StartSetup(SetupSession& session) {
     return;
   }
   if (!Uninstall(session, std::wstring())) {
+    SetupLog::Failure(L"removal", ::GetLastError());
+    SetupLog::Result(1);
     if (!session.silent)
       ::MessageBoxW(session.SessionWindow(), L"卸载出现错误, 操作中止.", L"", MB_ICONERROR);
     ::ExitProcess(1);

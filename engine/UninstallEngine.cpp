@@ -13,6 +13,8 @@
 #include "engine/FileOps.h"
 #include "engine/FilePaths.h"
 #include "engine/Processes.h"
+#include "engine/Product.h"
+#include "engine/SetupLog.h"
 #include "engine/Shortcuts.h"
 #include "engine/UninstallRegistration.h"
 #include "ui/CHThread.h"
@@ -139,12 +141,18 @@ void RemoveFiles(const JValue* document, std::wstring root) {
         ::Sleep(100);
       }
     }
-    ::DeleteFileW(path.c_str());
+    if (::DeleteFileW(path.c_str())) {
+      if (SetupLog::Enabled()) SetupLog::Line(L"removed " + path);
+    } else if (const DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+      SetupLog::Failure(L"removing " + path, error);
+    }
   }
   DeletePath(root + L"\\unins000.exe");
   for (int i = 0; i < folders.Count(); ++i) {
     const std::wstring path = DecodedPath(folders.Element(i));
-    if (PathInside(path, root) || pv::SamePathText(Normalized(path), Normalized(root))) DeleteTree(path);
+    if (PathInside(path, root) || pv::SamePathText(Normalized(path), Normalized(root))) {
+      if (DeleteTree(path) && SetupLog::Enabled()) SetupLog::Line(L"removed folder " + path);
+    }
   }
   if (::PathIsDirectoryEmptyW(root.c_str())) DeleteTree(root);
 }
@@ -156,7 +164,11 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
   JValue document;
   if (!ReadSetupConfig(path, document)) return false;
   const std::wstring root = DecodedPath(document.Find(SetupKeys::kSetup).Find(SetupKeys::kRoot));
-  if (root.empty() || !UsableRoot(root)) return false;
+  if (root.empty() || !UsableRoot(root)) {
+    SetupLog::Line(L"FAILED: the uninstall document of " + path + L" names no usable install folder");
+    return false;
+  }
+  SetupLog::Line(L"removing the installation in " + root);
 
   if (ownRun) RemoveMakerKey();
   session.ShowStatus(L"正在卸载组件");
@@ -189,7 +201,7 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
     pv::Lock lock(session.progressLock);
     session.SetProgressPos(100);
   }
-  RemoveUninstallRegistration();
+  if (RemoveUninstallRegistration()) SetupLog::Line(std::wstring(L"removed HKLM\\") + product::kUninstallKey);
   if (uninstallerPath.empty()) ::PostMessageW(session.SessionWindow(), WM_SETUP_FINISHED, 0, 0);
   return true;
 }

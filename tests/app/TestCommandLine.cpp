@@ -27,6 +27,14 @@ TEST(CommandLine, TheFolderAfterDIsTakenAsItIs) {
   EXPECT_TRUE(last.quiet);
   // The program name is compared too.
   EXPECT_TRUE(ParseCommandLine({L"/q"}).quiet);
+  // "/log" takes the next argument the same way; without one there is no log.
+  const auto log = ParseCommandLine({L"setup.exe", L"/log", L"/q", L"/log", L"C:\setup 1.log"});
+  EXPECT_EQ(log.logFile, L"C:\setup 1.log");
+  EXPECT_FALSE(log.quiet);
+  EXPECT_EQ(ParseCommandLine({L"setup.exe", L"/q", L"/log"}).logFile, L"");
+  // A relaunch hands on the absolute file, whole.
+  EXPECT_EQ(RelaunchParameters(WithLogFile({L"u.exe", L"/log", L"a b.log", L"/q"}, L"C:\\x\\a b.log")),
+            L" /log \"C:\\x\\a b.log\" /q");
 }
 
 TEST(CommandLine, OnlyTheFoldersAfterDAreMadeAbsolute) {
