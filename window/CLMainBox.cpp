@@ -409,43 +409,45 @@ void CLMainBox::StartInstall(UIObject* page) {
 // --- page slides -------------------------------------------------------------
 
 void CLMainBox::QueueSlide(UIObject* outgoing, UIObject* incoming, bool forward) {
-  {
-    pv::Lock lock(slideLock_);
-    slides_.push_back({outgoing, incoming, forward});
+  if (!slides_.Push({outgoing, incoming, forward})) return;
+  // No worker plays the queue; the one that played it last has found it
+  // empty and is on its way out: let it end, then start the next.
+  slideThread_.Wait();
+  if (!slideThread_.Start([this](CHThread* thread) { SlideWorker(thread->stopRequested); })) {
+    // No thread to be had: the slide is played here, so the page still
+    // changes.
+    const std::atomic<int> never{0};
+    SlideWorker(never);
   }
-  if (!slideThread_.IsRunning()) slideThread_.Start([this](CHThread* thread) { SlideWorker(thread); });
 }
 
-void CLMainBox::SlideWorker(CHThread* thread) {
-  while (!thread->stopRequested) {
-    Transition t;
-    {
-      pv::Lock lock(slideLock_);
-      if (slides_.empty()) return;
-      t = slides_.front();
-      slides_.erase(slides_.begin());
-    }
-    t.outgoing->SetLayout(0, kPageTop, kWidth, kPageHeight);
-    t.incoming->SetLayout(t.forward ? kWidth : -kWidth, kPageTop, kWidth, kPageHeight);
-    t.outgoing->SetEnabled(false);
-    t.incoming->SetEnabled(false);
+void CLMainBox::SlideWorker(const std::atomic<int>& stopRequested) {
+  SlideQueue::Transition next;
+  while (!stopRequested && slides_.Next(next)) {
+    auto* outgoing = static_cast<UIObject*>(next.outgoing);
+    auto* incoming = static_cast<UIObject*>(next.incoming);
+    const bool forward = next.forward;
+    outgoing->SetLayout(0, kPageTop, kWidth, kPageHeight);
+    incoming->SetLayout(forward ? kWidth : -kWidth, kPageTop, kWidth, kPageHeight);
+    outgoing->SetEnabled(false);
+    incoming->SetEnabled(false);
     for (int i = 0; i <= 10; ++i) {
       ::Sleep(15);
       const int shift = 50 * i;
-      if (t.forward) {
-        t.outgoing->SetLayout(-shift, kPageTop, kWidth, kPageHeight);
-        t.incoming->SetLayout(kWidth - shift, kPageTop, kWidth, kPageHeight);
+      if (forward) {
+        outgoing->SetLayout(-shift, kPageTop, kWidth, kPageHeight);
+        incoming->SetLayout(kWidth - shift, kPageTop, kWidth, kPageHeight);
       } else {
-        t.outgoing->SetLayout(shift, kPageTop, kWidth, kPageHeight);
-        t.incoming->SetLayout(shift - kWidth, kPageTop, kWidth, kPageHeight);
+        outgoing->SetLayout(shift, kPageTop, kWidth, kPageHeight);
+        incoming->SetLayout(shift - kWidth, kPageTop, kWidth, kPageHeight);
       }
       if (i == 10) {
-        t.outgoing->SetLayout(0, kPageTop, kWidth, kPageHeight);
-        t.incoming->SetLayout(0, kPageTop, kWidth, kPageHeight);
-        t.outgoing->SetEnabled(true);
-        t.incoming->SetEnabled(true);
-        t.outgoing->SetVisible(false);
-        t.incoming->SetVisible(true);
+        outgoing->SetLayout(0, kPageTop, kWidth, kPageHeight);
+        incoming->SetLayout(0, kPageTop, kWidth, kPageHeight);
+        outgoing->SetEnabled(true);
+        incoming->SetEnabled(true);
+        outgoing->SetVisible(false);
+        incoming->SetVisible(true);
       }
     }
     // Nudge the pointer so that the control now under it is hit-tested.
