@@ -300,6 +300,8 @@ LRESULT CLMainBox::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   if (message == WM_SETUP_FAILED) {
+    // The failed page offers a new try.
+    workStarted_ = false;
     if (pages_.progress && pages_.failed) QueueSlide(pages_.progress, pages_.failed, true);
     return 0;
   }
@@ -321,32 +323,47 @@ void CLMainBox::Paint(HDC dc, const RECT& rect, const RECT& clip) {
 LRESULT CLMainBox::Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM lParam) {
   const LRESULT frame = UIFrameWindow::Notify(sender, message, wParam, lParam);
   if (message != WM_COMMAND || !sender) return frame;
+  // A control that slides or starts work takes one click: the second click
+  // of a double click, and clicks while a slide plays or once the work has
+  // started, would queue a second slide or a second run (a removal would
+  // start inside the first one's message pump).
+  const bool settled = !slides_.Busy() && !workStarted_;
   if (sender == licenceLink_) {
     ::ShellExecuteW(nullptr, L"open", kLicencePage, nullptr, nullptr, SW_SHOWNORMAL);
   } else if (sender == backButton_) {
-    QueueSlide(pages_.custom, pages_.welcome, false);
+    if (settled) QueueSlide(pages_.custom, pages_.welcome, false);
   } else if (sender == agreeBox_) {
     const bool agreed = agreeBox_->IsChecked();
     installButton_->SetEnabled(agreed);
     customInstallButton_->SetEnabled(agreed);
   } else if (sender == customLink_) {
-    QueueSlide(pages_.welcome, pages_.custom, true);
+    if (settled) QueueSlide(pages_.welcome, pages_.custom, true);
   } else if (sender == browseButton_) {
     ChooseFolder();
   } else if (sender == installButton_) {
-    StartInstall(pages_.welcome);
+    if (settled) StartInstall(pages_.welcome);
   } else if (sender == customInstallButton_) {
-    StartInstall(pages_.custom);
+    if (settled) StartInstall(pages_.custom);
   } else if (sender == retryButton_) {
-    QueueSlide(pages_.failed, pages_.welcome, false);
+    if (settled) QueueSlide(pages_.failed, pages_.welcome, false);
   } else if (sender == tryNowButton_) {
-    if (!lastRunPath.empty()) LaunchProduct(lastRunPath);
-    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    // Once: a double click would start the product twice.
+    if (!leaving_) {
+      leaving_ = true;
+      if (!lastRunPath.empty()) LaunchProduct(lastRunPath);
+      ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    }
   } else if (sender == uninstallButton_) {
-    QueueSlide(pages_.welcome, pages_.progress, true);
-    StartSetup(*this);
+    if (settled) {
+      workStarted_ = true;
+      QueueSlide(pages_.welcome, pages_.progress, true);
+      StartSetup(*this);
+    }
   } else if (sender == finishButton_) {
-    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    if (!leaving_) {
+      leaving_ = true;
+      ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    }
   } else {
     return frame;
   }
@@ -402,6 +419,7 @@ void CLMainBox::StartInstall(UIObject* page) {
     return;
   }
   installDir = folder;
+  workStarted_ = true;
   QueueSlide(page, pages_.progress, true);
   StartSetup(*this);
 }

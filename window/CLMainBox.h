@@ -105,6 +105,8 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   UICheckBox* quickLaunchBox_ = nullptr;
   CXEdit* pathEdit_ = nullptr;
 
+  bool workStarted_ = false;  // an install or removal runs or has run
+  bool leaving_ = false;      // the done page's button was taken
   int progressTimer_ = 0;
   int progressPosFallback_ = 0;  // before the bar exists
 
