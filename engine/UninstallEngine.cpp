@@ -4,6 +4,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -106,6 +107,40 @@ bool FindHolder(const std::wstring& path, std::wstring& user) {
   return true;
 }
 
+// How long a removal asked to stop is waited for: it looks at the request
+// between files, and one file takes at most the 100 ms after ending the
+// programs that hold it, plus their look-up.
+constexpr DWORD kRemoverStopWaitMs = 3000;
+
+// Waits for the file-deletion thread while handling the window's messages.
+// A WM_QUIT meanwhile (the window was closed) asks the thread to stop rather
+// than killing it, which could leave a lock it holds (the heap's, the
+// loader's) taken for good; it is waited for a bounded time and the quit is
+// posted again for the application's loop. False when the thread did not
+// end in that time; it must then be left running with what it uses.
+bool WaitForRemover(CHThread& remover) {
+  HANDLE thread = remover.GetHandle();
+  if (!thread) return remover.Wait(0);
+  for (;;) {
+    const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_OBJECT_0) return remover.Wait(0);
+    if (woke != WAIT_OBJECT_0 + 1) break;
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        remover.stopRequested = 1;
+        const bool ended = remover.Wait(kRemoverStopWaitMs);
+        ::PostQuitMessage(static_cast<int>(message.wParam));
+        return ended;
+      }
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+  }
+  remover.stopRequested = 1;
+  return remover.Wait(kRemoverStopWaitMs);
+}
+
 // Starts `commandLine` as the whole command line of a new process.
 bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION& pi) {
   STARTUPINFOW si{};
@@ -125,10 +160,12 @@ bool PathInside(const std::wstring& path, const std::wstring& root) {
          pv::SamePathText(std::wstring_view(full).substr(0, base.size()), base);
 }
 
-void RemoveFiles(const JValue* document, std::wstring root) {
+void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<int>* stop) {
+  const auto stopped = [stop] { return stop && stop->load() != 0; };
   const JValue files = document->Find(SetupKeys::kFiles);
   const JValue folders = document->Find(SetupKeys::kFolders);
   for (int i = 0; i < files.Count(); ++i) {
+    if (stopped()) return;
     const std::wstring path = DecodedPath(files.Element(i));
     // A damaged or forged document must not reach outside the product.
     if (!PathInside(path, root)) continue;
@@ -141,12 +178,14 @@ void RemoveFiles(const JValue* document, std::wstring root) {
     }
     ::DeleteFileW(path.c_str());
   }
+  if (stopped()) return;
   DeletePath(root + L"\\unins000.exe");
   for (int i = 0; i < folders.Count(); ++i) {
+    if (stopped()) return;
     const std::wstring path = DecodedPath(folders.Element(i));
     if (PathInside(path, root) || pv::SamePathText(Normalized(path), Normalized(root))) DeleteTree(path);
   }
-  if (::PathIsDirectoryEmptyW(root.c_str())) DeleteTree(root);
+  if (!stopped() && ::PathIsDirectoryEmptyW(root.c_str())) DeleteTree(root);
 }
 
 bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
@@ -180,8 +219,13 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
   session.ShowStatus(L"正在删除文件...");
   if (ownRun) session.SetProgress(50, 100);
   {
-    CHThread remover;
-    if (remover.Start([&document, root](CHThread*) { RemoveFiles(&document, root); })) remover.WaitPumping();
+    // The thread owns what it reads: one that does not stop in time is left
+    // running (the process is ending) and must not outlive its data.
+    auto removal = std::make_shared<const JValue>(std::move(document));
+    auto remover = std::make_unique<CHThread>();
+    if (remover->Start([removal, root](CHThread* self) { RemoveFiles(removal.get(), root, &self->stopRequested); }) &&
+        !WaitForRemover(*remover))
+      remover.release();
   }
 
   session.ShowStatus(L"正在清理注册表...");

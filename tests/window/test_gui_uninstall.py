@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The uninstaller's window: confirm, progress with the status texts, done;
-everything removed; a double click that removes once. And an install that
-fails: the failed page, retry."""
+everything removed; a double click that removes once; closing the window
+while the files are deleted. And an install that fails: the failed page,
+retry."""
 import json
 import os
 import time
@@ -11,7 +12,7 @@ import shutil
 
 from gui import Installer, Prefix, wait_for, windows
 from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, main, make_zip, raw_installer
-from test_gui_install import INSTALL, Pages, shot
+from test_gui_install import CLOSE, INSTALL, Pages, shot
 
 
 class UninstallWindow(unittest.TestCase):
@@ -94,6 +95,12 @@ class RemovalClicks(unittest.TestCase):
         self.assertTrue(w.alive())
         return w
 
+    def bulk_left(self):
+        try:
+            return len(os.listdir(os.path.join(self.root, "bulk")))
+        except FileNotFoundError:
+            return 0
+
     def test_1_a_double_click_removes_once(self):
         w = self.start_uninstaller()
         enabled = Pages.install_button_color(w)
@@ -110,6 +117,31 @@ class RemovalClicks(unittest.TestCase):
         w.click(*INSTALL, settle=0.0)
         self.assertTrue(wait_for(lambda: not w.alive(), 10))
         self.assertEqual(w.process.returncode, 0)
+
+    def test_2_closing_while_files_are_deleted_ends_the_process(self):
+        stopped_midway = 0
+        for attempt in range(10):
+            # The product as the install left it, and its registration.
+            shutil.copytree(self.product, self.root, dirs_exist_ok=True)
+            self.prefix.reg_add(UNINSTALL_KEY, "UninstallString", "REG_SZ", self.ROOT + "\\unins000.exe")
+            w = self.start_uninstaller()
+            w.click(*INSTALL, settle=0.0)
+            w.move(*CLOSE, page=False)
+            self.assertTrue(wait_for(lambda: self.bulk_left() < self.BULK, 30, step=0.01), attempt)
+            self.assertTrue(w.alive(), attempt)
+            w.click(*CLOSE, page=False, settle=0.0)
+            closed = time.time()
+            # A generous bound that tells a hang from an end.
+            self.assertTrue(wait_for(lambda: not w.alive(), 20, step=0.05), attempt)
+            self.assertLess(time.time() - closed, 5, attempt)
+            self.assertEqual(w.process.returncode, 0, attempt)
+            if self.bulk_left() > 0:
+                stopped_midway += 1
+            # The deletion stopped where it was; the removal went on with
+            # its next step, the registration.
+            self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY), attempt)
+        # The close came while files were still being deleted.
+        self.assertGreater(stopped_midway, 0)
 
 
 class FailedInstall(unittest.TestCase):
