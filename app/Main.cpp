@@ -13,7 +13,7 @@ CHPivsetApp application;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPWSTR commandLine, int showCommand) {
   HardenDllSearch();
-  if (!theApp->Init(instance, prevInstance, commandLine, showCommand)) return 0;
-  if (!theApp->InitInstance()) return 0;
-  return theApp->Run();
+  if (!theApp->Init(instance, prevInstance, commandLine, showCommand)) return application.ExitCodeWithoutLoop();
+  if (!theApp->InitInstance()) return application.ExitCodeWithoutLoop();
+  return application.ExitCode(theApp->Run());
 }

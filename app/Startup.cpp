@@ -109,8 +109,11 @@ void RunQuietMode(CLMainBox& box) {
   ::ShowWindow(box.GetHwnd(), SW_HIDE);
   StartSetup(box);
   // A failed quiet install ends with its result, so deployment tools see it.
-  ::PostQuitMessage(box.installMode ? box.installResult.load() : 0);
+  box.quietExitCode = box.installMode ? box.installResult.load() : 0;
+  ::PostQuitMessage(box.quietExitCode);
 }
+
+bool QuietRequested() { return ParseCommandLine(CommandLineArgs()).quiet; }
 
 void HardenDllSearch() {
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);

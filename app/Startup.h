@@ -14,6 +14,9 @@ void ChooseInstallFolder(CLMainBox& box);
 // the run's result as exit code.
 void RunQuietMode(CLMainBox& box);
 
+// Whether the command line asks for a quiet run.
+bool QuietRequested();
+
 // Restricts the DLL search of the process to System32, so that DLLs planted
 // beside the program (a Downloads folder, the temporary folder) are never
 // loaded. The entry's first act, before any DLL that is not a KnownDLL loads.

@@ -60,6 +60,12 @@ class SetupSession {
   std::atomic<int> progressTarget{0};
   pv::CriticalSection progressLock;
   CHThread worker;  // the install worker
-  // What the last install returned; a quiet run exits with it.
-  std::atomic<int> installResult{kEngineOk};
+  // What the last install returned; a quiet run exits with it. A failure
+  // until the worker stores its result: a worker that never started, or a
+  // wait that ended before it, must not read as success.
+  std::atomic<int> installResult{kPkgInvalid};
+  // The exit code of a quiet run once its work is done, or -1 before. Kept
+  // apart from the quit message, which a window whose creation fails after
+  // its creation handler ran the work never gets to its loop.
+  int quietExitCode = -1;
 };
