@@ -107,6 +107,10 @@ void ChooseInstallFolder(CLMainBox& box) {
 void RunQuietMode(CLMainBox& box) {
   if (!box.silent) return;
   ::ShowWindow(box.GetHwnd(), SW_HIDE);
+  // The choices keep their initial states: both on, except that Windows 10
+  // has no Quick Launch bar.
+  box.desktopIcon = true;
+  box.quickLaunch = !IsWindows10();
   StartSetup(box);
   // A failed quiet install ends with its result, so deployment tools see it.
   box.quietExitCode = box.installMode ? box.installResult.load() : 0;

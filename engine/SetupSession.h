@@ -28,9 +28,6 @@ class SetupSession {
 
   // The window the engines post to.
   virtual HWND SessionWindow() const = 0;
-  // Checked states of the desktop-icon and quick-launch boxes.
-  virtual bool DesktopIconChecked() const = 0;
-  virtual bool QuickLaunchChecked() const = 0;
   // Position of the progress bar in use; called with progressLock held.
   virtual int ProgressPos() const = 0;
   virtual void SetProgressPos(int pos) = 0;
@@ -50,6 +47,10 @@ class SetupSession {
   }
 
   std::wstring installDir;  // without trailing backslash
+  // The desktop-icon and quick-launch choices, taken as plain values when
+  // the work starts (the worker never reads a control).
+  bool desktopIcon = true;
+  bool quickLaunch = true;
   int installMode = 1;      // 0: uninstall
   int silent = 0;           // "/q"
   int update = 0;           // "/update"

@@ -67,10 +67,6 @@ const wchar_t* CLMainBox::ErrorText(int code) const {
 
 // --- the engines' view ------------------------------------------------------
 
-bool CLMainBox::DesktopIconChecked() const { return !desktopBox_ || desktopBox_->IsChecked(); }
-
-bool CLMainBox::QuickLaunchChecked() const { return quickLaunchBox_ ? quickLaunchBox_->IsChecked() : false; }
-
 int CLMainBox::ProgressPos() const { return progressBar_ ? progressBar_->GetPos() : progressPosFallback_; }
 
 void CLMainBox::SetProgressPos(int pos) {
@@ -113,15 +109,24 @@ void CLMainBox::Timer(int id) {
 LRESULT CLMainBox::OnCreate(WPARAM wParam, LPARAM lParam) {
   const LRESULT result = UIFrameWindow::OnCreate(wParam, lParam);
   RunStartupChecks(*this);
-  skin_.LoadFromResource(theApp ? theApp->instance : ::GetModuleHandleW(nullptr), L"UIR", 129);
-  CreateShadows();
+  // A quiet run shows nothing: the skin, its decoded images, the shadows
+  // and the pages would be work without effect. The engines need none of
+  // them (the choices go to them as values, and the bar and the status
+  // have fallbacks).
+  const bool shown = !Quiet();
+  if (shown) {
+    skin_.LoadFromResource(theApp ? theApp->instance : ::GetModuleHandleW(nullptr), L"UIR", 129);
+    CreateShadows();
+  }
   ChooseInstallFolder(*this);
-  LoadStyle(&skin_, "MainWindow", nullptr);
-  BuildTitle();
-  if (installMode) {
-    BuildInstallPages();
-  } else {
-    BuildUninstallPages();
+  if (shown) {
+    LoadStyle(&skin_, "MainWindow", nullptr);
+    BuildTitle();
+    if (installMode) {
+      BuildInstallPages();
+    } else {
+      BuildUninstallPages();
+    }
   }
   Resize(kWidth, kHeight);
   CenterWindow();
@@ -419,6 +424,8 @@ void CLMainBox::StartInstall(UIObject* page) {
     return;
   }
   installDir = folder;
+  desktopIcon = !desktopBox_ || desktopBox_->IsChecked();
+  quickLaunch = quickLaunchBox_ && quickLaunchBox_->IsChecked();
   workStarted_ = true;
   QueueSlide(page, pages_.progress, true);
   StartSetup(*this);

@@ -35,8 +35,6 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
 
   // SetupSession
   HWND SessionWindow() const override { return hwnd; }
-  bool DesktopIconChecked() const override;
-  bool QuickLaunchChecked() const override;
   int ProgressPos() const override;
   void SetProgressPos(int pos) override;
   void ShowStatus(const wchar_t* text) override;
