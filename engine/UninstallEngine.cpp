@@ -113,15 +113,17 @@ bool FindHolder(const std::wstring& path, std::wstring& user) {
 constexpr DWORD kRemoverStopWaitMs = 3000;
 
 // Waits for the file-deletion thread while handling the window's messages.
-// A WM_QUIT meanwhile (the window was closed) asks the thread to stop rather
-// than killing it, which could leave a lock it holds (the heap's, the
-// loader's) taken for good; it is waited for a bounded time and the quit is
-// posted again for the application's loop. False when the thread did not
-// end in that time; it must then be left running with what it uses.
-bool WaitForRemover(CHThread& remover) {
+// The window going away meanwhile (`closing`, or a WM_QUIT) asks the thread
+// to stop rather than killing it, which could leave a lock it holds (the
+// heap's, the loader's) taken for good; it is waited for a bounded time and
+// a quit taken here is posted again for the application's loop. The flag
+// is what counts: under Wine the closing's quit was seen not to reach this
+// loop before the deletion had ended. False when the thread did not end in
+// time; it must then be left running with what it uses.
+bool WaitForRemover(CHThread& remover, const std::atomic<int>& closing) {
   HANDLE thread = remover.GetHandle();
   if (!thread) return remover.Wait(0);
-  for (;;) {
+  while (!closing) {
     const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (woke == WAIT_OBJECT_0) return remover.Wait(0);
     if (woke != WAIT_OBJECT_0 + 1) break;
@@ -135,6 +137,7 @@ bool WaitForRemover(CHThread& remover) {
       }
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
+      if (closing) break;
     }
   }
   remover.stopRequested = 1;
@@ -224,7 +227,7 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
     auto removal = std::make_shared<const JValue>(std::move(document));
     auto remover = std::make_unique<CHThread>();
     if (remover->Start([removal, root](CHThread* self) { RemoveFiles(removal.get(), root, &self->stopRequested); }) &&
-        !WaitForRemover(*remover))
+        !WaitForRemover(*remover, session.closing))
       remover.release();
   }
 

@@ -140,6 +140,7 @@ LRESULT CLMainBox::OnDestroy(WPARAM wParam, LPARAM lParam) {
   // thread, so that no lock the worker holds can stop the way out; the
   // system closes the temporary archive's handle, which deletes it.
   if (worker.IsRunning()) ::TerminateProcess(::GetCurrentProcess(), 0);
+  closing = 1;
   ::PostQuitMessage(0);
   return UIFrameWindow::OnDestroy(wParam, lParam);
 }

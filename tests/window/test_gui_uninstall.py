@@ -66,8 +66,11 @@ class RemovalClicks(unittest.TestCase):
         shutil.copy(os.path.join(HELPERS, "Marker.exe"), os.path.join(cls.product, "tools", "marker.exe"))
         bulk = os.path.join(cls.product, "bulk")
         os.makedirs(bulk)
+        # Named as DLLs, so that the removal looks for a holder of each and
+        # takes a few seconds: the close comes while it deletes, loaded
+        # machine or not.
         for i in range(cls.BULK):
-            with open(os.path.join(bulk, "f%05d.txt" % i), "wb") as f:
+            with open(os.path.join(bulk, "f%05d.dll" % i), "wb") as f:
                 f.write(b"x" * 64)
         # Each removal adds a line to a file outside the product; the
         # clean-up program's second keeps the removal in its first step.
