@@ -2,6 +2,8 @@
 
 #include <objbase.h>
 
+#include "app/EngineResult.h"
+#include "app/Startup.h"
 #include "window/CLMainBox.h"
 
 CHPivsetApp::~CHPivsetApp() { delete mainBox_; }
@@ -13,6 +15,7 @@ bool CHPivsetApp::InitInstance() {
                    WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0);
   HWND window = mainBox_->GetHwnd();
   if (!window) {
+    KeepQuietResult();
     delete mainBox_;
     mainBox_ = nullptr;
     return false;
@@ -27,6 +30,7 @@ bool CHPivsetApp::InitInstance() {
 }
 
 bool CHPivsetApp::ExitInstance() {
+  KeepQuietResult();
   delete mainBox_;
   mainBox_ = nullptr;
   ::CoUninitialize();
@@ -34,3 +38,16 @@ bool CHPivsetApp::ExitInstance() {
 }
 
 CHWindow* CHPivsetApp::GetMainWindow() { return mainBox_; }
+
+bool CHPivsetApp::UsesCommonControls() const { return !QuietRequested(); }
+
+void CHPivsetApp::KeepQuietResult() {
+  if (mainBox_ && mainBox_->quietExitCode >= 0) quietExitCode_ = mainBox_->quietExitCode;
+}
+
+int CHPivsetApp::ExitCode(int loopCode) const { return quietExitCode_ >= 0 ? quietExitCode_ : loopCode; }
+
+int CHPivsetApp::ExitCodeWithoutLoop() const {
+  if (quietExitCode_ >= 0) return quietExitCode_;
+  return QuietRequested() ? kPkgInvalid : 0;
+}

@@ -14,7 +14,19 @@ class CHPivsetApp : public CHApp {
   bool InitInstance() override;
   bool ExitInstance() override;
   CHWindow* GetMainWindow() override;
+  // A quiet run shows no control.
+  bool UsesCommonControls() const override;
+
+  // The process's exit code: a quiet run's result once its work is done,
+  // whatever became of the window; otherwise `loopCode`, the message
+  // loop's. Without a loop (start-up failed) a quiet run that did no work
+  // reports a failure.
+  int ExitCode(int loopCode) const;
+  int ExitCodeWithoutLoop() const;
 
  private:
+  void KeepQuietResult();
+
   CLMainBox* mainBox_ = nullptr;
+  int quietExitCode_ = -1;
 };

@@ -16,9 +16,15 @@ CHPivsetApp application;
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPWSTR commandLine, int showCommand) {
   HardenDllSearch();
   OpenRunLog();
-  if (!theApp->Init(instance, prevInstance, commandLine, showCommand)) return 0;
-  if (!theApp->InitInstance()) return 0;
-  const int code = theApp->Run();
+  if (!theApp->Init(instance, prevInstance, commandLine, showCommand)) {
+    pv::SetupLog::Result(application.ExitCodeWithoutLoop());
+    return application.ExitCodeWithoutLoop();
+  }
+  if (!theApp->InitInstance()) {
+    pv::SetupLog::Result(application.ExitCodeWithoutLoop());
+    return application.ExitCodeWithoutLoop();
+  }
+  const int code = application.ExitCode(theApp->Run());
   pv::SetupLog::Result(code);
   return code;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/EngineResult.h"
 #include "app/Package.h"
 #include "app/RunLog.h"
 #include "app/SetupConfig.h"
@@ -210,9 +211,12 @@ void RunStartupChecks(CLMainBox& box) {
   JValue config;
   if (!ReadSetupConfig(ModulePath(), config) || !config.Has(SetupKeys::kMode)) {
     SetupLog::Failure(L"reading the setup configuration from " + ModulePath(), ::GetLastError());
-    SetupLog::Result(0);
+    // The window's user has seen the message; a quiet run has only its exit
+    // code to tell the deployment that nothing was installed.
+    const int code = options.quiet ? kPkgInvalid : 0;
+    SetupLog::Result(code);
     if (!options.quiet) ::MessageBoxW(nullptr, L"安装包校验失败, 操作终止.", nullptr, MB_ICONERROR);
-    ::ExitProcess(0);
+    ::ExitProcess(code);
   }
   box.installMode = config.Find(SetupKeys::kMode).ToInt();
   SetupLog::Line(std::wstring(L"run: ") + (box.installMode ? L"install" : L"removal") +
@@ -240,7 +244,14 @@ void ChooseInstallFolder(CLMainBox& box) {
 void RunQuietMode(CLMainBox& box) {
   if (!box.silent) return;
   ::ShowWindow(box.GetHwnd(), SW_HIDE);
+  // The choices keep their initial states: both on, except that Windows 10
+  // has no Quick Launch bar.
+  box.desktopIcon = true;
+  box.quickLaunch = !IsWindows10();
   StartSetup(box);
   // A failed quiet install ends with its result, so deployment tools see it.
-  ::PostQuitMessage(box.installMode ? box.installResult.load() : 0);
+  box.quietExitCode = box.installMode ? box.installResult.load() : 0;
+  ::PostQuitMessage(box.quietExitCode);
 }
+
+bool QuietRequested() { return ParseCommandLine(CommandLineArgs()).quiet; }

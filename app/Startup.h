@@ -13,3 +13,6 @@ void ChooseInstallFolder(CLMainBox& box);
 // A quiet run: the whole work of the run mode, then the quit message with
 // the run's result as exit code.
 void RunQuietMode(CLMainBox& box);
+
+// Whether the command line asks for a quiet run.
+bool QuietRequested();

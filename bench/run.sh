@@ -156,6 +156,8 @@ bench_row msi Tervaset/Orvane --package "$BUILD/orvane.msi" \
   -- wine msiexec /i "$WMSI" /qn 'INSTALLDIR=@WDEST@\Tervaset\Orvane'
 bench_row ours Tervaset/Orvane --package "$OURS" -- wine "$OURS" /q /D @WDEST@
 bench_row ours-unchecked Tervaset/Orvane --package "$UNCHECKED" -- wine "$UNCHECKED" /q /D @WDEST@
+# The same install writing its "/log" record (appended run after run).
+bench_row ours-log Tervaset/Orvane --package "$OURS" -- wine "$OURS" /q /D @WDEST@ /log 'C:\pivset-bench.log'
 if [ -n "$BASELINE" ]; then
   bench_row ours-baseline Tervaset/Orvane --package "$BASELINE" -- wine "$BASELINE" /q /D @WDEST@
 fi

@@ -18,6 +18,7 @@ import sys
 
 MIB = 1024 * 1024
 INSTALL_TARGET = 0.95      # ours / NSIS zlib
+UNINSTALL_TARGET = 0.95    # ours / NSIS uninstaller
 STARTUP_TARGET = 2.0       # ours / trivial window, first paint
 MEMORY_SLACK = 32 * MIB    # beyond the installer's own size
 STUB_LIMIT = 1 * MIB
@@ -81,6 +82,18 @@ def ratio(a, b):
     return a / b if a is not None and b else None
 
 
+def spread(values, unit="s", digits=3):
+    """The range of the runs, for quoting a median with its spread."""
+    if not values:
+        return ""
+    return f", {min(values):.{digits}f}-{max(values):.{digits}f} {unit}"
+
+
+def peer_ratio(value, peer, peer_label):
+    r = ratio(value, peer)
+    return "" if r is None else f"  = {r:.3f} x {peer_label}"
+
+
 def summarize(results, stub_size, setup_size):
     install = load_tsv_rows(os.path.join(results, "rows.tsv"), 2, 5)
     uninstall = load_tsv_rows(os.path.join(results, "uninstall.tsv"), 1, 2)
@@ -89,13 +102,16 @@ def summarize(results, stub_size, setup_size):
     med = {name: median(times) for name, times in install.items()}
     out.append("Silent install, wall time (median):")
     for name, label in (("ours", "ours"), ("ours-unchecked", "ours, archive without checksum"),
+                        ("ours-log", "ours, with /log"),
                         ("ours-baseline", "ours, baseline stub"), ("nsis-zlib", "NSIS zlib"), ("nsis-lzma", "NSIS LZMA"),
                         ("msi", "MSI"), ("unzip", "native unzip"), ("wine-xcopy", "Wine xcopy of the tree"),
                         ("wine-console", "Wine start of a console program")):
         if name in med:
             runs = len(install[name])
-            out.append(f"  {label:<32} {fmt(med[name]):>10}  ({runs} runs)")
+            peer = peer_ratio(med[name], med.get("nsis-zlib"), "NSIS zlib") if name.startswith("ours") else ""
+            out.append(f"  {label:<32} {fmt(med[name]):>10}  ({runs} runs{spread(install[name])}){peer}")
     r = ratio(med.get("ours"), med.get("nsis-zlib"))
+    targets = [("quiet install <= %.2f x NSIS zlib" % INSTALL_TARGET, verdict(r, INSTALL_TARGET))]
     out.append(f"  ours / NSIS zlib = {fmt(r, '', 3).strip()}   target <= {INSTALL_TARGET}: "
                f"{verdict(r, INSTALL_TARGET)}")
 
@@ -110,9 +126,13 @@ def summarize(results, stub_size, setup_size):
     for name, label in (("un-ours", "ours"), ("un-ours-baseline", "ours, baseline stub"),
                         ("un-nsis-zlib", "NSIS uninstaller")):
         if name in umed:
-            out.append(f"  {label:<32} {fmt(umed[name]):>10}  ({len(uninstall[name])} runs)")
+            peer = peer_ratio(umed[name], umed.get("un-nsis-zlib"), "NSIS") if name.startswith("un-ours") else ""
+            out.append(f"  {label:<32} {fmt(umed[name]):>10}  ({len(uninstall[name])} runs"
+                       f"{spread(uninstall[name])}){peer}")
     r = ratio(umed.get("un-ours"), umed.get("un-nsis-zlib"))
-    out.append(f"  ours / NSIS = {fmt(r, '', 3).strip()}")
+    targets.append(("quiet removal <= %.2f x NSIS uninstaller" % UNINSTALL_TARGET, verdict(r, UNINSTALL_TARGET)))
+    out.append(f"  ours / NSIS = {fmt(r, '', 3).strip()}   target <= {UNINSTALL_TARGET}: "
+               f"{verdict(r, UNINSTALL_TARGET)}")
 
     out.append("Start-up, process start to the main window mapped and first painted (median):")
     paint = {}
@@ -122,8 +142,9 @@ def summarize(results, stub_size, setup_size):
         paint[row] = median(paints)
         if maps or paints:
             out.append(f"  {label:<32} paint {fmt(paint[row], 'ms', 1):>10}, mapped {fmt(median(maps), 'ms', 1)}"
-                       f"  ({len(paints)} runs)")
+                       f"  ({len(paints)} runs{spread(paints, 'ms', 1)})")
     r = ratio(paint.get("ours"), paint.get("trivial"))
+    targets.append(("start-up <= %.1f x trivial window" % STARTUP_TARGET, verdict(r, STARTUP_TARGET)))
     out.append(f"  ours / trivial = {fmt(r, '', 2).strip()}   target <= {STARTUP_TARGET}: "
                f"{verdict(r, STARTUP_TARGET)}")
 
@@ -147,9 +168,15 @@ def summarize(results, stub_size, setup_size):
     if limit is not None:
         out.append(f"  limit: installer {setup_size / MIB:.1f} MiB + 32 MiB = {limit / MIB:.1f} MiB: "
                    f"{verdict(peak_bytes, limit)}")
+    targets.append(("peak memory <= installer + 32 MiB",
+                    verdict(peak_bytes, limit) if limit is not None else "not measured"))
     if stub_size is not None:
         out.append(f"  stripped setup stub (no package)  {stub_size} bytes ({stub_size / MIB:.3f} MiB); "
                    f"limit 1 MiB: {verdict(stub_size, STUB_LIMIT)}")
+    targets.append(("stub size <= 1 MiB", verdict(stub_size, STUB_LIMIT)))
+    out.append("Targets:")
+    for name, said in targets:
+        out.append(f"  {name:<42} {said}")
     return "\n".join(out)
 
 

@@ -76,6 +76,11 @@ class SummaryTest(unittest.TestCase):
         self.assertIn("26.0 MiB + 32 MiB = 58.0 MiB: met", text)
         self.assertIn("limit 1 MiB: met", text)
         self.assertIn("click to first drawing 5.5 ms, first to last drawing 199.5 ms  (2 runs)", text)
+        # Each of our rows beside its peer of the same run, with the spread.
+        self.assertIn("(3 runs, 0.900-5.000 s)  = 0.500 x NSIS zlib", text)
+        self.assertIn("(3 runs, 1.000-1.000 s)  = 0.250 x NSIS", text)
+        self.assertIn("ours / NSIS = 0.250   target <= 0.95: met", text)
+        self.assertEqual([l.split()[-1] for l in text.split("Targets:\n")[1].splitlines()], ["met"] * 5)
 
     def test_targets_missed(self):
         r = self.results
@@ -89,6 +94,10 @@ class SummaryTest(unittest.TestCase):
         self.assertIn("ours / trivial = 3.00   target <= 2.0: MISSED", text)
         self.assertIn("42.0 MiB: MISSED", text)
         self.assertIn("limit 1 MiB: MISSED", text)
+        targets = text.split("Targets:\n")[1]
+        self.assertIn("quiet install <= 0.95 x NSIS zlib", targets)
+        self.assertEqual(targets.count("MISSED"), 4)
+        self.assertIn("quiet removal <= 0.95 x NSIS uninstaller   not measured", targets)
 
     def test_failed_and_missing_rows_are_not_measured_never_met(self):
         r = self.results
@@ -102,7 +111,8 @@ class SummaryTest(unittest.TestCase):
 
     def test_empty_results_folder(self):
         text = self.text()
-        self.assertEqual(text.count("not measured"), 2)
+        # The install, removal and start-up ratios, and the five targets.
+        self.assertEqual(text.count("not measured"), 8)
         self.assertIn("peak RSS of the install process   n/a", text)
 
 

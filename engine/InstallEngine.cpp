@@ -102,8 +102,7 @@ EngineResult Install(SetupSession& s) {
   s.SetProgress(70, 85);
 
   const JValue& shortcut = s.config.Find(kShortcut);
-  CreateProductLinks(shortcut, s.installDir, s.DesktopIconChecked(), s.QuickLaunchChecked(),
-                     [&] { s.SetProgress(85, 100); });
+  CreateProductLinks(shortcut, s.installDir, s.desktopIcon, s.quickLaunch, [&] { s.SetProgress(85, 100); });
 
   const JValue document = BuildUninstallDocument(s.config, ToNarrow(s.installDir), s.channel, extractor.files(),
                                                  extractor.folders());

@@ -29,9 +29,6 @@ class SetupSession {
 
   // The window the engines post to.
   virtual HWND SessionWindow() const = 0;
-  // Checked states of the desktop-icon and quick-launch boxes.
-  virtual bool DesktopIconChecked() const = 0;
-  virtual bool QuickLaunchChecked() const = 0;
   // Position of the progress bar in use; called with progressLock held.
   virtual int ProgressPos() const = 0;
   virtual void SetProgressPos(int pos) = 0;
@@ -51,6 +48,10 @@ class SetupSession {
   }
 
   std::wstring installDir;  // without trailing backslash
+  // The desktop-icon and quick-launch choices, taken as plain values when
+  // the work starts (the worker never reads a control).
+  bool desktopIcon = true;
+  bool quickLaunch = true;
   int installMode = 1;      // 0: uninstall
   int silent = 0;           // "/q"
   int update = 0;           // "/update"
@@ -61,6 +62,14 @@ class SetupSession {
   std::atomic<int> progressTarget{0};
   pv::CriticalSection progressLock;
   CHThread worker;  // the install worker
-  // What the last install returned; a quiet run exits with it.
-  std::atomic<int> installResult{kEngineOk};
+  // Set when the window goes away: a removal under way stops its deletion.
+  std::atomic<int> closing{0};
+  // What the last install returned; a quiet run exits with it. A failure
+  // until the worker stores its result: a worker that never started, or a
+  // wait that ended before it, must not read as success.
+  std::atomic<int> installResult{kPkgInvalid};
+  // The exit code of a quiet run once its work is done, or -1 before. Kept
+  // apart from the quit message, which a window whose creation fails after
+  // its creation handler ran the work never gets to its loop.
+  int quietExitCode = -1;
 };

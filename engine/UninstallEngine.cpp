@@ -4,6 +4,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -108,6 +109,43 @@ bool FindHolder(const std::wstring& path, std::wstring& user) {
   return true;
 }
 
+// How long a removal asked to stop is waited for: it looks at the request
+// between files, and one file takes at most the 100 ms after ending the
+// programs that hold it, plus their look-up.
+constexpr DWORD kRemoverStopWaitMs = 3000;
+
+// Waits for the file-deletion thread while handling the window's messages.
+// The window going away meanwhile (`closing`, or a WM_QUIT) asks the thread
+// to stop rather than killing it, which could leave a lock it holds (the
+// heap's, the loader's) taken for good; it is waited for a bounded time and
+// a quit taken here is posted again for the application's loop. The flag
+// is what counts: under Wine the closing's quit was seen not to reach this
+// loop before the deletion had ended. False when the thread did not end in
+// time; it must then be left running with what it uses.
+bool WaitForRemover(CHThread& remover, const std::atomic<int>& closing) {
+  HANDLE thread = remover.GetHandle();
+  if (!thread) return remover.Wait(0);
+  while (!closing) {
+    const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_OBJECT_0) return remover.Wait(0);
+    if (woke != WAIT_OBJECT_0 + 1) break;
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        remover.stopRequested = 1;
+        const bool ended = remover.Wait(kRemoverStopWaitMs);
+        ::PostQuitMessage(static_cast<int>(message.wParam));
+        return ended;
+      }
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+      if (closing) break;
+    }
+  }
+  remover.stopRequested = 1;
+  return remover.Wait(kRemoverStopWaitMs);
+}
+
 // Starts `commandLine` as the whole command line of a new process.
 bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION& pi) {
   STARTUPINFOW si{};
@@ -127,10 +165,12 @@ bool PathInside(const std::wstring& path, const std::wstring& root) {
          pv::SamePathText(std::wstring_view(full).substr(0, base.size()), base);
 }
 
-void RemoveFiles(const JValue* document, std::wstring root) {
+void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<int>* stop) {
+  const auto stopped = [stop] { return stop && stop->load() != 0; };
   const JValue files = document->Find(SetupKeys::kFiles);
   const JValue folders = document->Find(SetupKeys::kFolders);
   for (int i = 0; i < files.Count(); ++i) {
+    if (stopped()) return;
     const std::wstring path = DecodedPath(files.Element(i));
     // A damaged or forged document must not reach outside the product.
     if (!PathInside(path, root)) continue;
@@ -147,14 +187,16 @@ void RemoveFiles(const JValue* document, std::wstring root) {
       SetupLog::Failure(L"removing " + path, error);
     }
   }
+  if (stopped()) return;
   DeletePath(root + L"\\unins000.exe");
   for (int i = 0; i < folders.Count(); ++i) {
+    if (stopped()) return;
     const std::wstring path = DecodedPath(folders.Element(i));
     if (PathInside(path, root) || pv::SamePathText(Normalized(path), Normalized(root))) {
       if (DeleteTree(path) && SetupLog::Enabled()) SetupLog::Line(L"removed folder " + path);
     }
   }
-  if (::PathIsDirectoryEmptyW(root.c_str())) DeleteTree(root);
+  if (!stopped() && ::PathIsDirectoryEmptyW(root.c_str())) DeleteTree(root);
 }
 
 bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
@@ -192,8 +234,13 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
   session.ShowStatus(L"正在删除文件...");
   if (ownRun) session.SetProgress(50, 100);
   {
-    CHThread remover;
-    if (remover.Start([&document, root](CHThread*) { RemoveFiles(&document, root); })) remover.WaitPumping();
+    // The thread owns what it reads: one that does not stop in time is left
+    // running (the process is ending) and must not outlive its data.
+    auto removal = std::make_shared<const JValue>(std::move(document));
+    auto remover = std::make_unique<CHThread>();
+    if (remover->Start([removal, root](CHThread* self) { RemoveFiles(removal.get(), root, &self->stopRequested); }) &&
+        !WaitForRemover(*remover, session.closing))
+      remover.release();
   }
 
   session.ShowStatus(L"正在清理注册表...");

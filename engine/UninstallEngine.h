@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "engine/SetupSession.h"
@@ -18,8 +19,9 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath);
 
 // Deletes the document's files (ending programs that hold an .exe or .dll),
 // the uninstaller, the folders, and the root when it is empty. Only paths
-// inside `root` are touched.
-void RemoveFiles(const JValue* document, std::wstring root);
+// inside `root` are touched. A nonzero `*stop` (looked at before each file
+// and folder) ends the deletion where it is.
+void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<int>* stop = nullptr);
 
 // Whether `path` lies strictly inside `root` once both are made full paths.
 bool PathInside(const std::wstring& path, const std::wstring& root);

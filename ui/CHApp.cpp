@@ -17,8 +17,10 @@ ATOM CHApp::Init(HINSTANCE instanceHandle, HINSTANCE prevInstanceHandle, wchar_t
   prevInstance = prevInstanceHandle;
   commandLine = cmdLine;
   showCommand = show;
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_COOL_CLASSES};
-  ::InitCommonControlsEx(&controls);
+  if (UsesCommonControls()) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_COOL_CLASSES};
+    ::InitCommonControlsEx(&controls);
+  }
   return RegisterWindowClass(instance);
 }
 

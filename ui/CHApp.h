@@ -18,9 +18,13 @@ class CHApp {
   virtual bool InitInstance() = 0;
   virtual bool ExitInstance() = 0;
   virtual CHWindow* GetMainWindow() = 0;
+  // Whether Init prepares the common controls; a program that will show
+  // no window skips their start-up.
+  virtual bool UsesCommonControls() const { return true; }
 
-  // Stores the entry's arguments, initialises the common controls and
-  // registers the "CHWindow" class; the class atom, or 0 on failure.
+  // Stores the entry's arguments, initialises the common controls (when
+  // UsesCommonControls) and registers the "CHWindow" class; the class atom,
+  // or 0 on failure.
   ATOM Init(HINSTANCE instance, HINSTANCE prevInstance, wchar_t* commandLine, int showCommand);
   // Runs until WM_QUIT, then calls ExitInstance; returns the quit code.
   int Run();

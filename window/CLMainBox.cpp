@@ -67,10 +67,6 @@ const wchar_t* CLMainBox::ErrorText(int code) const {
 
 // --- the engines' view ------------------------------------------------------
 
-bool CLMainBox::DesktopIconChecked() const { return !desktopBox_ || desktopBox_->IsChecked(); }
-
-bool CLMainBox::QuickLaunchChecked() const { return quickLaunchBox_ ? quickLaunchBox_->IsChecked() : false; }
-
 int CLMainBox::ProgressPos() const { return progressBar_ ? progressBar_->GetPos() : progressPosFallback_; }
 
 void CLMainBox::SetProgressPos(int pos) {
@@ -113,15 +109,24 @@ void CLMainBox::Timer(int id) {
 LRESULT CLMainBox::OnCreate(WPARAM wParam, LPARAM lParam) {
   const LRESULT result = UIFrameWindow::OnCreate(wParam, lParam);
   RunStartupChecks(*this);
-  skin_.LoadFromResource(theApp ? theApp->instance : ::GetModuleHandleW(nullptr), L"UIR", 129);
-  CreateShadows();
+  // A quiet run shows nothing: the skin, its decoded images, the shadows
+  // and the pages would be work without effect. The engines need none of
+  // them (the choices go to them as values, and the bar and the status
+  // have fallbacks).
+  const bool shown = !Quiet();
+  if (shown) {
+    skin_.LoadFromResource(theApp ? theApp->instance : ::GetModuleHandleW(nullptr), L"UIR", 129);
+    CreateShadows();
+  }
   ChooseInstallFolder(*this);
-  LoadStyle(&skin_, "MainWindow", nullptr);
-  BuildTitle();
-  if (installMode) {
-    BuildInstallPages();
-  } else {
-    BuildUninstallPages();
+  if (shown) {
+    LoadStyle(&skin_, "MainWindow", nullptr);
+    BuildTitle();
+    if (installMode) {
+      BuildInstallPages();
+    } else {
+      BuildUninstallPages();
+    }
   }
   Resize(kWidth, kHeight);
   CenterWindow();
@@ -135,6 +140,7 @@ LRESULT CLMainBox::OnDestroy(WPARAM wParam, LPARAM lParam) {
   // thread, so that no lock the worker holds can stop the way out; the
   // system closes the temporary archive's handle, which deletes it.
   if (worker.IsRunning()) ::TerminateProcess(::GetCurrentProcess(), 0);
+  closing = 1;
   ::PostQuitMessage(0);
   return UIFrameWindow::OnDestroy(wParam, lParam);
 }
@@ -300,6 +306,8 @@ LRESULT CLMainBox::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   if (message == WM_SETUP_FAILED) {
+    // The failed page offers a new try.
+    workStarted_ = false;
     if (pages_.progress && pages_.failed) QueueSlide(pages_.progress, pages_.failed, true);
     return 0;
   }
@@ -321,32 +329,47 @@ void CLMainBox::Paint(HDC dc, const RECT& rect, const RECT& clip) {
 LRESULT CLMainBox::Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM lParam) {
   const LRESULT frame = UIFrameWindow::Notify(sender, message, wParam, lParam);
   if (message != WM_COMMAND || !sender) return frame;
+  // A control that slides or starts work takes one click: the second click
+  // of a double click, and clicks while a slide plays or once the work has
+  // started, would queue a second slide or a second run (a removal would
+  // start inside the first one's message pump).
+  const bool settled = !slides_.Busy() && !workStarted_;
   if (sender == licenceLink_) {
     DesktopShell::Open(pv::product::kLicencePage, std::wstring());  // the browser runs as the desktop's user
   } else if (sender == backButton_) {
-    QueueSlide(pages_.custom, pages_.welcome, false);
+    if (settled) QueueSlide(pages_.custom, pages_.welcome, false);
   } else if (sender == agreeBox_) {
     const bool agreed = agreeBox_->IsChecked();
     installButton_->SetEnabled(agreed);
     customInstallButton_->SetEnabled(agreed);
   } else if (sender == customLink_) {
-    QueueSlide(pages_.welcome, pages_.custom, true);
+    if (settled) QueueSlide(pages_.welcome, pages_.custom, true);
   } else if (sender == browseButton_) {
     ChooseFolder();
   } else if (sender == installButton_) {
-    StartInstall(pages_.welcome);
+    if (settled) StartInstall(pages_.welcome);
   } else if (sender == customInstallButton_) {
-    StartInstall(pages_.custom);
+    if (settled) StartInstall(pages_.custom);
   } else if (sender == retryButton_) {
-    QueueSlide(pages_.failed, pages_.welcome, false);
+    if (settled) QueueSlide(pages_.failed, pages_.welcome, false);
   } else if (sender == tryNowButton_) {
-    if (!lastRunPath.empty()) LaunchProduct(lastRunPath);
-    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    // Once: a double click would start the product twice.
+    if (!leaving_) {
+      leaving_ = true;
+      if (!lastRunPath.empty()) LaunchProduct(lastRunPath);
+      ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    }
   } else if (sender == uninstallButton_) {
-    QueueSlide(pages_.welcome, pages_.progress, true);
-    StartSetup(*this);
+    if (settled) {
+      workStarted_ = true;
+      QueueSlide(pages_.welcome, pages_.progress, true);
+      StartSetup(*this);
+    }
   } else if (sender == finishButton_) {
-    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    if (!leaving_) {
+      leaving_ = true;
+      ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    }
   } else {
     return frame;
   }
@@ -402,6 +425,9 @@ void CLMainBox::StartInstall(UIObject* page) {
     return;
   }
   installDir = folder;
+  desktopIcon = !desktopBox_ || desktopBox_->IsChecked();
+  quickLaunch = quickLaunchBox_ && quickLaunchBox_->IsChecked();
+  workStarted_ = true;
   QueueSlide(page, pages_.progress, true);
   StartSetup(*this);
 }
@@ -409,43 +435,45 @@ void CLMainBox::StartInstall(UIObject* page) {
 // --- page slides -------------------------------------------------------------
 
 void CLMainBox::QueueSlide(UIObject* outgoing, UIObject* incoming, bool forward) {
-  {
-    pv::Lock lock(slideLock_);
-    slides_.push_back({outgoing, incoming, forward});
+  if (!slides_.Push({outgoing, incoming, forward})) return;
+  // No worker plays the queue; the one that played it last has found it
+  // empty and is on its way out: let it end, then start the next.
+  slideThread_.Wait();
+  if (!slideThread_.Start([this](CHThread* thread) { SlideWorker(thread->stopRequested); })) {
+    // No thread to be had: the slide is played here, so the page still
+    // changes.
+    const std::atomic<int> never{0};
+    SlideWorker(never);
   }
-  if (!slideThread_.IsRunning()) slideThread_.Start([this](CHThread* thread) { SlideWorker(thread); });
 }
 
-void CLMainBox::SlideWorker(CHThread* thread) {
-  while (!thread->stopRequested) {
-    Transition t;
-    {
-      pv::Lock lock(slideLock_);
-      if (slides_.empty()) return;
-      t = slides_.front();
-      slides_.erase(slides_.begin());
-    }
-    t.outgoing->SetLayout(0, kPageTop, kWidth, kPageHeight);
-    t.incoming->SetLayout(t.forward ? kWidth : -kWidth, kPageTop, kWidth, kPageHeight);
-    t.outgoing->SetEnabled(false);
-    t.incoming->SetEnabled(false);
+void CLMainBox::SlideWorker(const std::atomic<int>& stopRequested) {
+  SlideQueue::Transition next;
+  while (!stopRequested && slides_.Next(next)) {
+    auto* outgoing = static_cast<UIObject*>(next.outgoing);
+    auto* incoming = static_cast<UIObject*>(next.incoming);
+    const bool forward = next.forward;
+    outgoing->SetLayout(0, kPageTop, kWidth, kPageHeight);
+    incoming->SetLayout(forward ? kWidth : -kWidth, kPageTop, kWidth, kPageHeight);
+    outgoing->SetEnabled(false);
+    incoming->SetEnabled(false);
     for (int i = 0; i <= 10; ++i) {
       ::Sleep(15);
       const int shift = 50 * i;
-      if (t.forward) {
-        t.outgoing->SetLayout(-shift, kPageTop, kWidth, kPageHeight);
-        t.incoming->SetLayout(kWidth - shift, kPageTop, kWidth, kPageHeight);
+      if (forward) {
+        outgoing->SetLayout(-shift, kPageTop, kWidth, kPageHeight);
+        incoming->SetLayout(kWidth - shift, kPageTop, kWidth, kPageHeight);
       } else {
-        t.outgoing->SetLayout(shift, kPageTop, kWidth, kPageHeight);
-        t.incoming->SetLayout(shift - kWidth, kPageTop, kWidth, kPageHeight);
+        outgoing->SetLayout(shift, kPageTop, kWidth, kPageHeight);
+        incoming->SetLayout(shift - kWidth, kPageTop, kWidth, kPageHeight);
       }
       if (i == 10) {
-        t.outgoing->SetLayout(0, kPageTop, kWidth, kPageHeight);
-        t.incoming->SetLayout(0, kPageTop, kWidth, kPageHeight);
-        t.outgoing->SetEnabled(true);
-        t.incoming->SetEnabled(true);
-        t.outgoing->SetVisible(false);
-        t.incoming->SetVisible(true);
+        outgoing->SetLayout(0, kPageTop, kWidth, kPageHeight);
+        incoming->SetLayout(0, kPageTop, kWidth, kPageHeight);
+        outgoing->SetEnabled(true);
+        incoming->SetEnabled(true);
+        outgoing->SetVisible(false);
+        incoming->SetVisible(true);
       }
     }
     // Nudge the pointer so that the control now under it is hit-tested.

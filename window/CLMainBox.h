@@ -11,6 +11,7 @@
 #include "ui/Handles.h"
 #include "ui/UIFrameWindow.h"
 #include "ui/UIResource.h"
+#include "window/SlideQueue.h"
 
 class CLShadwWnd;
 class CXEdit;
@@ -34,8 +35,6 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
 
   // SetupSession
   HWND SessionWindow() const override { return hwnd; }
-  bool DesktopIconChecked() const override;
-  bool QuickLaunchChecked() const override;
   int ProgressPos() const override;
   void SetProgressPos(int pos) override;
   void ShowStatus(const wchar_t* text) override;
@@ -46,7 +45,8 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   // The message that belongs to a package error code, or null.
   const wchar_t* ErrorText(int code) const;
 
-  // Appends a page transition and starts the slide thread when it is idle.
+  // Appends a page transition and starts the slide thread when none plays
+  // the queue.
   void QueueSlide(UIObject* outgoing, UIObject* incoming, bool forward);
 
   LRESULT OnCreate(WPARAM wParam, LPARAM lParam) override;
@@ -68,12 +68,6 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   const Pages& pages() const { return pages_; }
 
  private:
-  struct Transition {
-    UIObject* outgoing;
-    UIObject* incoming;
-    bool forward;
-  };
-
   UIObject* NewPage(bool visible);
   UIObject* Make(int kind, UIObject* parent, const char* key);
   void BuildTitle();
@@ -85,7 +79,7 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   void ChooseFolder();
   void StartInstall(UIObject* page);
   bool AcceptInstallFolder(const std::wstring& folder) const;
-  void SlideWorker(CHThread* thread);
+  void SlideWorker(const std::atomic<int>& stopRequested);
 
   UIResource skin_;
   std::array<std::shared_ptr<CLShadwWnd>, 4> shadows_;
@@ -109,10 +103,11 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   UICheckBox* quickLaunchBox_ = nullptr;
   CXEdit* pathEdit_ = nullptr;
 
+  bool workStarted_ = false;  // an install or removal runs or has run
+  bool leaving_ = false;      // the done page's button was taken
   int progressTimer_ = 0;
   int progressPosFallback_ = 0;  // before the bar exists
 
-  std::vector<Transition> slides_;
-  pv::CriticalSection slideLock_;
+  SlideQueue slides_;
   CHThread slideThread_;
 };

@@ -2,7 +2,8 @@
 """The installer's window driven as a person would: pages, the custom page's
 options, a typed folder, the install with its progress, the done page that
 starts the product; the error message of an empty folder; the update mode;
-the shadows and the caption drag; closing during an install."""
+the shadows and the caption drag; closing during an install; double clicks
+that take one click."""
 import os
 import shutil
 import subprocess
@@ -10,7 +11,7 @@ import time
 import unittest
 
 from gui import (HEIGHT, WIDTH, Installer, Prefix, geometry, near, wait_for, windows, xdo)
-from e2e import SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, main, make_zip, raw_installer
+from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, main, make_zip, raw_installer
 
 import json
 
@@ -225,6 +226,44 @@ class InstallWindow(unittest.TestCase):
         self.assertEqual(run.returncode, 0)
         self.assertTrue(os.path.exists(self.prefix.host("C:\\Quiet\\Tervaset\\Orvane\\unins000.exe")))
         self.assertEqual(seen, set())
+
+    def test_7_double_clicks_slide_once_and_install_once(self):
+        # Each install adds a line to a file beside the product.
+        product = os.path.join(self.prefix.root, "work", "counted")
+        shutil.rmtree(product, ignore_errors=True)
+        shutil.copytree(SAMPLE, product)
+        os.makedirs(os.path.join(product, "tools"))
+        shutil.copy(os.path.join(HELPERS, "Marker.exe"), os.path.join(product, "tools", "marker.exe"))
+        counted = build_installer(os.path.join(self.prefix.root, "work", "counted.exe"),
+                                  dict(SAMPLE_CONFIG, instrun=["tools\\marker.exe ..\\installs.txt"]), folder=product)
+        w = Installer(self.prefix, counted, ["/D", "C:\\Twice"])
+        self.addCleanup(w.close)
+        enabled = Pages.install_button_color(w)
+        w.double_click(*CUSTOM_LINK)
+        self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+        time.sleep(1.0)  # a second slide would have moved by now
+        self.assertTrue(Pages.path_box_visible(w))
+        w.double_click(*BACK)
+        self.assertTrue(wait_for(lambda: not Pages.path_box_visible(w), 5))
+        time.sleep(1.0)
+        self.assertFalse(Pages.path_box_visible(w))
+        self.assertTrue(near(Pages.install_button_color(w), enabled, 10))
+        w.double_click(*INSTALL)
+        w.move(300, 20, page=False)  # off the buttons: no hover look
+        root = self.prefix.host("C:\\Twice\\Tervaset\\Orvane")
+        runs = os.path.join(root, "installs.txt")
+        self.assertTrue(wait_for(lambda: os.path.exists(runs), 30))
+        # The done page: its button where the Install button was.
+        self.assertTrue(wait_for(lambda: near(Pages.install_button_color(w), enabled, 10), 20))
+        time.sleep(1.0)
+        shot(w, "install-11-after-double-clicks")
+        with open(runs) as f:
+            self.assertEqual(f.read().count("ran"), 1)
+        self.assertEqual(self.prefix.reg_values(UNINSTALL_KEY)["UninstallString"][1],
+                         "C:\\Twice\\Tervaset\\Orvane\\unins000.exe")
+        w.click(*CLOSE, page=False, settle=0.0)
+        self.assertTrue(wait_for(lambda: not w.alive(), 10))
+        self.assertEqual(w.process.returncode, 0)
 
 
 if __name__ == "__main__":

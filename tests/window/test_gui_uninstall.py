@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The uninstaller's window: confirm, progress with the status texts, done;
-everything removed. And an install that fails: the failed page, retry."""
+everything removed; a double click that removes once; closing the window
+while the files are deleted. And an install that fails: the failed page,
+retry."""
 import json
 import os
 import time
@@ -10,7 +12,7 @@ import shutil
 
 from gui import Installer, Prefix, wait_for, windows
 from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, main, make_zip, raw_installer
-from test_gui_install import INSTALL, Pages, shot
+from test_gui_install import CLOSE, INSTALL, Pages, shot
 
 
 class UninstallWindow(unittest.TestCase):
@@ -45,6 +47,104 @@ class UninstallWindow(unittest.TestCase):
         self.assertIsNone(prefix.reg_values(UNINSTALL_KEY))
         w.click(*INSTALL, settle=0.5)
         self.assertTrue(wait_for(lambda: not windows(prefix, "^Pivset$"), 10))
+
+
+class RemovalClicks(unittest.TestCase):
+    """A product of several thousand files, removed through the window of
+    the uninstaller's copy in the temporary folder, started there directly
+    so that its process is the one watched."""
+    BULK = 5000
+    ROOT = "C:\\Apps\\Tervaset\\Orvane"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = Prefix("gui_removal")
+        work = os.path.join(cls.prefix.root, "work")
+        cls.product = os.path.join(work, "product")
+        shutil.copytree(SAMPLE, cls.product)
+        os.makedirs(os.path.join(cls.product, "tools"))
+        shutil.copy(os.path.join(HELPERS, "Marker.exe"), os.path.join(cls.product, "tools", "marker.exe"))
+        bulk = os.path.join(cls.product, "bulk")
+        os.makedirs(bulk)
+        # Named as DLLs, so that the removal looks for a holder of each and
+        # takes a few seconds: the close comes while it deletes, loaded
+        # machine or not.
+        for i in range(cls.BULK):
+            with open(os.path.join(bulk, "f%05d.dll" % i), "wb") as f:
+                f.write(b"x" * 64)
+        # Each removal adds a line to a file outside the product; the
+        # clean-up program's second keeps the removal in its first step.
+        config = dict(SAMPLE_CONFIG, uninstrun=["tools\\marker.exe ..\\..\\..\\removals.txt 1000"])
+        setup = build_installer(os.path.join(work, "setup.exe"), config, folder=cls.product)
+        assert cls.prefix.run([setup, "/q", "/D", "C:\\Apps"]) == 0
+        cls.prefix.wait()
+        cls.root = cls.prefix.host(cls.ROOT)
+        cls.uninstaller = os.path.join(work, "unins000.exe")
+        shutil.copy(os.path.join(cls.root, "unins000.exe"), cls.uninstaller)
+        cls.removals = cls.prefix.host("C:\\Apps\\removals.txt")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prefix.close()
+
+    def start_uninstaller(self):
+        relocated = os.path.join(self.prefix.temp(), "Orvane")
+        os.makedirs(relocated, exist_ok=True)
+        shutil.copy(self.uninstaller, os.path.join(relocated, "unins000.exe"))
+        w = Installer(self.prefix, self.prefix.windows_path(os.path.join(relocated, "unins000.exe")))
+        self.addCleanup(w.close)
+        # Started where it would have moved to: no relaunch, this process
+        # is the one with the window.
+        self.assertTrue(w.alive())
+        return w
+
+    def bulk_left(self):
+        try:
+            return len(os.listdir(os.path.join(self.root, "bulk")))
+        except FileNotFoundError:
+            return 0
+
+    def test_1_a_double_click_removes_once(self):
+        w = self.start_uninstaller()
+        enabled = Pages.install_button_color(w)
+        w.double_click(*INSTALL)
+        w.move(300, 20, page=False)
+        self.assertTrue(wait_for(lambda: not os.path.exists(self.root), 60))
+        # The done page: the finish button where the Uninstall button was.
+        self.assertTrue(wait_for(lambda: near_enabled(w, enabled), 20))
+        time.sleep(1.0)
+        shot(w, "uninstall-4-after-double-click")
+        with open(self.removals) as f:
+            self.assertEqual(f.read().count("ran"), 1)
+        self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY))
+        w.click(*INSTALL, settle=0.0)
+        self.assertTrue(wait_for(lambda: not w.alive(), 10))
+        self.assertEqual(w.process.returncode, 0)
+
+    def test_2_closing_while_files_are_deleted_ends_the_process(self):
+        stopped_midway = 0
+        for attempt in range(10):
+            # The product as the install left it, and its registration.
+            shutil.copytree(self.product, self.root, dirs_exist_ok=True)
+            self.prefix.reg_add(UNINSTALL_KEY, "UninstallString", "REG_SZ", self.ROOT + "\\unins000.exe")
+            w = self.start_uninstaller()
+            w.click(*INSTALL, settle=0.0)
+            w.move(*CLOSE, page=False)
+            self.assertTrue(wait_for(lambda: self.bulk_left() < self.BULK, 30, step=0.01), attempt)
+            self.assertTrue(w.alive(), attempt)
+            w.click(*CLOSE, page=False, settle=0.0)
+            closed = time.time()
+            # A generous bound that tells a hang from an end.
+            self.assertTrue(wait_for(lambda: not w.alive(), 20, step=0.05), attempt)
+            self.assertLess(time.time() - closed, 5, attempt)
+            self.assertEqual(w.process.returncode, 0, attempt)
+            if self.bulk_left() > 0:
+                stopped_midway += 1
+            # The deletion stopped where it was; the removal went on with
+            # its next step, the registration.
+            self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY), attempt)
+        # The close came while files were still being deleted.
+        self.assertGreater(stopped_midway, 0)
 
 
 class FailedInstall(unittest.TestCase):

@@ -46,7 +46,10 @@ def sh(args, **kw):
 class Prefix:
     """A fresh copy of the build tree's prefix for one scenario group."""
 
-    def __init__(self, name, version=None):
+    def __init__(self, name, version=None, display=True):
+        """`display=False`: the prefix runs headless, as build servers run
+        Wine; none of its programs gets a display, since a prefix's desktop
+        takes the display of whichever program started it."""
         sh([os.path.join(SOURCE, "cmake", "wine-prefix.sh"), TEMPLATE])
         self.root = os.path.join(WORK, name)
         shutil.rmtree(self.root, ignore_errors=True)
@@ -66,12 +69,17 @@ class Prefix:
                 os.remove(os.path.join(self.dir, stale))
         # A display of the prefix's own: programs of other prefixes, and the
         # pointer that window tests move, stay out of this one's windows.
-        self.display = subprocess.run([os.path.join(SOURCE, "cmake", "wine-display.sh"), self.dir],
-                                      check=True, capture_output=True, text=True).stdout.strip()
+        self.display = None
+        if display:
+            self.display = subprocess.run([os.path.join(SOURCE, "cmake", "wine-display.sh"), self.dir],
+                                          check=True, capture_output=True, text=True).stdout.strip()
         self.env = dict(os.environ)
+        for variable in ("DISPLAY", "WAYLAND_DISPLAY"):
+            self.env.pop(variable, None)
+        if self.display:
+            self.env["DISPLAY"] = self.display
         self.env.update({
             "WINEPREFIX": self.dir, "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
-            "DISPLAY": self.display,
             # The product's users run code page 936; Wine takes the ANSI
             # code page from the locale (a test may set another).
             "LANG": "zh_CN.UTF-8", "LC_ALL": "zh_CN.UTF-8",

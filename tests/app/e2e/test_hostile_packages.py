@@ -143,18 +143,19 @@ def has_mode(text):
 
 def expected(layout, data):
     """The outcomes allowed for `data`: a set of "exit <code>: untouched",
-    "exit 0: installed" and "not started"."""
+    "exit 0: installed" and "not started". A package whose configuration
+    cannot be read ends the quiet run with code 1."""
     size = len(data)
     if size < layout.P:
-        return {"not started", "exit 0: untouched"}
+        return {"not started", "exit 1: untouched"}
     P = u32(data, layout.locator_at)
     if not P or P >= size:
-        return {"exit 0: untouched"}
+        return {"exit 1: untouched"}
     L = u32(data, P)
     if L is None or L > size - P - 4:
-        return {"exit 0: untouched"}
+        return {"exit 1: untouched"}
     if not has_mode(data[P + 4:P + 4 + L]):
-        return {"exit 0: untouched"}
+        return {"exit 1: untouched"}
     field = P + 4 + L
     if size - field < 4:
         return {"exit 5: untouched"}

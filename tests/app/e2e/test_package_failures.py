@@ -60,7 +60,8 @@ class PackageFailures(unittest.TestCase):
             data = f.read()
         cases = {
             "archive cut short": (data[:len(data) - 1000], 5),
-            "configuration cut": (data[:len(data) - 115000], 0),  # the start-up check fails: exit 0
+            # The start-up check fails: a quiet run says so with code 1.
+            "configuration cut": (data[:len(data) - 115000], 1),
         }
         no_mode = build_installer(os.path.join(self.work, "no-mode.exe"), None, folder=SAMPLE,
                                   raw_config='{"mode":1}')
@@ -69,7 +70,7 @@ class PackageFailures(unittest.TestCase):
         at = raw.find(b'{"mode":1,')  # the builder adds its checksum after it
         self.assertGreater(at, 0)
         raw[at:at + 9] = b'{"modf":1'  # still valid JSON, no "mode"
-        cases["no mode"] = (bytes(raw), 0)
+        cases["no mode"] = (bytes(raw), 1)
         for name, (content, code) in cases.items():
             path = os.path.join(self.work, name.replace(" ", "-") + ".exe")
             with open(path, "wb") as f:
@@ -175,6 +176,44 @@ class SmallDrives(unittest.TestCase):
         self.assertEqual(os.listdir(mount), [])
         self.assertEqual(shutil.disk_usage(mount).free, free_before)
         self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY))
+
+
+class ExitCodes(unittest.TestCase):
+    """A quiet run ends with its result in a prefix that runs headless (as
+    build servers and containers run Wine) as in one with a display."""
+
+    def test_quiet_runs_with_and_without_a_display(self):
+        for display in (False, True):
+            kind = "display" if display else "headless"
+            prefix = Prefix("exit_codes_" + kind, display=display)
+            self.addCleanup(prefix.close)
+            work = os.path.join(prefix.root, "work")
+            good = build_installer(os.path.join(work, "good.exe"), SAMPLE_CONFIG, folder=SAMPLE)
+            with open(good, "rb") as f:
+                data = f.read()
+            cut = os.path.join(work, "cut.exe")
+            with open(cut, "wb") as f:
+                f.write(data[:len(data) - 1000])
+            body = b"payload " * 100
+            crc = bytearray(make_zip([("b.txt", body, zipfile.ZIP_STORED)]))
+            crc[stored_entry_data_offset(bytes(crc), "b.txt") + 3] ^= 0x20
+            damaged = raw_installer(os.path.join(work, "damaged.exe"), json.dumps(SAMPLE_CONFIG), bytes(crc))
+            for name, installer, code in (("cut", cut, 5), ("damaged", damaged, 8), ("good", good, 0)):
+                self.assertEqual(prefix.run([installer, "/q", "/D", "C:\\Apps"], timeout=120), code,
+                                 (kind, name))
+                prefix.wait(timeout=60)
+            root = prefix.host(INSTALL_DIR)
+            self.assertTrue(os.path.exists(os.path.join(root, "Orvane.exe")), kind)
+            # The removal, run from where the uninstaller moves itself to, so
+            # that its own exit code is the one seen.
+            relocated = os.path.join(prefix.temp(), "Orvane")
+            os.makedirs(relocated, exist_ok=True)
+            shutil.copy(os.path.join(root, "unins000.exe"), os.path.join(relocated, "unins000.exe"))
+            program = prefix.windows_path(os.path.join(relocated, "unins000.exe"))
+            self.assertEqual(prefix.run([program, "/q"], timeout=120), 0, kind)
+            prefix.wait(timeout=60)
+            self.assertFalse(os.path.exists(root), kind)
+            self.assertIsNone(prefix.reg_values(UNINSTALL_KEY), kind)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 // Leaves a file named by its argument in its own folder, so a test can see
-// that the installer or the uninstaller started it. A windows-subsystem
+// that the installer or the uninstaller started it; each run adds a line to
+// it, so a test can also count the runs. A windows-subsystem
 // program, so starting it opens no console window.
 //   marker.exe <name> [milliseconds to wait before]
 #include <windows.h>
@@ -20,8 +21,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   std::wstring path(self, n);
   path = path.substr(0, path.find_last_of(L'\\') + 1) + argv[1];
   ::LocalFree(argv);
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE file = nullptr;
+  // Two runs at once: the second waits for the first's line.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_SHARING_VIOLATION) break;
+    ::Sleep(20);
+  }
   if (file == INVALID_HANDLE_VALUE) return 4;
+  DWORD written = 0;
+  ::WriteFile(file, "ran\r\n", 5, &written, nullptr);
   ::CloseHandle(file);
   return 0;
 }
