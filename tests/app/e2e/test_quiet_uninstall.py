@@ -145,8 +145,9 @@ class QuietUninstall(unittest.TestCase):
             self.prefix.wait()
             self.assertEqual(diff(before, self.prefix.snapshot(skip=("users",))), ([], [], []), name)
             self.assertIsNotNone(self.prefix.reg_values(UNINSTALL_KEY), name)
-        # A document that does not parse fails the start-up check instead.
-        self.assertEqual(self.run_relocated('{"mode":0,"setup":'), 0)
+        # A document that does not parse fails the start-up check instead,
+        # which a quiet run reports with code 1 as well.
+        self.assertEqual(self.run_relocated('{"mode":0,"setup":'), 1)
         self.prefix.wait()
         self.assertEqual(diff(before, self.prefix.snapshot(skip=("users",))), ([], [], []))
 
