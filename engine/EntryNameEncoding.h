@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-// How a ZIP entry's name is to be read. Tools that follow the ZIP
-// specification mark UTF-8 names with general-purpose bit 11; Info-ZIP
+// How a ZIP entry's name is to be read. Most ZIP writers mark UTF-8 names
+// with general-purpose bit 11; Info-ZIP
 // keeps the name in the local code page and adds the UTF-8 form in an extra
 // field (0x7075) tied to that name by its CRC-32. Everything else is in the
 // code page of the system that made the archive, which we take to be ours.

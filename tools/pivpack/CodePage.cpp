@@ -8,6 +8,32 @@
 #include <cerrno>
 #endif
 
+#ifndef _WIN32
+namespace {
+
+std::string IconvName(unsigned codePage) { return codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage); }
+
+// `text` from one character set into another; `exact` also refuses
+// characters iconv could only replace.
+bool Convert(const std::string& from, const std::string& to, std::string_view text, bool exact, std::string& out) {
+  iconv_t cd = ::iconv_open(to.c_str(), from.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string in(text);
+  char* inPtr = in.data();
+  std::size_t inLeft = in.size();
+  std::string buffer(in.size() * 4 + 16, '\0');
+  char* outPtr = buffer.data();
+  std::size_t outLeft = buffer.size();
+  const std::size_t r = ::iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  ::iconv_close(cd);
+  if (r == static_cast<std::size_t>(-1) || inLeft != 0 || (exact && r != 0)) return false;
+  out.assign(buffer.data(), buffer.size() - outLeft);
+  return true;
+}
+
+}  // namespace
+#endif
+
 bool Utf8ToCodePage(std::string_view utf8, unsigned codePage, std::string& out) {
   out.clear();
   if (utf8.empty()) return true;
@@ -25,20 +51,7 @@ bool Utf8ToCodePage(std::string_view utf8, unsigned codePage, std::string& out) 
   ::WideCharToMultiByte(codePage, 0, w.data(), wide, out.data(), n, nullptr, nullptr);
   return true;
 #else
-  const std::string target = codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage);
-  iconv_t cd = ::iconv_open(target.c_str(), "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  std::string in(utf8);
-  char* inPtr = in.data();
-  std::size_t inLeft = in.size();
-  std::string buffer(in.size() * 4 + 16, '\0');
-  char* outPtr = buffer.data();
-  std::size_t outLeft = buffer.size();
-  const std::size_t r = ::iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-  ::iconv_close(cd);
-  if (r == static_cast<std::size_t>(-1) || inLeft != 0 || r != 0) return false;
-  out.assign(buffer.data(), buffer.size() - outLeft);
-  return true;
+  return Convert("UTF-8", IconvName(codePage), utf8, true, out);
 #endif
 }
 
@@ -57,19 +70,6 @@ bool CodePageToUtf8(std::string_view text, unsigned codePage, std::string& out) 
   ::WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, out.data(), n, nullptr, nullptr);
   return true;
 #else
-  const std::string source = codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage);
-  iconv_t cd = ::iconv_open("UTF-8", source.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  std::string in(text);
-  char* inPtr = in.data();
-  std::size_t inLeft = in.size();
-  std::string buffer(in.size() * 4 + 16, '\0');
-  char* outPtr = buffer.data();
-  std::size_t outLeft = buffer.size();
-  const std::size_t r = ::iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-  ::iconv_close(cd);
-  if (r == static_cast<std::size_t>(-1) || inLeft != 0) return false;
-  out.assign(buffer.data(), buffer.size() - outLeft);
-  return true;
+  return Convert(IconvName(codePage), "UTF-8", text, false, out);
 #endif
 }
