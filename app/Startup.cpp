@@ -46,11 +46,6 @@ std::wstring AbsoluteFolder(const std::wstring& folder) {
   return full.empty() ? folder : full;
 }
 
-bool IsFolder(const std::wstring& path) {
-  const DWORD a = ::GetFileAttributesW(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // A filtered administrator token (elevation type "limited" whose linked token
 // is an administrator's) restarts the program elevated with the same
 // arguments and ends this process, whether or not the start succeeded.
@@ -117,9 +112,9 @@ bool ReadBackEquals(HANDLE file, const std::vector<std::uint8_t>& bytes) {
 pv::UniqueFile WriteRelocatedCopy(const std::wstring& folder, const std::wstring& target) {
   std::vector<std::uint8_t> image;
   if (!ReadWholeFile(ModulePath(), image) || image.empty()) return {};
-  if (!IsFolder(folder) || IsLink(folder)) return {};
+  if (!pv::IsFolder(folder) || IsLink(folder)) return {};
   if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    if (IsLink(target) || IsFolder(target)) return {};
+    if (IsLink(target) || pv::IsFolder(target)) return {};
     if (!::DeleteFileW(target.c_str())) {
       // A copy still running cannot be deleted, but can be renamed.
       wchar_t number[17];
@@ -234,7 +229,7 @@ void ChooseInstallFolder(CLMainBox& box) {
   std::wstring uninstaller = ReadUninstallString();
   if (uninstaller.size() > 520) uninstaller.resize(520);
   const std::wstring previous = FolderOfUninstaller(uninstaller);
-  if (!previous.empty() && IsFolder(previous)) {
+  if (!previous.empty() && pv::IsFolder(previous)) {
     box.installDir = previous;
     return;
   }

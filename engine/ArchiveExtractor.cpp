@@ -3,7 +3,6 @@
 #include <unzip.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <span>
 
 #include "app/SetupConfig.h"
@@ -11,6 +10,7 @@
 #include "engine/EntryNameEncoding.h"
 #include "engine/FileOps.h"
 #include "engine/FilePaths.h"
+#include "engine/PathText.h"
 #include "engine/Processes.h"
 #include "engine/SetupLog.h"
 #include "engine/ZipFileIo.h"
@@ -18,13 +18,6 @@
 #include "ui/StringConverter.h"
 
 namespace {
-
-// A path as the log shows it: entry names may use forward slashes, which the
-// system takes as backslashes.
-std::wstring Shown(std::wstring path) {
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  return path;
-}
 
 // Entry data is copied through one buffer of this size.
 constexpr std::size_t kCopyBuffer = 0x80000;
@@ -42,24 +35,10 @@ std::wstring& PendingOldFile() {
   return path;
 }
 
-std::wstring Trim(const std::wstring& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && std::iswspace(s[b])) ++b;
-  while (e > b && std::iswspace(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
 std::wstring Upper(std::wstring s) {
   if (!s.empty()) ::CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
   return s;
 }
-
-bool IsFolder(const std::wstring& path) {
-  const DWORD a = ::GetFileAttributesW(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool WriteAll(HANDLE file, const char* data, DWORD count) {
   while (count > 0) {
@@ -104,7 +83,7 @@ bool ReadEntry(unzFile zip, unz_file_info64& info, std::wstring& name, bool& isF
   const std::string_view raw(rawName, info.size_filename);
   const std::span<const std::uint8_t> extraField(extra, std::min<std::size_t>(info.size_file_extra, sizeof extra));
   if (!DecodeEntryName(SelectEntryName(static_cast<std::uint16_t>(info.flag), raw, extraField), name)) return false;
-  name = Trim(name);
+  name = std::wstring(pv::TrimBlanks(name));
   if (name.empty() || (info.flag & 1) != 0) return false;
   isFolder = name.back() == L'/';
   if (isFolder) name.pop_back();
@@ -125,19 +104,22 @@ void ArchiveExtractor::Record(JValue& list, int index, const std::wstring& path)
 }
 
 bool ArchiveExtractor::InsideInstallDir(const std::wstring& path) const {
-  const std::wstring full = FullPath(path);
-  if (full.empty() || installDirFull_.empty()) return false;
-  const std::wstring prefix = Upper(installDirFull_) + L"\\";
-  return Upper(full).compare(0, prefix.size(), prefix) == 0 && full.size() > prefix.size();
+  return pv::IsInsideFolder(FullPath(path), installDirFull_);
 }
 
 bool ArchiveExtractor::EnsureFolderTracked(const std::wstring& path) {
-  if (IsFolder(path)) return true;
+  // Most entries share their folder with the one before: the folders made
+  // or found so far are not asked about again.
+  if (readyFolders_.contains(path)) return true;
+  if (pv::IsFolder(path)) {
+    readyFolders_.insert(path);
+    return true;
+  }
   // Create each missing level ourselves, so the rollback knows every folder
   // this run made (the recorded list holds only some of them).
   std::vector<std::wstring> missing;
   std::wstring at = path;
-  while (!at.empty() && !IsFolder(at)) {
+  while (!at.empty() && !pv::IsFolder(at)) {
     missing.push_back(at);
     const std::size_t cut = at.find_last_of(L"\\/");
     if (cut == std::wstring::npos || cut < 3) break;
@@ -146,13 +128,15 @@ bool ArchiveExtractor::EnsureFolderTracked(const std::wstring& path) {
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     if (::CreateDirectoryW(it->c_str(), nullptr)) {
       createdFolders_.push_back(*it);
-      if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"created folder " + Shown(*it));
-    } else if (::GetLastError() != ERROR_ALREADY_EXISTS || !IsFolder(*it)) {
+      if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"created folder " + pv::WithBackslashes(*it));
+    } else if (::GetLastError() != ERROR_ALREADY_EXISTS || !pv::IsFolder(*it)) {
       pv::SetupLog::Failure(L"creating folder " + *it, ::GetLastError());
       return false;
     }
   }
-  return IsFolder(path);
+  if (!pv::IsFolder(path)) return false;
+  readyFolders_.insert(path);
+  return true;
 }
 
 HANDLE ArchiveExtractor::CreateTarget(const std::wstring& target) {
@@ -187,21 +171,21 @@ bool ArchiveExtractor::ExtractFolder(const std::wstring& name) {
 
 bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned long long size) {
   const std::wstring target = installDir_ + L"\\" + name;
-  if (!InsideInstallDir(target)) return false;
+  const std::wstring full = FullPath(target);
+  if (!pv::IsInsideFolder(full, installDirFull_)) return false;
   // Two names that differ only in letter case are one file on Windows.
-  if (!seenTargets_.insert(Upper(FullPath(target))).second) return false;
+  if (!seenTargets_.insert(Upper(full)).second) return false;
   // The folder as the target's last backslash cuts it; names with forward
   // slashes keep the install folder here, and the system resolves the rest.
   const std::wstring folder = target.substr(0, target.find_last_of(L'\\'));
-  std::wstring parent = FullPath(target);
-  parent.resize(parent.find_last_of(L'\\'));
-  if (!EnsureFolderTracked(folder) || !EnsureFolderTracked(parent)) return false;
+  const std::wstring parent = full.substr(0, full.find_last_of(L'\\'));
+  if (!EnsureFolderTracked(folder) || (parent != folder && !EnsureFolderTracked(parent))) return false;
   Record(folders_, folderCount_, folder);
 
   if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
   pv::UniqueFile file(CreateTarget(target));
   if (!file) {
-    pv::SetupLog::Failure(L"creating " + Shown(target), ::GetLastError());
+    pv::SetupLog::Failure(L"creating " + pv::WithBackslashes(target), ::GetLastError());
     unzCloseCurrentFile(zip);
     return false;
   }
@@ -216,7 +200,7 @@ bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned
     if (got == 0) break;
     copied += static_cast<unsigned>(got);
     if (!WriteAll(file.get(), buffer_.data(), static_cast<DWORD>(got))) {
-      pv::SetupLog::Failure(L"writing " + Shown(target), ::GetLastError());
+      pv::SetupLog::Failure(L"writing " + pv::WithBackslashes(target), ::GetLastError());
       ok = false;
       break;
     }
@@ -227,16 +211,16 @@ bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned
   if (copied != size) ok = false;
 
   const std::wstring& old = PendingOldFile();
-  if (!old.empty() && Exists(old) && ::DeleteFileW(old.c_str())) PendingOldFile().clear();
+  if (!old.empty() && pv::PathExists(old) && ::DeleteFileW(old.c_str())) PendingOldFile().clear();
 
   if (!ok) {
-    pv::SetupLog::Line(L"FAILED: the archive's data for " + Shown(target) + L" is damaged or incomplete");
+    pv::SetupLog::Line(L"FAILED: the archive's data for " + pv::WithBackslashes(target) + L" is damaged or incomplete");
     // Nothing half-written stays behind.
     ::DeleteFileW(target.c_str());
     return false;
   }
   Record(files_, fileCount_++, target);
-  if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"wrote " + Shown(target));
+  if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"wrote " + pv::WithBackslashes(target));
   return true;
 }
 

@@ -65,5 +65,6 @@ class ArchiveExtractor {
   std::size_t entriesDone_ = 0;
   std::vector<std::wstring> createdFolders_;  // in creation order
   std::set<std::wstring> seenTargets_;        // upper-cased full paths
+  std::set<std::wstring> readyFolders_;       // known to exist, as EnsureFolderTracked was given them
   std::vector<char> buffer_;
 };

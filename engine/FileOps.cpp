@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "engine/FilePaths.h"
+#include "engine/PathText.h"
 #include "engine/ProtectedFolders.h"
 #include "engine/SpecialFolders.h"
 #include "ui/Handles.h"
@@ -28,29 +29,12 @@ const ProtectedFolders& Guard() {
   return guard;
 }
 
-std::wstring TrimBlanks(const std::wstring& text) {
-  const wchar_t* blanks = L" \t\r\n\v\f";
-  std::size_t first = text.find_first_not_of(blanks);
-  if (first == std::wstring::npos) return {};
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
 // "\\?\" form, so that deep trees beyond MAX_PATH can be walked.
 std::wstring ExtendedPath(const std::wstring& full) {
   if (full.starts_with(L"\\\\?\\")) return full;
   if (full.starts_with(L"\\\\.\\")) return L"\\\\?\\" + full.substr(4);
   if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
-}
-
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-  if (!folder.empty() && folder.back() == L'\\') return folder + name;
-  return folder + L'\\' + name;
-}
-
-std::wstring WithoutTrailingSeparators(std::wstring path) {
-  while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-  return path;
 }
 
 // Opens the entry itself, never what a link points to, with the rights to

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "engine/PathText.h"
+
 #include "ui/Handles.h"
 
 namespace pv {
@@ -60,6 +62,17 @@ bool SamePathText(std::wstring_view a, std::wstring_view b) {
   if (a.empty()) return true;
   return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
          CSTR_EQUAL;
+}
+
+bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool PathInside(const std::wstring& path, const std::wstring& root) {
+  return IsInsideFolder(FullPath(path), FullPath(root));
 }
 
 }  // namespace pv

@@ -26,4 +26,11 @@ std::wstring FileNamePart(std::wstring_view path);
 // Case-insensitive comparison as the file system makes it (ordinal, upper-cased).
 bool SamePathText(std::wstring_view a, std::wstring_view b);
 
+// Whether something (a file, a folder, a link) is at `path`.
+bool PathExists(const std::wstring& path);
+// Whether a folder, or a link to one, is at `path`.
+bool IsFolder(const std::wstring& path);
+// Whether `path` lies below `root`, both made absolute first.
+bool PathInside(const std::wstring& path, const std::wstring& root);
+
 }  // namespace pv

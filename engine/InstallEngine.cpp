@@ -9,6 +9,7 @@
 #include "engine/ArchiveExtractor.h"
 #include "engine/DesktopShell.h"
 #include "engine/FileOps.h"
+#include "engine/FilePaths.h"
 #include "engine/Product.h"
 #include "engine/Security.h"
 #include "engine/SetupLog.h"
@@ -22,11 +23,9 @@ using namespace pv;
 
 namespace {
 
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::wstring DataFolder() {
   const std::wstring user = SpecialFolder(CSIDL_APPDATA, true);
-  if (!user.empty() && Exists(user)) return user + L"\\" + product::kInstallSuffix;
+  if (!user.empty() && pv::PathExists(user)) return user + L"\\" + product::kInstallSuffix;
   return SpecialFolder(CSIDL_COMMON_APPDATA, true) + L"\\" + product::kInstallSuffix;
 }
 
@@ -83,7 +82,7 @@ EngineResult Install(SetupSession& s) {
 
   // Remove a previous installation through its own uninstaller's document.
   const std::wstring previous = ReadUninstallString();
-  if (!previous.empty() && Exists(previous)) {
+  if (!previous.empty() && pv::PathExists(previous)) {
     SetupLog::Line(L"removing the previous installation of " + previous);
     Uninstall(s, previous);
   }

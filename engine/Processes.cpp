@@ -1,6 +1,12 @@
 #include "engine/Processes.h"
 
 #include <tlhelp32.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 #include "engine/FilePaths.h"
 #include "engine/Product.h"
@@ -25,6 +31,54 @@ bool ProcessHasModule(DWORD processId, const std::wstring& fullPath) {
   module.dwSize = sizeof(module);
   for (BOOL more = ::Module32FirstW(modules.get(), &module); more; more = ::Module32NextW(modules.get(), &module)) {
     if (SamePathText(module.szExePath, fullPath)) return true;
+  }
+  return false;
+}
+
+// Whether some process may hold the file: open, running from it or with it
+// loaded as a module. A program's image and a loaded DLL refuse an open for
+// writing (Windows and Wine alike), and any other open handle refuses an
+// exclusive one, so an exclusive open for writing that succeeds proves no
+// process holds the file. A read-only file fails the open too and counts
+// as held: such files get the full search. A missing file is loaded by no
+// process: only a program's name can match it.
+bool MayBeHeld(const std::wstring& path) {
+  UniqueFile probe(
+      ::CreateFileW(path.c_str(), FILE_WRITE_DATA, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (probe) return false;
+  const DWORD error = ::GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+// Whether a process other than this one runs a program of that file name;
+// empty when the process list cannot be had. Reads the system's process
+// list directly: a tool-help snapshot reads the same list and then copies
+// it into a section of its own, which takes twice as long under Wine.
+std::optional<bool> ProcessNamed(const std::wstring& name) {
+  using QueryFn = LONG(WINAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+  static const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return std::nullopt;
+  constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
+  std::vector<unsigned char> buffer(256 * 1024);
+  LONG status;
+  for (int attempt = 0;; ++attempt) {
+    ULONG needed = 0;
+    status = query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status != kLengthMismatch || attempt == 4) break;
+    // The list can grow between the two calls.
+    buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed + 64 * 1024));
+  }
+  if (status < 0) return std::nullopt;
+  const auto self = static_cast<ULONG_PTR>(::GetCurrentProcessId());
+  for (std::size_t at = 0; at + sizeof(SYSTEM_PROCESS_INFORMATION) <= buffer.size();) {
+    const auto* process = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + at);
+    const auto id = reinterpret_cast<ULONG_PTR>(process->UniqueProcessId);
+    const std::wstring_view image(process->ImageName.Buffer ? process->ImageName.Buffer : L"",
+                                  process->ImageName.Length / sizeof(wchar_t));
+    if (id != self && id != 0 && SamePathText(image, name)) return true;
+    if (process->NextEntryOffset == 0) break;
+    at += process->NextEntryOffset;
   }
   return false;
 }
@@ -59,6 +113,17 @@ bool FindFileUser(const std::wstring& path, std::wstring& user) {
   return false;
 }
 
+bool FindHolder(const std::wstring& path, std::wstring& user) {
+  if (MayBeHeld(path)) return FindFileUser(path, user);
+  const std::optional<bool> named = ProcessNamed(FileNamePart(path));
+  if (!named) return FindFileUser(path, user);
+  user.clear();
+  if (!*named) return false;
+  user = path;
+  return true;
+}
+
+
 int KillProcessesByName(const std::wstring& path) {
   std::wstring name = FileNamePart(path);
   if (name.empty()) return 0;
@@ -82,7 +147,7 @@ int KillProcessesByName(const std::wstring& path) {
 void StopProduct() {
   for (const wchar_t* program : {product::kMainProgram}) {
     std::wstring user;
-    if (FindFileUser(program, user)) {
+    if (FindHolder(program, user)) {
       KillProcessesByName(user);
       ::Sleep(500);
     }

@@ -1,55 +1,11 @@
 #include "engine/ProtectedFolders.h"
 
+#include "engine/PathText.h"
+
 #include <algorithm>
 
 namespace pv {
 namespace {
-
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
-
-std::wstring_view Trim(std::wstring_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-// Simple upper-casing of the Latin, Greek and Cyrillic letters (and the
-// full-width Latin ones). Folder names outside these scripts compare exactly,
-// which only makes the guard refuse less; the well-known folders themselves
-// are named in ASCII on disk, user names are where other letters appear.
-wchar_t Fold(wchar_t c) {
-  if (c < 0x80) return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 0x20) : c;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<wchar_t>(c - 0x20);
-  if (c == 0xFF) return 0x178;
-  if (c >= 0x100 && c <= 0x17E) {
-    // Latin Extended-A pairs capital and small letters: even/odd up to U+0137
-    // and from U+014A to U+0177, odd/even in between and after.
-    bool evenUpper = (c <= 0x137) || (c >= 0x14A && c <= 0x177);
-    if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149) return c;
-    bool odd = (c & 1) != 0;
-    return (evenUpper == odd) ? static_cast<wchar_t>(c - 1) : c;
-  }
-  if (c == 0x3C2) return 0x3A3;  // final sigma
-  if ((c >= 0x3B1 && c <= 0x3C1) || (c >= 0x3C3 && c <= 0x3C9)) return static_cast<wchar_t>(c - 0x20);
-  if (c >= 0x430 && c <= 0x44F) return static_cast<wchar_t>(c - 0x20);
-  if (c >= 0x450 && c <= 0x45F) return static_cast<wchar_t>(c - 0x50);
-  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<wchar_t>(c - 0x20);
-  return c;
-}
-
-std::wstring FoldAll(std::wstring_view text) {
-  std::wstring out(text);
-  for (wchar_t& c : out) c = Fold(c);
-  return out;
-}
-
-bool StartsWithFolded(std::wstring_view text, std::wstring_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (Fold(text[i]) != Fold(prefix[i])) return false;
-  }
-  return true;
-}
 
 // Characters that cannot stand in a file or folder name. A ':' after the
 // root names an alternate stream ("dir::$INDEX_ALLOCATION" is the folder
@@ -88,7 +44,7 @@ void ProtectedFolders::Add(std::wstring_view folder) {
 }
 
 std::wstring ProtectedFolders::Canonical(std::wstring_view path) {
-  std::wstring text(Trim(path));
+  std::wstring text(TrimBlanks(path));
   std::replace(text.begin(), text.end(), L'/', L'\\');
   std::wstring_view rest(text);
 
@@ -107,7 +63,7 @@ std::wstring ProtectedFolders::Canonical(std::wstring_view path) {
   if (rest.size() >= 2 && IsAsciiLetter(rest[0]) && rest[1] == L':') {
     // "C:name" is relative to the current folder of drive C.
     if (rest.size() > 2 && rest[2] != L'\\') return {};
-    out.push_back(Fold(rest[0]));
+    out.push_back(FoldCase(rest[0]));
     out.push_back(L':');
     rest.remove_prefix(2);
   } else if (rest.starts_with(L"\\\\")) {
@@ -116,7 +72,7 @@ std::wstring ProtectedFolders::Canonical(std::wstring_view path) {
     std::wstring_view share = NextElement(rest);
     if (server.empty() || share.empty() || HoldsForbidden(server) || HoldsForbidden(share)) return {};
     if (server == L"." || server == L".." || share == L"." || share == L"..") return {};
-    out = L"\\\\" + FoldAll(server) + L"\\" + FoldAll(share);
+    out = L"\\\\" + FoldCase(server) + L"\\" + FoldCase(share);
   } else {
     return {};
   }
@@ -132,7 +88,7 @@ std::wstring ProtectedFolders::Canonical(std::wstring_view path) {
     while (!element.empty() && (element.back() == L'.' || element.back() == L' ')) element.remove_suffix(1);
     if (element.empty()) continue;
     if (HoldsForbidden(element)) return {};
-    elements.push_back(FoldAll(element));
+    elements.push_back(FoldCase(element));
   }
   for (const std::wstring& element : elements) {
     out.push_back(L'\\');
@@ -142,7 +98,7 @@ std::wstring ProtectedFolders::Canonical(std::wstring_view path) {
 }
 
 bool ProtectedFolders::Refuses(std::wstring_view path) const {
-  if (Trim(path).size() <= 3) return true;
+  if (TrimBlanks(path).size() <= 3) return true;
   std::wstring canonical = Canonical(path);
   if (canonical.empty()) return true;
 

@@ -20,6 +20,19 @@ inline constexpr UINT WM_SETUP_FAILED = WM_APP + 0x402;
 // The state the engines share with the installer window. The window derives
 // from it and connects the hooks to its controls; workers touch the window
 // only through these hooks, the progress values and posted messages.
+//
+// Which thread touches what:
+// - The UI thread writes installDir, desktopIcon, quickLaunch, installMode,
+//   silent, update, channel and config before it starts the worker, and not
+//   again while the worker runs; the worker reads them as its input. Starting
+//   the thread is the hand-off.
+// - The worker writes lastRunPath and instRun before it posts
+//   WM_SETUP_FINISHED; the UI thread reads them only after that message.
+// - Either thread: progressTarget, installResult and closing (atomics); the
+//   bar's position only through SetProgress / SetProgressPos with
+//   progressLock held; the status text only through ShowStatus (the label's
+//   own lock). No worker calls a control or the window by any other path.
+// - quietExitCode and worker belong to the UI thread.
 class SetupSession {
  public:
   SetupSession() = default;

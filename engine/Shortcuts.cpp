@@ -10,6 +10,7 @@
 
 #include "app/SetupConfig.h"
 #include "engine/FileOps.h"
+#include "engine/FilePaths.h"
 #include "engine/Product.h"
 #include "engine/SpecialFolders.h"
 #include "engine/SystemVersion.h"
@@ -25,13 +26,6 @@ namespace {
 // lookup must not turn into a path at the root of the current drive.
 std::wstring LinkIn(const std::wstring& folder, const std::wstring& name) {
   return folder.empty() ? std::wstring() : folder + L"\\" + name + L".lnk";
-}
-
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsFolder(const std::wstring& path) {
-  const DWORD a = ::GetFileAttributesW(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::wstring EntryName(const JValue& entry) { return ToWide(entry.Find(SetupKeys::kName).ToText()); }
@@ -65,7 +59,7 @@ std::wstring LinkTarget(const std::wstring& installDir, const JValue& entry) {
 }
 
 bool CreateLink(const std::wstring& target, const std::wstring& linkPath) {
-  if (!Exists(target)) return false;
+  if (!pv::PathExists(target)) return false;
   const HRESULT init = ::CoInitialize(nullptr);
   bool saved = false;
   {
@@ -75,7 +69,7 @@ bool CreateLink(const std::wstring& target, const std::wstring& linkPath) {
       pv::ComPtr<IPersistFile> file;
       if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void()))) {
         std::wstring workDir = target;
-        if (!IsFolder(target)) {
+        if (!pv::IsFolder(target)) {
           const std::size_t cut = workDir.find_last_of(L'\\');
           if (cut != std::wstring::npos) workDir.resize(cut);
         }
@@ -145,7 +139,7 @@ void CreateProductLinks(const JValue& shortcut, const std::wstring& installDir, 
   if (desktop) {
     ForEachEntry(shortcut, kDesktop, [&](const JValue& entry) {
       const std::wstring name = EntryName(entry), target = LinkTarget(installDir, entry);
-      if (!name.empty() && Exists(target)) CreateDesktopLink(name, target);
+      if (!name.empty() && pv::PathExists(target)) CreateDesktopLink(name, target);
     });
   }
   if (afterDesktop) afterDesktop();
@@ -153,7 +147,7 @@ void CreateProductLinks(const JValue& shortcut, const std::wstring& installDir, 
   if (quickLaunch && !IsWindows10()) {
     ForEachEntry(shortcut, kTaskbar, [&](const JValue& entry) {
       const std::wstring name = EntryName(entry), target = LinkTarget(installDir, entry);
-      if (name.empty() || !Exists(target)) return;
+      if (name.empty() || !pv::PathExists(target)) return;
       CreateQuickLaunchLink(name, target);
       if (IsVistaOrLater()) PinToTaskbar(LinkIn(QuickLaunchFolder(), name));
     });

@@ -2,7 +2,10 @@
 
 #include <knownfolders.h>
 
+#include <set>
+
 #include "engine/FilePaths.h"
+#include "engine/PathText.h"
 #include "ui/Handles.h"
 
 namespace pv {
@@ -109,12 +112,15 @@ std::vector<std::wstring> CollectProtectedFolders() {
 
   // A folder can be reached under its short name, and may itself be a link
   // (Wine links the desktop and documents to the Unix home folder): protect
-  // every spelling that leads there.
+  // every spelling that leads there. The lists name most folders several
+  // times; each is looked up once.
   std::vector<std::wstring> all;
+  std::set<std::wstring> seen;
   for (const std::wstring& folder : found) {
-    if (folder.empty()) continue;
+    if (folder.empty() || !seen.insert(FoldCase(WithoutTrailingSeparators(folder))).second) continue;
     all.push_back(folder);
-    all.push_back(LongPath(folder));
+    // Only a name with a "~" can be a short name that expands.
+    if (folder.find(L'~') != std::wstring::npos) all.push_back(LongPath(folder));
     std::wstring resolved = FinalPathOf(folder);
     if (!resolved.empty()) all.push_back(std::move(resolved));
   }

@@ -1,7 +1,6 @@
 #include "engine/UninstallEngine.h"
 
 #include <shlwapi.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "app/SetupConfig.h"
 #include "engine/FileOps.h"
 #include "engine/FilePaths.h"
+#include "engine/PathText.h"
 #include "engine/Processes.h"
 #include "engine/Product.h"
 #include "engine/SetupLog.h"
@@ -24,17 +24,10 @@
 namespace {
 
 // The full path without trailing backslashes (a drive root keeps its own).
-std::wstring Normalized(const std::wstring& path) {
-  std::wstring full = pv::FullPath(path);
-  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
-  return full;
-}
+std::wstring Normalized(const std::wstring& path) { return pv::WithoutTrailingSeparators(pv::FullPath(path)); }
 
 std::wstring DecodedPath(const JValue& element) {
-  std::wstring path = ToWide(DecodeDocumentPath(element));
-  for (auto& c : path)
-    if (c == L'/') c = L'\\';
-  return path;
+  return pv::WithBackslashes(ToWide(DecodeDocumentPath(element)));
 }
 
 bool HasExtension(const std::wstring& path, const wchar_t* ext) {
@@ -47,66 +40,6 @@ bool HasExtension(const std::wstring& path, const wchar_t* ext) {
 // drive root, a system folder or a user's folder, whatever the document says.
 bool UsableRoot(const std::wstring& root) {
   return !::PathIsRelativeW(root.c_str()) && !pv::IsProtectedFolder(root);
-}
-
-// Whether some process may hold the file: open, running from it or with it
-// loaded as a module. A program's image and a loaded DLL refuse an open for
-// writing (Windows and Wine alike), and any other open handle refuses an
-// exclusive one, so an exclusive open for writing that succeeds proves no
-// process holds the file. A read-only or missing file fails the open too
-// and counts as held: such files get the full search below.
-bool MayBeHeld(const std::wstring& path) {
-  pv::UniqueFile probe(
-      ::CreateFileW(path.c_str(), FILE_WRITE_DATA, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return !probe;
-}
-
-// Whether a process other than this one runs a program of that file name;
-// empty when the process list cannot be had. Reads the system's process
-// list directly: a tool-help snapshot reads the same list and then copies
-// it into a section of its own, which takes twice as long under Wine.
-std::optional<bool> ProcessNamed(const std::wstring& name) {
-  using QueryFn = LONG(WINAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
-  static const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-  if (!query) return std::nullopt;
-  constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
-  std::vector<unsigned char> buffer(256 * 1024);
-  LONG status;
-  for (int attempt = 0;; ++attempt) {
-    ULONG needed = 0;
-    status = query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-    if (status != kLengthMismatch || attempt == 4) break;
-    // The list can grow between the two calls.
-    buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed + 64 * 1024));
-  }
-  if (status < 0) return std::nullopt;
-  const auto self = static_cast<ULONG_PTR>(::GetCurrentProcessId());
-  for (std::size_t at = 0; at + sizeof(SYSTEM_PROCESS_INFORMATION) <= buffer.size();) {
-    const auto* process = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + at);
-    const auto id = reinterpret_cast<ULONG_PTR>(process->UniqueProcessId);
-    const std::wstring_view image(process->ImageName.Buffer ? process->ImageName.Buffer : L"",
-                                  process->ImageName.Length / sizeof(wchar_t));
-    if (id != self && id != 0 && pv::SamePathText(image, name)) return true;
-    if (process->NextEntryOffset == 0) break;
-    at += process->NextEntryOffset;
-  }
-  return false;
-}
-
-// FindFileUser's answer for a product file, at a fraction of its cost: its
-// search through every process's module list takes a round trip to the
-// server per module under Wine (about a tenth of a second per file with a
-// dozen programs running), and a file nobody holds can only be matched by
-// name.
-bool FindHolder(const std::wstring& path, std::wstring& user) {
-  if (MayBeHeld(path)) return pv::FindFileUser(path, user);
-  const std::optional<bool> named = ProcessNamed(pv::FileNamePart(path));
-  if (!named) return pv::FindFileUser(path, user);
-  user.clear();
-  if (!*named) return false;
-  user = path;
-  return true;
 }
 
 // How long a removal asked to stop is waited for: it looks at the request
@@ -158,13 +91,6 @@ bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION& pi) {
 
 using namespace pv;
 
-bool PathInside(const std::wstring& path, const std::wstring& root) {
-  const std::wstring full = Normalized(path), base = Normalized(root);
-  if (full.empty() || base.empty()) return false;
-  return full.size() > base.size() + 1 && full[base.size()] == L'\\' &&
-         pv::SamePathText(std::wstring_view(full).substr(0, base.size()), base);
-}
-
 void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<int>* stop) {
   const auto stopped = [stop] { return stop && stop->load() != 0; };
   const JValue files = document->Find(SetupKeys::kFiles);
@@ -176,7 +102,7 @@ void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<in
     if (!PathInside(path, root)) continue;
     if (HasExtension(path, L".exe") || HasExtension(path, L".dll")) {
       std::wstring user;
-      if (FindHolder(path, user)) {
+      if (pv::FindHolder(path, user)) {
         KillProcessesByName(user);
         ::Sleep(100);
       }

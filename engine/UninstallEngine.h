@@ -23,5 +23,3 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath);
 // and folder) ends the deletion where it is.
 void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<int>* stop = nullptr);
 
-// Whether `path` lies strictly inside `root` once both are made full paths.
-bool PathInside(const std::wstring& path, const std::wstring& root);

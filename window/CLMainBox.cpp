@@ -8,6 +8,8 @@
 #include "app/Startup.h"
 #include "engine/DesktopShell.h"
 #include "engine/FileOps.h"
+#include "engine/FilePaths.h"
+#include "engine/PathText.h"
 #include "engine/InstallEngine.h"
 #include "engine/Product.h"
 #include "engine/SystemVersion.h"
@@ -29,18 +31,6 @@ constexpr int kPageHeight = 300;
 constexpr int kShadeSide = 27;
 constexpr int kShadeTop = 22;
 constexpr int kShadeBottom = 32;
-
-std::wstring Trimmed(const std::wstring& s) {
-  const std::size_t b = s.find_first_not_of(L" \t\r\n");
-  if (b == std::wstring::npos) return {};
-  const std::size_t e = s.find_last_not_of(L" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-
-bool IsFolder(const std::wstring& path) {
-  const DWORD a = ::GetFileAttributesW(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 }  // namespace
 
@@ -392,7 +382,7 @@ void CLMainBox::ChooseFolder() {
     installDir = kept;
     return;
   }
-  std::wstring folder = Trimmed(path);
+  std::wstring folder(pv::TrimBlanks(path));
   if (!folder.empty() && folder.back() == L'\\') {
     folder += pv::product::kInstallSuffix;
   } else {
@@ -412,7 +402,7 @@ bool CLMainBox::AcceptInstallFolder(const std::wstring& folder) const {
   // The uninstaller deletes the install folder with everything in it: a
   // folder that already holds something other than an earlier installation
   // (a typed "D:\Games") must never become it.
-  if (IsFolder(folder) && !::PathIsDirectoryEmptyW(folder.c_str()) &&
+  if (pv::IsFolder(folder) && !::PathIsDirectoryEmptyW(folder.c_str()) &&
       ::GetFileAttributesW((folder + L"\\unins000.exe").c_str()) == INVALID_FILE_ATTRIBUTES)
     return false;
   return pv::EnsureFolder(folder);
