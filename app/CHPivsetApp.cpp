@@ -39,8 +39,6 @@ bool CHPivsetApp::ExitInstance() {
 
 CHWindow* CHPivsetApp::GetMainWindow() { return mainBox_; }
 
-bool CHPivsetApp::UsesCommonControls() const { return !QuietRequested(); }
-
 void CHPivsetApp::KeepQuietResult() {
   if (mainBox_ && mainBox_->quietExitCode >= 0) quietExitCode_ = mainBox_->quietExitCode;
 }

@@ -15,7 +15,6 @@ class CHPivsetApp : public CHApp {
   bool ExitInstance() override;
   CHWindow* GetMainWindow() override;
   // A quiet run shows no control.
-  bool UsesCommonControls() const override;
 
   // The process's exit code: a quiet run's result once its work is done,
   // whatever became of the window; otherwise `loopCode`, the message

@@ -17,11 +17,15 @@ ATOM CHApp::Init(HINSTANCE instanceHandle, HINSTANCE prevInstanceHandle, wchar_t
   prevInstance = prevInstanceHandle;
   commandLine = cmdLine;
   showCommand = show;
-  if (UsesCommonControls()) {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_COOL_CLASSES};
-    ::InitCommonControlsEx(&controls);
-  }
   return RegisterWindowClass(instance);
+}
+
+void CHApp::EnsureCommonControls() {
+  static const bool initialised = [] {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_COOL_CLASSES};
+    return ::InitCommonControlsEx(&controls) != FALSE;
+  }();
+  (void)initialised;
 }
 
 ATOM CHApp::RegisterWindowClass(HINSTANCE instance) {

@@ -4,9 +4,8 @@
 
 class CHWindow;
 
-// The application base: keeps the start-up arguments, prepares the common
-// controls, registers the program's one window class and runs the message
-// loop. The program derives exactly one class from it and defines one static
+// The application base: keeps the start-up arguments, registers the
+// program's one window class and runs the message loop. The program derives exactly one class from it and defines one static
 // instance; constructing it makes it theApp before the entry point runs.
 class CHApp {
  public:
@@ -18,13 +17,8 @@ class CHApp {
   virtual bool InitInstance() = 0;
   virtual bool ExitInstance() = 0;
   virtual CHWindow* GetMainWindow() = 0;
-  // Whether Init prepares the common controls; a program that will show
-  // no window skips their start-up.
-  virtual bool UsesCommonControls() const { return true; }
-
-  // Stores the entry's arguments, initialises the common controls (when
-  // UsesCommonControls) and registers the "CHWindow" class; the class atom,
-  // or 0 on failure.
+  // Stores the entry's arguments and registers the "CHWindow" class; the
+  // class atom, or 0 on failure.
   ATOM Init(HINSTANCE instance, HINSTANCE prevInstance, wchar_t* commandLine, int showCommand);
   // Runs until WM_QUIT, then calls ExitInstance; returns the quit code.
   int Run();
@@ -33,6 +27,12 @@ class CHApp {
   // already registered with our procedure gives its atom again, so tests and
   // helper programs may prepare it more than once.
   static ATOM RegisterWindowClass(HINSTANCE instance);
+
+  // Loads and initialises the common controls, once per process. Called by
+  // whatever creates one of their windows (the tooltips): loading them
+  // takes from a twentieth to a fifth of a second under Wine, which a
+  // window that never shows a tooltip should not pay before its first paint.
+  static void EnsureCommonControls();
 
   int showCommand = 0;
   wchar_t* commandLine = nullptr;  // as given to the entry, not copied

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "ui/CHApp.h"
 #include "ui/IResource.h"
 #include "ui/StylePainter.h"
 
@@ -323,6 +324,7 @@ void UIObject::SetBackgroundBrush(pv::UniqueBrush brush) {
 HWND UIObject::EnsureTooltipWindow() {
   if (!hwnd) return nullptr;
   if (!tooltipWindow) {
+    CHApp::EnsureCommonControls();
     tooltipWindow.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                           WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                                           CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, nullptr, nullptr));
@@ -433,7 +435,8 @@ void UIObject::LeaveChain(UINT keys, POINT point) {
 LRESULT UIObject::OnMouseMove(WPARAM wParam, LPARAM lParam) {
   if (!tracking) {
     TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd, 0};
-    tracking = ::_TrackMouseEvent(&track) != FALSE;
+    // user32's own: the common controls' copy would load them on the first move.
+    tracking = ::TrackMouseEvent(&track) != FALSE;
   }
   RoutePoint(static_cast<UINT>(wParam), PointOf(lParam));
   return CallDefault(WM_MOUSEMOVE, wParam, lParam);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "ui/CHApp.h"
 #include "ui/CHBitmap.h"
 #include "ui/ControlLayout.h"
 #include "ui/IResource.h"
@@ -76,6 +77,7 @@ bool UIToolBar::EnsureTooltip() {
   if (tooltip.GetHwnd()) return true;
   HWND host = GetHostWindow();
   if (!host) return false;
+  CHApp::EnsureCommonControls();
   return tooltip.Create(host, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, nullptr, TOOLTIPS_CLASSW, WS_EX_TOPMOST,
                         0, 0, 0, 0);
 }
