@@ -11,7 +11,10 @@ CHPivsetApp::~CHPivsetApp() { delete mainBox_; }
 bool CHPivsetApp::InitInstance() {
   ::CoInitialize(nullptr);
   mainBox_ = new CLMainBox();
-  mainBox_->Create(nullptr, nullptr, WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, L"Pivset", L"CHWindow",
+  // A quiet run's window is only the address the engines post to: a
+  // message-only window, which the display never hears of.
+  HWND parent = QuietRequested() ? HWND_MESSAGE : nullptr;
+  mainBox_->Create(parent, nullptr, WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, L"Pivset", L"CHWindow",
                    WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0);
   HWND window = mainBox_->GetHwnd();
   if (!window) {
