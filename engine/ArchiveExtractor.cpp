@@ -3,6 +3,7 @@
 #include <unzip.h>
 
 #include <algorithm>
+#include <memory>
 #include <span>
 
 #include "app/SetupConfig.h"
@@ -13,6 +14,7 @@
 #include "engine/PathText.h"
 #include "engine/Processes.h"
 #include "engine/SetupLog.h"
+#include "engine/TargetWriter.h"
 #include "engine/ZipFileIo.h"
 #include "ui/Handles.h"
 #include "ui/StringConverter.h"
@@ -38,16 +40,6 @@ std::wstring& PendingOldFile() {
 std::wstring Upper(std::wstring s) {
   if (!s.empty()) ::CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
   return s;
-}
-
-bool WriteAll(HANDLE file, const char* data, DWORD count) {
-  while (count > 0) {
-    DWORD wrote = 0;
-    if (!::WriteFile(file, data, count, &wrote, nullptr) || wrote == 0) return false;
-    data += wrote;
-    count -= wrote;
-  }
-  return true;
 }
 
 // An entry's name as wide text, decoded as the entry says it is stored.
@@ -169,7 +161,7 @@ bool ArchiveExtractor::ExtractFolder(const std::wstring& name) {
   return true;
 }
 
-bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned long long size) {
+bool ArchiveExtractor::ExtractFile(TargetWriter& writer, void* zip, const std::wstring& name, unsigned long long size) {
   const std::wstring target = installDir_ + L"\\" + name;
   const std::wstring full = FullPath(target);
   if (!pv::IsInsideFolder(full, installDirFull_)) return false;
@@ -183,45 +175,42 @@ bool ArchiveExtractor::ExtractFile(void* zip, const std::wstring& name, unsigned
   Record(folders_, folderCount_, folder);
 
   if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
-  pv::UniqueFile file(CreateTarget(target));
-  if (!file) {
-    pv::SetupLog::Failure(L"creating " + pv::WithBackslashes(target), ::GetLastError());
-    unzCloseCurrentFile(zip);
-    return false;
-  }
-  bool ok = true;
+  writer.Begin(target);
+  bool dataOk = true;
   unsigned long long copied = 0;
-  for (;;) {
-    const int got = unzReadCurrentFile(zip, buffer_.data(), static_cast<unsigned>(buffer_.size()));
+  while (!writer.Failed()) {
+    std::vector<char> chunk = writer.Buffer();
+    chunk.resize(kCopyBuffer);
+    const int got = unzReadCurrentFile(zip, chunk.data(), static_cast<unsigned>(chunk.size()));
     if (got < 0) {
-      ok = false;  // a damaged deflate stream or a read error
+      dataOk = false;  // a damaged deflate stream or a read error
       break;
     }
     if (got == 0) break;
     copied += static_cast<unsigned>(got);
-    if (!WriteAll(file.get(), buffer_.data(), static_cast<DWORD>(got))) {
-      pv::SetupLog::Failure(L"writing " + pv::WithBackslashes(target), ::GetLastError());
-      ok = false;
-      break;
-    }
+    chunk.resize(static_cast<std::size_t>(got));
+    writer.Write(std::move(chunk));
   }
-  file.reset();
   // Closing the entry checks its CRC once all of it was read.
-  if (unzCloseCurrentFile(zip) != UNZ_OK) ok = false;
-  if (copied != size) ok = false;
-
-  const std::wstring& old = PendingOldFile();
-  if (!old.empty() && pv::PathExists(old) && ::DeleteFileW(old.c_str())) PendingOldFile().clear();
-
-  if (!ok) {
-    pv::SetupLog::Line(L"FAILED: the archive's data for " + pv::WithBackslashes(target) + L" is damaged or incomplete");
+  if (unzCloseCurrentFile(zip) != UNZ_OK) dataOk = false;
+  if (copied != size) dataOk = false;
+  if (writer.Failed()) return false;  // the writer has said why
+  if (!dataOk) {
     // Nothing half-written stays behind.
-    ::DeleteFileW(target.c_str());
+    writer.End(false);
+    writer.Drain();
+    pv::SetupLog::Line(L"FAILED: the archive's data for " + pv::WithBackslashes(target) + L" is damaged or incomplete");
     return false;
   }
+  writer.End(true);
   Record(files_, fileCount_++, target);
-  if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"wrote " + pv::WithBackslashes(target));
   return true;
+}
+
+void ArchiveExtractor::Written(const std::wstring& target) {
+  const std::wstring& old = PendingOldFile();
+  if (!old.empty() && pv::PathExists(old) && ::DeleteFileW(old.c_str())) PendingOldFile().clear();
+  if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"wrote " + pv::WithBackslashes(target));
 }
 
 namespace {
@@ -297,7 +286,7 @@ bool ArchiveExtractor::Extract(HANDLE zipFile) {
   FillHandleFileFuncs(funcs, zipFile);
   unzFile zip = unzOpen2_64("archive", &funcs);
   if (!zip) return false;
-  buffer_.resize(kCopyBuffer);
+  auto writer = std::make_unique<TargetWriter>(CreateTarget, Written);
   bool ok = true;
   int r = unzGoToFirstFile(zip);
   for (; r == UNZ_OK; r = unzGoToNextFile(zip)) {
@@ -308,7 +297,7 @@ bool ArchiveExtractor::Extract(HANDLE zipFile) {
       ok = false;
       break;
     }
-    if (!(isFolder ? ExtractFolder(name) : ExtractFile(zip, name, info.uncompressed_size))) {
+    if (!(isFolder ? ExtractFolder(name) : ExtractFile(*writer, zip, name, info.uncompressed_size))) {
       ok = false;
       break;
     }
@@ -317,7 +306,11 @@ bool ArchiveExtractor::Extract(HANDLE zipFile) {
   // A central directory that cannot be walked to its end is a damaged archive.
   if (ok && r != UNZ_END_OF_LIST_OF_FILE) ok = false;
   unzClose(zip);
-  buffer_ = {};
+  // Everything handed over is on disk (or failed) before the caller looks
+  // at the result or rolls back.
+  writer->Drain();
+  if (writer->Failed()) ok = false;
+  writer.reset();
   return ok;
 }
 

@@ -8,6 +8,8 @@
 
 #include "json/JValue.h"
 
+class TargetWriter;
+
 // Extracts the product archive into the install folder and records what it
 // wrote: "files" (every file written whole, in archive order) and "folders"
 // (every folder entry in archive order; the slot after them holds the folder
@@ -50,10 +52,13 @@ class ArchiveExtractor {
 
  private:
   bool ExtractFolder(const std::wstring& name);
-  bool ExtractFile(void* zip, const std::wstring& name, unsigned long long size);
+  bool ExtractFile(TargetWriter& writer, void* zip, const std::wstring& name, unsigned long long size);
+  // On the writing thread, after each file is closed whole.
+  static void Written(const std::wstring& target);
   bool EnsureFolderTracked(const std::wstring& path);
   bool InsideInstallDir(const std::wstring& path) const;
-  HANDLE CreateTarget(const std::wstring& target);
+  // On the writing thread: opens the target, ending programs that hold it.
+  static HANDLE CreateTarget(const std::wstring& target);
   void Record(JValue& list, int index, const std::wstring& path);
 
   std::wstring installDir_;
@@ -66,5 +71,4 @@ class ArchiveExtractor {
   std::vector<std::wstring> createdFolders_;  // in creation order
   std::set<std::wstring> seenTargets_;        // upper-cased full paths
   std::set<std::wstring> readyFolders_;       // known to exist, as EnsureFolderTracked was given them
-  std::vector<char> buffer_;
 };
