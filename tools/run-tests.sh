@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds both trees and runs every test: the native
-# sanitizer tests, the Windows tests under Wine, and a bounded run of each
-# fuzzer on its committed corpus. Exits non-zero when anything failed.
+# Sets up the machine, builds both trees and runs every test: the
+# formatting check, the native sanitizer tests, the Windows tests under
+# Wine, and a bounded run of each fuzzer on its committed corpus. Exits
+# non-zero when anything failed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PIVSET_BUILD:-$root/build}
@@ -12,6 +13,9 @@ bash "$root/tools/setup.sh" || exit 1
 bash "$root/tools/build.sh" || exit 1
 
 failed=()
+echo "== formatting (.clang-format)"
+bash "$root/tools/check-format.sh" || failed+=(format)
+
 echo "== native tests (ASan + UBSan)"
 (cd "$build/native" && ctest --output-on-failure -j "$jobs") || failed+=(native)
 

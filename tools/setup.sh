@@ -9,7 +9,7 @@ PACKAGES=(
   cmake ninja-build make pkg-config python3 git ca-certificates
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-tools libz-mingw-w64-dev
-  g++ clang libclang-rt-14-dev zlib1g-dev googletest
+  g++ clang libclang-rt-14-dev clang-format-14 zlib1g-dev googletest
   wine wine64 fonts-wine xvfb xauth x11-utils xdotool xcompmgr imagemagick fonts-wqy-microhei
   osslsigncode openssl dpkg-dev bzip2 xz-utils unzip zip locales
 )
