@@ -197,9 +197,11 @@ class UIObject : public CHWindow {
   struct BackBuffer {
     pv::UniqueMemDC dc;
     pv::UniqueBitmap bitmap;
-    HGDIOBJ previousBitmap = nullptr;
-    HGDIOBJ previousFont = nullptr;
-    HGDIOBJ previousBrush = nullptr;
+    // What the buffer holds selected in dc; after dc and bitmap, so these
+    // go back first.
+    pv::SelectGuard selectedBitmap;
+    pv::SelectGuard selectedFont;
+    pv::SelectGuard selectedBrush;
     std::uint8_t* bits = nullptr;
     int byteSize = 0;
     int stride = 0;

@@ -375,9 +375,10 @@ void CLMainBox::ChooseFolder() {
   info.lpszTitle = L"";
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
   PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
+  pv::UniqueCoTaskMem owner(chosen);
   wchar_t path[MAX_PATH] = {};
   const bool got = chosen && ::SHGetPathFromIDListW(chosen, path);
-  if (chosen) ::CoTaskMemFree(chosen);
+  owner.reset();
   if (!got) {
     installDir = kept;
     return;
