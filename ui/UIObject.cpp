@@ -35,6 +35,7 @@ UIObject::UIObject() {
 }
 
 UIObject::~UIObject() {
+  *alive = false;
   // Unbind before anything is torn down, so that no message (the tooltip
   // going away, say) reaches an object that is half gone. The window itself
   // goes last.

@@ -241,6 +241,10 @@ class UIObject : public CHWindow {
   bool firstShowDone = false;
   bool resizing = false;
   BackBuffer buffer;
+  // Cleared when the object is destroyed. Code that hands control to others
+  // (a notification, a message loop) and then goes on with this object keeps
+  // a copy and checks it first: a handler may have destroyed the object.
+  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 
  private:
   static bool AppendChild(UIObject* parent, std::unique_ptr<UIObject> child);
