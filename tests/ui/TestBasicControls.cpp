@@ -442,7 +442,15 @@ class WatchedDrop : public UIDropButton {
   int stateAfterLeave = -1;
 };
 
+// The real pointer is the display's, shared by every test window after
+// this one: it is parked in the far corner again, away from where the hosts
+// open, or a later test's host would find it inside and follow it.
+struct ParkPointerOnExit {
+  ~ParkPointerOnExit() { ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1); }
+};
+
 TEST_F(BasicControlsTest, DropButtonRunsItsDropAndFollowsThePointerAfterwards) {
+  const ParkPointerOnExit park;
   auto host = MakeHost(528, 348);
   auto owned = std::make_unique<WatchedDrop>();
   owned->LoadStyle(&skin, "MainWindow/PublishBtn", nullptr);
