@@ -6,11 +6,13 @@
 #include "app/Startup.h"
 #include "window/CLMainBox.h"
 
-CHPivsetApp::~CHPivsetApp() { delete mainBox_; }
+// Out of line: the header knows CLMainBox only by name.
+CHPivsetApp::CHPivsetApp() = default;
+CHPivsetApp::~CHPivsetApp() = default;
 
 bool CHPivsetApp::InitInstance() {
   ::CoInitialize(nullptr);
-  mainBox_ = new CLMainBox();
+  mainBox_ = std::make_unique<CLMainBox>();
   // A quiet run's window is only the address the engines post to: a
   // message-only window, which the display never hears of.
   HWND parent = QuietRequested() ? HWND_MESSAGE : nullptr;
@@ -19,8 +21,7 @@ bool CHPivsetApp::InitInstance() {
   HWND window = mainBox_->GetHwnd();
   if (!window) {
     KeepQuietResult();
-    delete mainBox_;
-    mainBox_ = nullptr;
+    mainBox_.reset();
     return false;
   }
   // A quiet run has done its work during creation; its window stays hidden
@@ -34,13 +35,12 @@ bool CHPivsetApp::InitInstance() {
 
 bool CHPivsetApp::ExitInstance() {
   KeepQuietResult();
-  delete mainBox_;
-  mainBox_ = nullptr;
+  mainBox_.reset();
   ::CoUninitialize();
   return true;
 }
 
-CHWindow* CHPivsetApp::GetMainWindow() { return mainBox_; }
+CHWindow* CHPivsetApp::GetMainWindow() { return mainBox_.get(); }
 
 void CHPivsetApp::KeepQuietResult() {
   if (mainBox_ && mainBox_->quietExitCode >= 0) quietExitCode_ = mainBox_->quietExitCode;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "ui/CHApp.h"
 
 class CLMainBox;
@@ -8,7 +10,7 @@ class CLMainBox;
 // window, and destroys it when the message loop has ended.
 class CHPivsetApp : public CHApp {
  public:
-  CHPivsetApp() = default;
+  CHPivsetApp();
   ~CHPivsetApp() override;
 
   bool InitInstance() override;
@@ -26,6 +28,8 @@ class CHPivsetApp : public CHApp {
  private:
   void KeepQuietResult();
 
-  CLMainBox* mainBox_ = nullptr;
+  // Deleted in ExitInstance, once the loop its WM_DESTROY ended has run out,
+  // so no message of the window's last moments reaches a deleted box.
+  std::unique_ptr<CLMainBox> mainBox_;
   int quietExitCode_ = -1;
 };

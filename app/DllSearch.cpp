@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "ui/Handles.h"
+
 namespace {
 
 // The DLLs cmake/DelayLoad.cmake delay-loads.
@@ -28,8 +30,8 @@ bool QuietRun() {
   int count = 0;
   bool quiet = false;
   if (wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+    pv::UniqueLocal owner(reinterpret_cast<HLOCAL>(argv));
     for (int i = 0; i < count; ++i) quiet = quiet || std::wstring(argv[i]) == L"/q";
-    ::LocalFree(argv);
   }
   return quiet;
 }

@@ -23,6 +23,7 @@
 #include "engine/SetupLog.h"
 #include "engine/SystemVersion.h"
 #include "engine/UninstallRegistration.h"
+#include "ui/Handles.h"
 #include "window/CLMainBox.h"
 
 using namespace pv;
@@ -33,8 +34,8 @@ std::vector<std::wstring> CommandLineArgs() {
   std::vector<std::wstring> args;
   int count = 0;
   if (wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+    UniqueLocal owner(reinterpret_cast<HLOCAL>(argv));
     for (int i = 0; i < count; ++i) args.emplace_back(argv[i]);
-    ::LocalFree(argv);
   }
   return args;
 }
@@ -188,7 +189,8 @@ void RelocateUninstaller(const std::vector<std::wstring>& args, bool quiet) {
   SetupLog::Line(L"the uninstaller restarts from its copy " + target);
   SetupLog::Flush();
   if (!::ShellExecuteExW(&info)) SetupLog::Failure(L"starting " + target, ::GetLastError());
-  if (info.hProcess) ::CloseHandle(info.hProcess);
+  // Closed in a scope of its own: ExitProcess runs no destructors.
+  { UniqueHandle started(info.hProcess); }
   ::ExitProcess(0);
 }
 

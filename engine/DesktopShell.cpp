@@ -87,7 +87,7 @@ bool DesktopShellDispatch(ComPtr<IShellDispatch2>& shell) {
 
 bool DesktopShell::OpenThroughDesktop(const std::wstring& file, const std::wstring& parameters) {
   pv::ComApartment apartment;
-  if (FAILED(apartment.result()) && apartment.result() != RPC_E_CHANGED_MODE) return false;
+  if (!apartment.usable()) return false;
   ComPtr<IShellDispatch2> shell;
   if (!DesktopShellDispatch(shell)) return false;
   Bstr name(file);

@@ -17,6 +17,7 @@
 #include "engine/SpecialFolders.h"
 #include "engine/UninstallEngine.h"
 #include "engine/UninstallRegistration.h"
+#include "ui/Handles.h"
 #include "ui/StringConverter.h"
 
 using namespace pv;
@@ -47,11 +48,10 @@ void StartCommandLines(const std::wstring& installDir, const JValue& list) {
     std::wstring commandLine = installDir + L"\\" + ToWide(list.Element(i).ToText());
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    UniqueProcessInformation started;
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                         started.put())) {
       SetupLog::Line(L"started " + commandLine);
-      ::CloseHandle(pi.hThread);
-      ::CloseHandle(pi.hProcess);
     } else {
       SetupLog::Failure(L"starting " + commandLine, ::GetLastError());
     }

@@ -60,27 +60,23 @@ std::wstring LinkTarget(const std::wstring& installDir, const JValue& entry) {
 
 bool CreateLink(const std::wstring& target, const std::wstring& linkPath) {
   if (!pv::PathExists(target)) return false;
-  const HRESULT init = ::CoInitialize(nullptr);
-  bool saved = false;
-  {
-    pv::ComPtr<IShellLinkW> link;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                     link.put_void()))) {
-      pv::ComPtr<IPersistFile> file;
-      if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void()))) {
-        std::wstring workDir = target;
-        if (!pv::IsFolder(target)) {
-          const std::size_t cut = workDir.find_last_of(L'\\');
-          if (cut != std::wstring::npos) workDir.resize(cut);
-        }
-        link->SetPath(target.c_str());
-        link->SetWorkingDirectory(workDir.c_str());
-        saved = SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
-      }
-    }
+  // Declared before the interfaces, so they are released inside it. Without
+  // an apartment of its own the thread may still have the multithreaded one;
+  // CoCreateInstance says whether COM can be used at all.
+  pv::ComApartment apartment;
+  pv::ComPtr<IShellLinkW> link;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
+    return false;
+  pv::ComPtr<IPersistFile> file;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void()))) return false;
+  std::wstring workDir = target;
+  if (!pv::IsFolder(target)) {
+    const std::size_t cut = workDir.find_last_of(L'\\');
+    if (cut != std::wstring::npos) workDir.resize(cut);
   }
-  if (SUCCEEDED(init)) ::CoUninitialize();
-  return saved;
+  link->SetPath(target.c_str());
+  link->SetWorkingDirectory(workDir.c_str());
+  return SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
 }
 
 bool CreateDesktopLink(const std::wstring& name, const std::wstring& target) {
@@ -94,8 +90,7 @@ bool CreateQuickLaunchLink(const std::wstring& name, const std::wstring& target)
 }
 
 bool CreateStartMenuLink(const std::wstring& folder, const std::wstring& name, const std::wstring& target) {
-  // This path leaves its COM initialisation in place until the thread ends.
-  ::CoInitialize(nullptr);
+  pv::ComApartment apartment;  // as in CreateLink
   pv::ComPtr<IShellLinkW> link;
   if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
     return false;

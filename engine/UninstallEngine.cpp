@@ -19,6 +19,7 @@
 #include "engine/Shortcuts.h"
 #include "engine/UninstallRegistration.h"
 #include "ui/CHThread.h"
+#include "ui/Handles.h"
 #include "ui/StringConverter.h"
 
 namespace {
@@ -80,11 +81,12 @@ bool WaitForRemover(CHThread& remover, const std::atomic<int>& closing) {
 }
 
 // Starts `commandLine` as the whole command line of a new process.
-bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION& pi) {
+bool StartProcess(const std::wstring& commandLine, pv::UniqueProcessInformation& started) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   std::wstring mutableLine = commandLine;
-  return ::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
+  return ::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          started.put()) != 0;
 }
 
 }  // namespace
@@ -144,11 +146,9 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
   const JValue& uninstRun = document.Find(SetupKeys::kUninstRun);
   if (ownRun && uninstRun.Type() == JArray) {
     for (int i = 0; i < uninstRun.Count(); ++i) {
-      PROCESS_INFORMATION pi{};
-      if (!StartProcess(root + L"\\" + ToWide(uninstRun.Element(i).ToText()), pi)) continue;
-      PumpUntilProcessExits(pi.hProcess, session.SessionWindow());
-      ::CloseHandle(pi.hThread);
-      ::CloseHandle(pi.hProcess);
+      UniqueProcessInformation started;
+      if (!StartProcess(root + L"\\" + ToWide(uninstRun.Element(i).ToText()), started)) continue;
+      PumpUntilProcessExits(started.process(), session.SessionWindow());
     }
   }
 

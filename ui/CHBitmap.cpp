@@ -159,19 +159,16 @@ bool CHBitmap::LockDC() {
   if (dc_ || !dib_) return false;
   pv::UniqueMemDC dc(::CreateCompatibleDC(nullptr));
   if (!dc) return false;
-  HGDIOBJ previous = ::SelectObject(dc.get(), dib_.get());
-  if (!previous || previous == HGDI_ERROR) return false;
-  previousObject_ = previous;
+  pv::SelectGuard selected(dc.get(), dib_.get());
+  if (!selected) return false;
+  selected_ = std::move(selected);
   dc_ = std::move(dc);
   return true;
 }
 
 HBITMAP CHBitmap::UnlockDC() {
-  if (dc_) {
-    ::SelectObject(dc_.get(), previousObject_);
-    previousObject_ = nullptr;
-    dc_.reset();
-  }
+  selected_.reset();
+  dc_.reset();
   return dib_.get();
 }
 

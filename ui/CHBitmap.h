@@ -96,5 +96,6 @@ class CHBitmap {
   // The header with one spare colour entry, so it can be passed as a BITMAPINFO.
   BITMAPINFO header_{};
   pv::UniqueBitmap dib_;
-  HGDIOBJ previousObject_ = nullptr;
+  // The DIB in dc_ while locked; declared after both, so it goes first.
+  pv::SelectGuard selected_;
 };

@@ -73,7 +73,7 @@ constexpr int kTextLead = 2;
 
 CXEdit::CXEdit() = default;
 
-CXEdit::~CXEdit() { *alive = false; }
+CXEdit::~CXEdit() = default;
 
 int CXEdit::TextWidth(HDC dc, int from, int count) const {
   const std::wstring& text = content.Text();
@@ -90,8 +90,9 @@ int CXEdit::TextWidth(HDC dc, int from, int count) const {
 
 void CXEdit::NotifyChange() {
   MeasureScrollRange();
-  if (parent) parent->Notify(this, WM_COMMAND, kChangeNotification, 0);
+  // Repainted before the receivers hear of it: they may destroy the box.
   Invalidate();
+  if (parent) parent->Notify(this, WM_COMMAND, kChangeNotification, 0);
 }
 
 void CXEdit::Apply(pv::EditEffect effect) {

@@ -76,7 +76,4 @@ class CXEdit : public UIEditBox {
   RECT textRect{};
   int caretShown = 0;
   int caretTimer = -1;
-  // Cleared by the destructor, so a selection drag whose box went away while
-  // it dispatched messages stops touching it.
-  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };

@@ -37,8 +37,14 @@ class UniqueAny {
 
   T get() const { return value_; }
   explicit operator bool() const { return value_ != InvalidValue(); }
+  // Keeps the thread's last error: a caller that reads GetLastError after a
+  // failed call may release its handles in between.
   void reset(T value = InvalidValue()) {
-    if (value_ != InvalidValue()) Close(value_);
+    if (value_ != InvalidValue()) {
+      const DWORD error = ::GetLastError();
+      Close(value_);
+      ::SetLastError(error);
+    }
     value_ = value;
   }
   T release() { return std::exchange(value_, InvalidValue()); }
@@ -77,6 +83,45 @@ using UniqueModule = UniqueAny<HMODULE, detail::ReleaseModule>;
 using UniqueIcon = UniqueAny<HICON, detail::DestroyIconHandle>;
 using UniqueSid = UniqueAny<PSID, detail::FreeSidPtr>;
 using UniqueCoTaskMem = UniqueAny<void*, detail::FreeCoTask>;
+
+// The process and thread handles CreateProcess fills in, closed together.
+class UniqueProcessInformation {
+ public:
+  UniqueProcessInformation() = default;
+  UniqueProcessInformation(const UniqueProcessInformation&) = delete;
+  UniqueProcessInformation& operator=(const UniqueProcessInformation&) = delete;
+  UniqueProcessInformation(UniqueProcessInformation&& other) noexcept
+      : info_(std::exchange(other.info_, PROCESS_INFORMATION{})) {}
+  UniqueProcessInformation& operator=(UniqueProcessInformation&& other) noexcept {
+    if (this != &other) {
+      reset();
+      info_ = std::exchange(other.info_, PROCESS_INFORMATION{});
+    }
+    return *this;
+  }
+  ~UniqueProcessInformation() { reset(); }
+
+  HANDLE process() const { return info_.hProcess; }
+  HANDLE thread() const { return info_.hThread; }
+  DWORD processId() const { return info_.dwProcessId; }
+  explicit operator bool() const { return info_.hProcess != nullptr; }
+  // Keeps the thread's last error, like the other owners.
+  void reset() {
+    const DWORD error = ::GetLastError();
+    if (info_.hThread) ::CloseHandle(info_.hThread);
+    if (info_.hProcess) ::CloseHandle(info_.hProcess);
+    ::SetLastError(error);
+    info_ = PROCESS_INFORMATION{};
+  }
+  // For CreateProcess: releases what is held and hands out the structure.
+  PROCESS_INFORMATION* put() {
+    reset();
+    return &info_;
+  }
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
 
 // GDI objects of one kind each, so a bitmap cannot be put where a font goes.
 template <typename T>
@@ -120,20 +165,50 @@ class PaintDC {
   HDC dc_ = nullptr;
 };
 
-// Selects an object into a DC and puts the previous one back on destruction,
-// so a selected object is never deleted.
+// Selects an object into a DC and puts the previous one back on destruction
+// or reset, so a selected object is never deleted. Movable, so an owner of a
+// DC can keep its selections as members; it must go before the DC and the
+// object it selected.
 class SelectGuard {
  public:
-  SelectGuard(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr) {}
+  SelectGuard() = default;
+  // A null object selects nothing. SelectObject fails with null, or with
+  // HGDI_ERROR for a region; either way nothing is held.
+  SelectGuard(HDC dc, HGDIOBJ object) {
+    if (!dc || !object) return;
+    HGDIOBJ previous = ::SelectObject(dc, object);
+    if (!previous || previous == HGDI_ERROR) return;
+    dc_ = dc;
+    previous_ = previous;
+  }
   SelectGuard(const SelectGuard&) = delete;
   SelectGuard& operator=(const SelectGuard&) = delete;
-  ~SelectGuard() {
-    if (previous_) ::SelectObject(dc_, previous_);
+  SelectGuard(SelectGuard&& other) noexcept
+      : dc_(std::exchange(other.dc_, nullptr)), previous_(std::exchange(other.previous_, nullptr)) {}
+  SelectGuard& operator=(SelectGuard&& other) noexcept {
+    if (this != &other) {
+      reset();
+      dc_ = std::exchange(other.dc_, nullptr);
+      previous_ = std::exchange(other.previous_, nullptr);
+    }
+    return *this;
+  }
+  ~SelectGuard() { reset(); }
+
+  // Whether something is selected (and will be put back).
+  explicit operator bool() const { return previous_ != nullptr; }
+  void reset() {
+    if (!previous_) return;
+    const DWORD error = ::GetLastError();
+    ::SelectObject(dc_, previous_);
+    ::SetLastError(error);
+    dc_ = nullptr;
+    previous_ = nullptr;
   }
 
  private:
-  HDC dc_;
-  HGDIOBJ previous_;
+  HDC dc_ = nullptr;
+  HGDIOBJ previous_ = nullptr;
 };
 
 // A critical section that lives as long as its owner.
@@ -171,10 +246,15 @@ class ComApartment {
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
   ~ComApartment() {
-    if (SUCCEEDED(result_)) ::CoUninitialize();
+    if (initialized()) ::CoUninitialize();
   }
   // S_OK, S_FALSE (already initialised), RPC_E_CHANGED_MODE or a failure.
   HRESULT result() const { return result_; }
+  // This scope's call counts (S_OK or S_FALSE) and is balanced on the way
+  // out; RPC_E_CHANGED_MODE is not: that apartment belongs to someone else.
+  bool initialized() const { return SUCCEEDED(result_); }
+  // COM can be used on this thread, in this apartment or in the one it had.
+  bool usable() const { return initialized() || result_ == RPC_E_CHANGED_MODE; }
 
  private:
   HRESULT result_;
@@ -188,6 +268,13 @@ class ComPtr {
   ComPtr(const ComPtr&) = delete;
   ComPtr& operator=(const ComPtr&) = delete;
   ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      reset();
+      p_ = std::exchange(other.p_, nullptr);
+    }
+    return *this;
+  }
   ~ComPtr() { reset(); }
   T* get() const { return p_; }
   T* operator->() const { return p_; }

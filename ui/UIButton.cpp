@@ -109,7 +109,10 @@ void UIButton::SetText(const wchar_t* text) {
 }
 
 void UIButton::SendClick() {
+  // The receivers may destroy the button: everything needed is taken first,
+  // and the window message goes straight to the host window.
   const WPARAM command = CommandWParam();
+  HWND host = GetHostWindow();
   if (parent) parent->Notify(this, WM_COMMAND, command, reinterpret_cast<LPARAM>(this));
-  Send(WM_COMMAND, command, reinterpret_cast<LPARAM>(GetHostWindow()));
+  if (host) ::SendMessageW(host, WM_COMMAND, command, reinterpret_cast<LPARAM>(host));
 }

@@ -1,5 +1,7 @@
 #include "ui/UIDropButton.h"
 
+#include <memory>
+
 #include "ui/UIKind.h"
 
 UIDropButton::UIDropButton() { kind = UIKind::DropButton; }
@@ -15,7 +17,10 @@ int UIDropButton::MouseLeave(UINT keys, POINT point) { return dropping_ ? 0 : UI
 int UIDropButton::MouseUp(UINT, POINT) {
   if (!enabled || !visible) return 0;
   dropping_ = true;
+  // The action may destroy the button (a menu item that closes its page).
+  const std::shared_ptr<bool> stillHere = alive;
   Drop();
+  if (!*stillHere) return 0;
   dropping_ = false;
   // The action may have run a loop of its own while the pointer moved on.
   POINT cursor{};

@@ -35,6 +35,7 @@ UIObject::UIObject() {
 }
 
 UIObject::~UIObject() {
+  *alive = false;
   // Unbind before anything is torn down, so that no message (the tooltip
   // going away, say) reaches an object that is half gone. The window itself
   // goes last.
@@ -307,13 +308,8 @@ void UIObject::SetBackgroundBrush(pv::UniqueBrush brush) {
   // The buffer DC holds the brush selected; swap it there before the old
   // one is deleted.
   if (buffer.dc) {
-    if (brush) {
-      HGDIOBJ previous = ::SelectObject(buffer.dc.get(), brush.get());
-      if (!buffer.previousBrush) buffer.previousBrush = previous;
-    } else if (buffer.previousBrush) {
-      ::SelectObject(buffer.dc.get(), buffer.previousBrush);
-      buffer.previousBrush = nullptr;
-    }
+    buffer.selectedBrush.reset();
+    if (brush) buffer.selectedBrush = pv::SelectGuard(buffer.dc.get(), brush.get());
   }
   backgroundBrush = std::move(brush);
 }
@@ -664,9 +660,9 @@ bool UIObject::EnsureBuffer() {
   }
   if (!bitmap) return false;
 
-  buffer.previousBitmap = ::SelectObject(dc.get(), bitmap.get());
-  buffer.previousFont = ::SelectObject(dc.get(), DefaultUIFont());
-  buffer.previousBrush = backgroundBrush ? ::SelectObject(dc.get(), backgroundBrush.get()) : nullptr;
+  buffer.selectedBitmap = pv::SelectGuard(dc.get(), bitmap.get());
+  buffer.selectedFont = pv::SelectGuard(dc.get(), DefaultUIFont());
+  buffer.selectedBrush = pv::SelectGuard(dc.get(), backgroundBrush.get());
   ::SetBkMode(dc.get(), TRANSPARENT);
   buffer.dc = std::move(dc);
   buffer.bitmap = std::move(bitmap);
@@ -680,16 +676,12 @@ bool UIObject::EnsureBuffer() {
 }
 
 void UIObject::ReleaseBuffer() {
-  if (buffer.dc) {
-    // Everything we selected goes back before the DC and bitmap are deleted.
-    HDC dc = buffer.dc.get();
-    if (buffer.previousBrush) ::SelectObject(dc, buffer.previousBrush);
-    if (buffer.previousFont) ::SelectObject(dc, buffer.previousFont);
-    if (buffer.previousBitmap) ::SelectObject(dc, buffer.previousBitmap);
-  }
+  // Everything we selected goes back before the DC and bitmap are deleted.
+  buffer.selectedBrush.reset();
+  buffer.selectedFont.reset();
+  buffer.selectedBitmap.reset();
   buffer.dc.reset();
   buffer.bitmap.reset();
-  buffer.previousBitmap = buffer.previousFont = buffer.previousBrush = nullptr;
   buffer.bits = nullptr;
   buffer.byteSize = buffer.stride = buffer.width = buffer.height = 0;
   buffer.isDib = false;

@@ -197,9 +197,11 @@ class UIObject : public CHWindow {
   struct BackBuffer {
     pv::UniqueMemDC dc;
     pv::UniqueBitmap bitmap;
-    HGDIOBJ previousBitmap = nullptr;
-    HGDIOBJ previousFont = nullptr;
-    HGDIOBJ previousBrush = nullptr;
+    // What the buffer holds selected in dc; after dc and bitmap, so these
+    // go back first.
+    pv::SelectGuard selectedBitmap;
+    pv::SelectGuard selectedFont;
+    pv::SelectGuard selectedBrush;
     std::uint8_t* bits = nullptr;
     int byteSize = 0;
     int stride = 0;
@@ -239,6 +241,10 @@ class UIObject : public CHWindow {
   bool firstShowDone = false;
   bool resizing = false;
   BackBuffer buffer;
+  // Cleared when the object is destroyed. Code that hands control to others
+  // (a notification, a message loop) and then goes on with this object keeps
+  // a copy and checks it first: a handler may have destroyed the object.
+  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 
  private:
   static bool AppendChild(UIObject* parent, std::unique_ptr<UIObject> child);

@@ -15,7 +15,7 @@ RECT ToRECT(const pv::Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; 
 
 UIScrollBar::UIScrollBar(int minimum) : minimumThumb(minimum) {}
 
-UIScrollBar::~UIScrollBar() { *alive = false; }
+UIScrollBar::~UIScrollBar() = default;
 
 int UIScrollBar::LoadStyle(IResource* resource, const char* path, const JValue* node) {
   if (!resource) return 0;

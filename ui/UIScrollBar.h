@@ -76,7 +76,4 @@ class UIScrollBar : public UIObject {
   void DragTo(POINT point);
 
   bool dragging = false;
-  // Cleared by the destructor, so a drag loop whose bar went away while it
-  // dispatched messages stops touching it.
-  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };

@@ -4,7 +4,6 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include "app/EngineResult.h"
 #include "app/Startup.h"
 #include "engine/DesktopShell.h"
 #include "engine/FileOps.h"
@@ -37,7 +36,6 @@ constexpr int kShadeBottom = 32;
 CLMainBox::CLMainBox() {
   // The box's skin is the program's skin: the shadows read it too.
   UIResource::SetCurrent(&skin_);
-  for (int code = 1; code <= kEngineResultCount; ++code) errorTexts_[code] = EngineResultMessage(code);
 }
 
 CLMainBox::~CLMainBox() {
@@ -49,10 +47,6 @@ CLMainBox::~CLMainBox() {
   if (!slideThread_.Wait(2000)) slideThread_.Terminate();
   worker.Terminate();
   if (UIResource::Current() == &skin_) UIResource::SetCurrent(nullptr);
-}
-
-const wchar_t* CLMainBox::ErrorText(int code) const {
-  return code >= 1 && code <= kEngineResultCount ? errorTexts_[code] : nullptr;
 }
 
 // --- the engines' view ------------------------------------------------------
@@ -305,9 +299,8 @@ LRESULT CLMainBox::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CLMainBox::Paint(HDC dc, const RECT& rect, const RECT& clip) {
-  pv::UniqueBrush white(::CreateSolidBrush(RGB(255, 255, 255)));
   {
-    pv::SelectGuard select(dc, white.get());
+    pv::SelectGuard select(dc, ::GetStockObject(WHITE_BRUSH));
     ::PatBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, PATCOPY);
   }
   // The frame's bands: the caption the title sits on, and the outline.
@@ -375,9 +368,10 @@ void CLMainBox::ChooseFolder() {
   info.lpszTitle = L"";
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
   PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
+  pv::UniqueCoTaskMem owner(chosen);
   wchar_t path[MAX_PATH] = {};
   const bool got = chosen && ::SHGetPathFromIDListW(chosen, path);
-  if (chosen) ::CoTaskMemFree(chosen);
+  owner.reset();
   if (!got) {
     installDir = kept;
     return;

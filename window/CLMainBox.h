@@ -42,8 +42,6 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
 
   // A quiet run's window stays hidden.
   bool Quiet() const { return silent != 0; }
-  // The message that belongs to a package error code, or null.
-  const wchar_t* ErrorText(int code) const;
 
   // Appends a page transition and starts the slide thread when none plays
   // the queue.
@@ -57,7 +55,7 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   void Timer(int id) override;
   LRESULT Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM lParam) override;
 
-  // The pages and controls, for the tests that drive the window.
+ private:
   struct Pages {
     UIObject* welcome = nullptr;   // install: welcome; uninstall: confirm
     UIObject* custom = nullptr;
@@ -65,9 +63,7 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
     UIObject* done = nullptr;
     UIObject* failed = nullptr;
   };
-  const Pages& pages() const { return pages_; }
 
- private:
   UIObject* NewPage(bool visible);
   UIObject* Make(int kind, UIObject* parent, const char* key);
   void BuildTitle();
@@ -83,7 +79,6 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
 
   UIResource skin_;
   std::array<std::shared_ptr<CLShadwWnd>, 4> shadows_;
-  std::array<const wchar_t*, 11> errorTexts_{};
   Pages pages_;
 
   UILabel* statusLabel_ = nullptr;

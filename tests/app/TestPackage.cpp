@@ -10,6 +10,7 @@
 #include "app/Package.h"
 #include "app/PackageLayout.h"
 #include "tests/app/PackageImages.h"
+#include "ui/Handles.h"
 
 namespace fs = std::filesystem;
 using namespace testing_images;
@@ -123,10 +124,10 @@ TEST(ExtractPackageArchive, WritesTheArchiveToAnExclusiveSelfDeletingTempFile) {
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "PK-archive-bytes");
 
   // Nobody else may change or delete it while it is held.
-  HANDLE other = ::CreateFileW(archive.zipPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                               FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
-  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
-  if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
+  pv::UniqueFile other(::CreateFileW(archive.zipPath.c_str(), GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
+  EXPECT_FALSE(other);
   EXPECT_FALSE(::DeleteFileW(archive.zipPath.c_str()));
 
   archive.zipFile.reset();

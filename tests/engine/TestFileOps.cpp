@@ -12,6 +12,7 @@
 #include "engine/FileOps.h"
 #include "engine/SpecialFolders.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "ui/Handles.h"
 
 using pvtest::Exists;
 using pvtest::Listing;
@@ -108,14 +109,12 @@ TEST(FileOps, DeleteTreeWaitsForAFileClosedAMomentLater) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(reader);
-  HANDLE held = reader.get();
-  std::thread closer([held] {
+  std::thread closer([held = std::move(reader)]() mutable {
     ::Sleep(150);
-    ::CloseHandle(held);
+    held.reset();
   });
   const bool removed = pv::DeleteTree(tree);
   closer.join();
-  reader.release();
   EXPECT_TRUE(removed);
   EXPECT_FALSE(Exists(tree));
 

@@ -6,6 +6,7 @@
 #include "engine/FilePaths.h"
 #include "engine/Processes.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "ui/Handles.h"
 
 using pvtest::ScratchFolder;
 
@@ -38,7 +39,7 @@ class Helper {
       return;
     }
     process_.reset(info.hProcess);
-    ::CloseHandle(info.hThread);
+    pv::UniqueHandle thread(info.hThread);  // not needed
     HANDLE waits[] = {ready.get(), process_.get()};
     if (::WaitForMultipleObjects(2, waits, FALSE, 20000) != WAIT_OBJECT_0) ADD_FAILURE() << "helper never got ready";
   }
@@ -65,7 +66,7 @@ pv::UniqueHandle StartPlain(const std::wstring& exe, DWORD lifetimeMs) {
   if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     return {};
   }
-  ::CloseHandle(info.hThread);
+  pv::UniqueHandle thread(info.hThread);  // not needed
   return pv::UniqueHandle(info.hProcess);
 }
 

@@ -56,8 +56,9 @@ class ControlTest : public WindowTest {
   }
 
   // A shown white host of the given client size.
-  std::unique_ptr<ControlHost> MakeHost(int width, int height) {
-    auto host = std::make_unique<ControlHost>();
+  template <typename Host = ControlHost>
+  std::unique_ptr<Host> MakeHost(int width, int height) {
+    auto host = std::make_unique<Host>();
     EXPECT_TRUE(host->Create(nullptr, nullptr, WS_POPUP, L"", CHWindow::kClassName, 0, 0, 0, 0, 0));
     host->SetBackgroundBrush(pv::UniqueBrush(::CreateSolidBrush(RGB(255, 255, 255))));
     ::SetWindowPos(host->GetHwnd(), nullptr, 20, 20, width, height, SWP_NOZORDER | SWP_NOACTIVATE);

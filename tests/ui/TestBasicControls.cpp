@@ -442,7 +442,15 @@ class WatchedDrop : public UIDropButton {
   int stateAfterLeave = -1;
 };
 
+// The real pointer is the display's, shared by every test window after
+// this one: it is parked in the far corner again, away from where the hosts
+// open, or a later test's host would find it inside and follow it.
+struct ParkPointerOnExit {
+  ~ParkPointerOnExit() { ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1); }
+};
+
 TEST_F(BasicControlsTest, DropButtonRunsItsDropAndFollowsThePointerAfterwards) {
+  const ParkPointerOnExit park;
   auto host = MakeHost(528, 348);
   auto owned = std::make_unique<WatchedDrop>();
   owned->LoadStyle(&skin, "MainWindow/PublishBtn", nullptr);
@@ -484,6 +492,63 @@ TEST_F(BasicControlsTest, DropButtonRunsItsDropAndFollowsThePointerAfterwards) {
   EXPECT_EQ(drop->GetState(), UIButtonState::Lighted);
   Leave(*host);
   EXPECT_EQ(drop->GetState(), UIButtonState::Normal);
+}
+
+// A host whose handler deletes the control that reports, while the control
+// is still inside its click: through Notify, or through the window message
+// when the control sends only that.
+class DeletingHost : public ControlHost {
+ public:
+  LRESULT Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM lParam) override {
+    ControlHost::Notify(sender, message, wParam, lParam);
+    if (sender == doomed) DeleteDoomed();
+    return 0;
+  }
+  LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override {
+    const LRESULT result = ControlHost::OnCommand(wParam, lParam);
+    DeleteDoomed();
+    return result;
+  }
+  void DeleteDoomed() {
+    for (auto it = children.begin(); it != children.end(); ++it) {
+      if (it->get() != doomed) continue;
+      std::unique_ptr<UIObject> gone = std::move(*it);
+      children.erase(it);
+      doomed = nullptr;
+      return;
+    }
+  }
+
+  UIObject* doomed = nullptr;
+};
+
+TEST_F(BasicControlsTest, AClickHandlerMayDeleteTheControlItCameFrom) {
+  const struct {
+    int kind;
+    const char* path;
+  } cases[] = {
+      {UIKind::Button, "MainWindow/PublishBtn"},
+      {UIKind::CheckBox, "MainWindow/CheckBox"},
+      {UIKind::RadioBox, "MainWindow/CheckBox"},
+      {UIKind::DropButton, "MainWindow/PublishBtn"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    auto host = MakeHost<DeletingHost>(528, 348);
+    UIObject* control = UIObject::CreateChild(c.kind, &skin, host.get(), c.path, nullptr);
+    ASSERT_NE(control, nullptr);
+    host->doomed = control;
+    const POINT at = Centre(control->GetRect());
+    Click(*host, at.x, at.y);
+    EXPECT_EQ(host->doomed, nullptr);
+    EXPECT_EQ(host->ChildCount(), 0u);
+    EXPECT_EQ(host->GetHoverChild(), nullptr);
+    EXPECT_EQ(host->GetFocusChild(), nullptr);
+    EXPECT_FALSE(host->Take().empty());
+    // The host goes on, and a click there now reaches nobody.
+    Click(*host, at.x, at.y);
+    EXPECT_TRUE(host->Take().empty());
+  }
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include <cwchar>
 #include <string>
 
+#include "ui/Handles.h"
+
 namespace {
 
 std::wstring Quote(const std::wstring& arg) {
@@ -30,11 +32,8 @@ std::wstring Quote(const std::wstring& arg) {
 
 bool KeyExists(const wchar_t* path) {
   for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
-      ::RegCloseKey(key);
-      return true;
-    }
+    pv::UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | view, key.put()) == ERROR_SUCCESS) return true;
   }
   return false;
 }
@@ -47,24 +46,22 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 3; i < argc; ++i) commandLine += (i > 3 ? L" " : L"") + Quote(argv[i]);
   STARTUPINFOW si{};
   si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
+  pv::UniqueProcessInformation started;
   char line[64];
-  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        started.put())) {
     std::snprintf(line, sizeof line, "not started %lu\n", static_cast<unsigned long>(::GetLastError()));
-  } else if (::WaitForSingleObject(pi.hProcess, static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10))) ==
+  } else if (::WaitForSingleObject(started.process(), static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10))) ==
              WAIT_TIMEOUT) {
-    ::TerminateProcess(pi.hProcess, 1);
-    ::WaitForSingleObject(pi.hProcess, 5000);
+    ::TerminateProcess(started.process(), 1);
+    ::WaitForSingleObject(started.process(), 5000);
     std::snprintf(line, sizeof line, "timeout\n");
   } else {
     DWORD code = 0;
-    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::GetExitCodeProcess(started.process(), &code);
     std::snprintf(line, sizeof line, "exit %08lX\n", static_cast<unsigned long>(code));
   }
-  if (pi.hProcess) {
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-  }
+  started.reset();
   std::string report = line;
   report += KeyExists(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane") ? "registered 1\n"
                                                                                           : "registered 0\n";

@@ -7,6 +7,8 @@
 
 #include <cwchar>
 
+#include "ui/Handles.h"
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4) return 2;
   // Shared the way the loader shares an image: others may read and rename it.
@@ -18,8 +20,9 @@ int wmain(int argc, wchar_t** argv) {
   if (!section) return 4;
   void* view = ::MapViewOfFile(section, FILE_MAP_READ, 0, 0, 0);
   if (!view) return 5;
-  HANDLE ready = ::CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (ready != INVALID_HANDLE_VALUE) ::CloseHandle(ready);
+  // The mapping stays until the process ends; the ready file is closed at
+  // once, so the test can remove it.
+  { pv::UniqueFile ready(::CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)); }
   ::Sleep(static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)));
   return 0;
 }

@@ -6,14 +6,15 @@
 
 #include <cwchar>
 
+#include "ui/Handles.h"
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
   if (argc >= 4 && !::LoadLibraryW(argv[3])) return 3;
   if (std::wcscmp(argv[1], L"-") != 0) {
-    HANDLE ready = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]);
+    pv::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]));
     if (!ready) return 4;
-    ::SetEvent(ready);
-    ::CloseHandle(ready);
+    ::SetEvent(ready.get());
   }
   ::Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
   return 0;
