@@ -16,7 +16,6 @@ class CHPivsetApp : public CHApp {
   bool InitInstance() override;
   bool ExitInstance() override;
   CHWindow* GetMainWindow() override;
-  // A quiet run shows no control.
 
   // The process's exit code: a quiet run's result once its work is done,
   // whatever became of the window; otherwise `loopCode`, the message

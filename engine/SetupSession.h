@@ -76,7 +76,7 @@ class SetupSession {
   pv::CriticalSection progressLock;
   CHThread worker;  // the install worker
   // Set when the window goes away: a removal under way stops its deletion.
-  std::atomic<int> closing{0};
+  std::atomic<bool> closing{false};
   // What the last install returned; a quiet run exits with it. A failure
   // until the worker stores its result: a worker that never started, or a
   // wait that ended before it, must not read as success.

@@ -56,7 +56,7 @@ constexpr DWORD kRemoverStopWaitMs = 3000;
 // is what counts: under Wine the closing's quit was seen not to reach this
 // loop before the deletion had ended. False when the thread did not end in
 // time; it must then be left running with what it uses.
-bool WaitForRemover(CHThread& remover, const std::atomic<int>& closing) {
+bool WaitForRemover(CHThread& remover, const std::atomic<bool>& closing) {
   HANDLE thread = remover.GetHandle();
   if (!thread) return remover.Wait(0);
   while (!closing) {
@@ -66,7 +66,7 @@ bool WaitForRemover(CHThread& remover, const std::atomic<int>& closing) {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
-        remover.stopRequested = 1;
+        remover.stopRequested = true;
         const bool ended = remover.Wait(kRemoverStopWaitMs);
         ::PostQuitMessage(static_cast<int>(message.wParam));
         return ended;
@@ -76,7 +76,7 @@ bool WaitForRemover(CHThread& remover, const std::atomic<int>& closing) {
       if (closing) break;
     }
   }
-  remover.stopRequested = 1;
+  remover.stopRequested = true;
   return remover.Wait(kRemoverStopWaitMs);
 }
 
@@ -93,8 +93,8 @@ bool StartProcess(const std::wstring& commandLine, pv::UniqueProcessInformation&
 
 using namespace pv;
 
-void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<int>* stop) {
-  const auto stopped = [stop] { return stop && stop->load() != 0; };
+void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bool>* stop) {
+  const auto stopped = [stop] { return stop && stop->load(); };
   const JValue files = document->Find(SetupKeys::kFiles);
   const JValue folders = document->Find(SetupKeys::kFolders);
   for (int i = 0; i < files.Count(); ++i) {

@@ -19,7 +19,7 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath);
 
 // Deletes the document's files (ending programs that hold an .exe or .dll),
 // the uninstaller, the folders, and the root when it is empty. Only paths
-// inside `root` are touched. A nonzero `*stop` (looked at before each file
+// inside `root` are touched. A set `*stop` (looked at before each file
 // and folder) ends the deletion where it is.
-void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<int>* stop = nullptr);
+void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bool>* stop = nullptr);
 

@@ -15,24 +15,24 @@ constexpr DWORD kKillWaitMs = 5000;
 CHThread::~CHThread() { Terminate(); }
 
 bool CHThread::Start(void* data, Callback function) {
-  if (handle.load()) return false;
-  stopRequested = 0;
-  userData = data;
-  callback = function;
+  if (handle_.load()) return false;
+  stopRequested = false;
+  userData_ = data;
+  callback_ = function;
   // Only one form is kept: a callable from an earlier start would otherwise
   // hold its captures alive until the next callable start.
-  body = nullptr;
+  body_ = nullptr;
   return Launch();
 }
 
 bool CHThread::Start(Body callable) {
-  if (handle.load()) return false;
-  body = std::move(callable);
+  if (handle_.load()) return false;
+  body_ = std::move(callable);
   // ThreadMain prefers the callback; a callback from an earlier start would
   // otherwise run instead of this body.
-  callback = nullptr;
-  userData = nullptr;
-  stopRequested = 0;
+  callback_ = nullptr;
+  userData_ = nullptr;
+  stopRequested = false;
   return Launch();
 }
 
@@ -43,18 +43,18 @@ bool CHThread::Launch() {
   unsigned id = 0;
   const auto created = _beginthreadex(nullptr, 0, &CHThread::ThreadMain, this, CREATE_SUSPENDED, &id);
   if (!created) {
-    callback = nullptr;
-    userData = nullptr;
-    body = nullptr;
+    callback_ = nullptr;
+    userData_ = nullptr;
+    body_ = nullptr;
     return false;
   }
   HANDLE thread = reinterpret_cast<HANDLE>(created);
   owned_.reset(thread);
   ++generation_;
-  handle.store(thread);
+  handle_.store(thread);
   if (::ResumeThread(thread) == static_cast<DWORD>(-1)) {
     ::TerminateThread(thread, 0xFFFFFFFF);
-    handle.store(nullptr);
+    handle_.store(nullptr);
     Release();
     return false;
   }
@@ -63,20 +63,20 @@ bool CHThread::Launch() {
 
 unsigned __stdcall CHThread::ThreadMain(void* argument) {
   auto* self = static_cast<CHThread*>(argument);
-  if (self->callback) {
-    self->callback(self, self->userData);
-  } else if (self->body) {
-    self->body(self);
+  if (self->callback_) {
+    self->callback_(self, self->userData_);
+  } else if (self->body_) {
+    self->body_(self);
   }
   // The last touch of the object: after this the owner may start it again
   // or destroy it.
-  self->handle.exchange(nullptr);
+  self->handle_.exchange(nullptr);
   _endthreadex(0);
   return 0;
 }
 
 void CHThread::Terminate() {
-  if (handle.exchange(nullptr)) {
+  if (handle_.exchange(nullptr)) {
     ::TerminateThread(owned_.get(), 0xFFFFFFFF);
     ::WaitForSingleObject(owned_.get(), kKillWaitMs);
   }
@@ -94,13 +94,13 @@ bool CHThread::Wait(DWORD timeoutMs) {
   if (!owned_) return true;
   if (::GetThreadId(owned_.get()) == ::GetCurrentThreadId()) return false;
   if (::WaitForSingleObject(owned_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
-  handle.store(nullptr);
+  handle_.store(nullptr);
   Release();
   return true;
 }
 
 void CHThread::WaitPumping() {
-  if (!handle.load()) {
+  if (!handle_.load()) {
     // Ended already; nothing to wait for but its handle to close.
     Release();
     return;
@@ -114,7 +114,7 @@ void CHThread::WaitPumping() {
     // (and seen) before the wait began, not only for new ones.
     const DWORD result = ::MsgWaitForMultipleObjectsEx(1, &kept, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (result == WAIT_OBJECT_0) {
-      handle.store(nullptr);
+      handle_.store(nullptr);
       Release();
       return;
     }

@@ -42,12 +42,12 @@ class CHThread {
   // and the object is then idle.
   bool Wait(DWORD timeoutMs = INFINITE);
 
-  bool IsRunning() const { return handle.load() != nullptr; }
+  bool IsRunning() const { return handle_.load() != nullptr; }
   // The running thread's handle (for waiting), or null when idle.
-  HANDLE GetHandle() const { return handle.load() ? owned_.get() : nullptr; }
+  HANDLE GetHandle() const { return handle_.load() ? owned_.get() : nullptr; }
 
-  // Cleared by every start; a body may poll it and leave when it is nonzero.
-  std::atomic<int> stopRequested{0};
+  // Cleared by every start; a body may poll it and leave when it is set.
+  std::atomic<bool> stopRequested{false};
 
  private:
   static unsigned __stdcall ThreadMain(void* argument);
@@ -57,7 +57,7 @@ class CHThread {
 
   // Non-null while a thread started here may be running; the worker swaps
   // it to null (an interlocked exchange) when its body has returned.
-  std::atomic<HANDLE> handle{nullptr};
+  std::atomic<HANDLE> handle_{nullptr};
   // The same thread handle, kept open until the owning thread is done with
   // it, so a wait never races with the worker's own clearing of `handle`.
   pv::UniqueHandle owned_;
@@ -65,7 +65,7 @@ class CHThread {
   // even when the system hands out the same handle value again.
   unsigned generation_ = 0;
 
-  void* userData = nullptr;
-  Callback callback = nullptr;
-  Body body;
+  void* userData_ = nullptr;
+  Callback callback_ = nullptr;
+  Body body_;
 };

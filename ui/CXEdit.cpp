@@ -113,7 +113,7 @@ void CXEdit::Paint(HDC dc, const RECT&, const RECT&) {
   PaintImageStyle(rect, background, dc);
   const RECT layout = TextLayoutRect();
   const RECT clip = TextClipRect();
-  textRect = layout;
+  textRect_ = layout;
 
   const std::wstring& text = content.Text();
   const int length = content.Length();
@@ -127,8 +127,8 @@ void CXEdit::Paint(HDC dc, const RECT&, const RECT&) {
 
   if (!content.HasSelection()) {
     draw(layout.left, 0, length, kTextColor);
-    textRect.right = layout.left + TextWidth(dc, 0, length) + kTextLead;
-    if (caretShown) {
+    textRect_.right = layout.left + TextWidth(dc, 0, length) + kTextLead;
+    if (caretShown_) {
       const int x = layout.left + TextWidth(dc, 0, content.Caret()) + kTextLead;
       const int y = layout.top + (layout.bottom - layout.top - kCaretBox) / 2;
       DrawCaret(dc, clip, x, y, kCaretLength);
@@ -151,7 +151,7 @@ void CXEdit::Paint(HDC dc, const RECT&, const RECT&) {
   x += selected;
   if (end < length) {
     draw(x, end, length - end, kTextColor);
-    textRect.right = x + TextWidth(dc, end, length - end);
+    textRect_.right = x + TextWidth(dc, end, length - end);
   }
 }
 
@@ -209,7 +209,7 @@ int CXEdit::MouseDown(UINT, POINT point) {
     if (message.message == WM_LBUTTONUP) break;
   }
   if (::GetCapture() == host) ::ReleaseCapture();
-  caretShown = 1;
+  caretShown_ = 1;
   Invalidate();
   return 1;
 }
@@ -220,24 +220,24 @@ int CXEdit::MouseMove(UINT, POINT) { return 1; }
 
 int CXEdit::MouseDoubleClick(UINT, POINT) {
   content.SelectAll();
-  caretShown = 1;
+  caretShown_ = 1;
   Invalidate();
   return 1;
 }
 
 void CXEdit::Timer(int id) {
-  if (id != caretTimer) {
+  if (id != caretTimer_) {
     StopTimer(id);
     return;
   }
-  caretShown = caretShown ? 0 : 1;
+  caretShown_ = caretShown_ ? 0 : 1;
   Invalidate();
 }
 
 int CXEdit::KeyDown(WPARAM wParam, LPARAM) {
   if (wParam == VK_ESCAPE) {
     // Hidden until the next blink; the box is not repainted for it.
-    caretShown = 0;
+    caretShown_ = 0;
     return 1;
   }
   Apply(content.Key(static_cast<unsigned>(wParam)));
@@ -250,18 +250,18 @@ int CXEdit::Char(WPARAM wParam, LPARAM) {
 }
 
 int CXEdit::FocusGained(UIObject*) {
-  caretShown = 1;
-  if (caretTimer != -1) StopTimer(caretTimer);
+  caretShown_ = 1;
+  if (caretTimer_ != -1) StopTimer(caretTimer_);
   const int started = StartTimer(kCaretBlinkMs);
-  caretTimer = started ? started : -1;
+  caretTimer_ = started ? started : -1;
   Invalidate();
   return 1;
 }
 
 int CXEdit::FocusLost(UIObject*) {
-  caretShown = 0;
-  if (caretTimer != -1) StopTimer(caretTimer);
-  caretTimer = -1;
+  caretShown_ = 0;
+  if (caretTimer_ != -1) StopTimer(caretTimer_);
+  caretTimer_ = -1;
   Invalidate();
   return 1;
 }

@@ -57,11 +57,11 @@ class CXEdit : public UIEditBox {
   int GetCaret() const { return content.Caret(); }
   int GetSelectionStart() const { return content.SelectionStart(); }
   int GetSelectionEnd() const { return content.SelectionEnd(); }
-  bool IsCaretShown() const { return caretShown != 0; }
+  bool IsCaretShown() const { return caretShown_ != 0; }
   // The running caret timer, or -1.
-  int GetCaretTimer() const { return caretTimer; }
+  int GetCaretTimer() const { return caretTimer_; }
   // The bounds of the text as last painted.
-  const RECT& GetTextRect() const { return textRect; }
+  const RECT& GetTextRect() const { return textRect_; }
   // Where the caret line starts when the caret is shown: its x and top y in
   // the host window's client coordinates (the box must have a paint DC).
   POINT CaretPoint();
@@ -73,7 +73,7 @@ class CXEdit : public UIEditBox {
   void NotifyChange();
   void Apply(pv::EditEffect effect);
 
-  RECT textRect{};
-  int caretShown = 0;
-  int caretTimer = -1;
+  RECT textRect_{};
+  int caretShown_ = 0;
+  int caretTimer_ = -1;
 };

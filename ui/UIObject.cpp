@@ -614,14 +614,14 @@ void UIObject::RequestLayeredRepaint(const RECT* area) {
   // after this call has returned, and Wine takes a time-out of 0 as none:
   // the send then waits for the window's thread, a deadlock when that
   // thread is waiting for this one.
-  if (!layeredRepaintPosted.exchange(true)) {
-    if (!::PostMessageW(hwnd, kLayeredRepaint, 0, 0)) layeredRepaintPosted = false;
+  if (!layeredRepaintPosted_.exchange(true)) {
+    if (!::PostMessageW(hwnd, kLayeredRepaint, 0, 0)) layeredRepaintPosted_ = false;
   }
 }
 
 LRESULT UIObject::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kLayeredRepaint) {
-    if (!wParam) layeredRepaintPosted = false;
+    if (!wParam) layeredRepaintPosted_ = false;
     PaintLayered(reinterpret_cast<const RECT*>(wParam));
     return 0;
   }

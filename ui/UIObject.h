@@ -262,5 +262,5 @@ class UIObject : public CHWindow {
   void RequestLayeredRepaint(const RECT* area);
 
   // A whole-window repaint posted by another thread is waiting.
-  std::atomic<bool> layeredRepaintPosted{false};
+  std::atomic<bool> layeredRepaintPosted_{false};
 };

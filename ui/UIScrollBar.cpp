@@ -91,11 +91,11 @@ int UIScrollBar::MouseDown(UINT, POINT point) {
 
 void UIScrollBar::DragThumb(POINT start) {
   HWND host = GetHostWindow();
-  if (!host || dragging) return;
+  if (!host || dragging_) return;
   dragAnchor = horizontal ? start.x - rect.left : start.y - rect.top;
   // Only positions that differ from where the drag began are reported.
   trackedPosition = lastTracked = state.position;
-  dragging = true;
+  dragging_ = true;
   ::SetCapture(host);
   ::UpdateWindow(host);
 
@@ -125,7 +125,7 @@ void UIScrollBar::DragThumb(POINT start) {
       return;
     }
   }
-  dragging = false;
+  dragging_ = false;
   if (::GetCapture() == host) ::ReleaseCapture();
   Invalidate();
 }

@@ -52,7 +52,7 @@ class UIScrollBar : public UIObject {
   // The source width of the "trackbar" image: how wide a vertical bar wants to be.
   int GetTrackbarWidth() const { return trackbar.sourceWidth; }
   // Whether a thumb drag is running.
-  bool IsDragging() const { return dragging; }
+  bool IsDragging() const { return dragging_; }
 
  protected:
   pv::ScrollState state;
@@ -75,5 +75,5 @@ class UIScrollBar : public UIObject {
   void DragThumb(POINT start);
   void DragTo(POINT point);
 
-  bool dragging = false;
+  bool dragging_ = false;
 };

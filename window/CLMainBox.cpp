@@ -43,7 +43,7 @@ CLMainBox::~CLMainBox() {
   // killing a thread can leave a lock it held (the loader's, the heap's)
   // taken for good, and the process then hangs on its way out. Only a thread
   // that does not end is killed.
-  slideThread_.stopRequested = 1;
+  slideThread_.stopRequested = true;
   if (!slideThread_.Wait(2000)) slideThread_.Terminate();
   worker.Terminate();
   if (UIResource::Current() == &skin_) UIResource::SetCurrent(nullptr);
@@ -124,7 +124,7 @@ LRESULT CLMainBox::OnDestroy(WPARAM wParam, LPARAM lParam) {
   // thread, so that no lock the worker holds can stop the way out; the
   // system closes the temporary archive's handle, which deletes it.
   if (worker.IsRunning()) ::TerminateProcess(::GetCurrentProcess(), 0);
-  closing = 1;
+  closing = true;
   ::PostQuitMessage(0);
   return UIFrameWindow::OnDestroy(wParam, lParam);
 }
@@ -426,12 +426,12 @@ void CLMainBox::QueueSlide(UIObject* outgoing, UIObject* incoming, bool forward)
   if (!slideThread_.Start([this](CHThread* thread) { SlideWorker(thread->stopRequested); })) {
     // No thread to be had: the slide is played here, so the page still
     // changes.
-    const std::atomic<int> never{0};
+    const std::atomic<bool> never{false};
     SlideWorker(never);
   }
 }
 
-void CLMainBox::SlideWorker(const std::atomic<int>& stopRequested) {
+void CLMainBox::SlideWorker(const std::atomic<bool>& stopRequested) {
   SlideQueue::Transition next;
   while (!stopRequested && slides_.Next(next)) {
     auto* outgoing = static_cast<UIObject*>(next.outgoing);

@@ -75,7 +75,7 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   void ChooseFolder();
   void StartInstall(UIObject* page);
   bool AcceptInstallFolder(const std::wstring& folder) const;
-  void SlideWorker(const std::atomic<int>& stopRequested);
+  void SlideWorker(const std::atomic<bool>& stopRequested);
 
   UIResource skin_;
   std::array<std::shared_ptr<CLShadwWnd>, 4> shadows_;

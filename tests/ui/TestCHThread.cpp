@@ -35,7 +35,7 @@ struct Worker {
   pv::UniqueHandle self;
   CHThread* thread = nullptr;
   void* data = nullptr;
-  int stopAtStart = -1;
+  int stopAtStart = -1;  // -1 before the body ran
 };
 
 void BlockUntilReleased(CHThread* thread, void* data) {
@@ -128,7 +128,7 @@ TEST_F(CHThreadTest, EachStartRunsItsOwnForm) {
 
 TEST_F(CHThreadTest, StartClearsStopRequestedAndTheBodySeesItSet) {
   CHThread thread;
-  thread.stopRequested = 1;
+  thread.stopRequested = true;
   int atStart = -1;
   pv::UniqueHandle started = NewEvent();
   ASSERT_TRUE(thread.Start([&](CHThread* self) {
@@ -137,7 +137,7 @@ TEST_F(CHThreadTest, StartClearsStopRequestedAndTheBodySeesItSet) {
     while (!self->stopRequested) ::Sleep(1);
   }));
   ASSERT_EQ(::WaitForSingleObject(started.get(), kPatienceMs), WAIT_OBJECT_0);
-  thread.stopRequested = 1;
+  thread.stopRequested = true;
   thread.WaitPumping();
   EXPECT_EQ(atStart, 0);
   EXPECT_FALSE(thread.IsRunning());
