@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace pv {
+
 namespace package {
 
 std::uint32_t ArchiveCrc(std::span<const std::uint8_t> archive) {
@@ -36,3 +38,5 @@ ArchiveCrcCheck CheckArchiveCrc(const JValue& config, std::span<const std::uint8
 }
 
 }  // namespace package
+
+}  // namespace pv

@@ -12,6 +12,8 @@
 
 #include "json/JValue.h"
 
+namespace pv {
+
 namespace package {
 
 // The key in the install configuration; the value is the CRC as 8 lower-case
@@ -34,3 +36,5 @@ ArchiveCrcCheck CheckArchiveCrc(const JValue& config, std::span<const std::uint8
                                 std::uint64_t archiveLength);
 
 }  // namespace package
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 #include "app/Startup.h"
 #include "window/CLMainBox.h"
 
+namespace pv {
+
 // Out of line: the header knows CLMainBox only by name.
 CHPivsetApp::CHPivsetApp() = default;
 CHPivsetApp::~CHPivsetApp() = default;
@@ -52,3 +54,5 @@ int CHPivsetApp::ExitCodeWithoutLoop() const {
   if (quietExitCode_ >= 0) return quietExitCode_;
   return QuietRequested() ? kPkgInvalid : 0;
 }
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 
 #include "ui/CHApp.h"
 
+namespace pv {
+
 class CLMainBox;
 
 // The setup program's application object: creates the main box and its
@@ -32,3 +34,5 @@ class CHPivsetApp : public CHApp {
   std::unique_ptr<CLMainBox> mainBox_;
   int quietExitCode_ = -1;
 };
+
+}  // namespace pv

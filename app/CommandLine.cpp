@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+namespace pv {
+
 CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args) {
   CommandLineOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -63,3 +65,5 @@ LaunchCommand SplitLaunchCommand(const std::wstring& lastRunPath) {
   const std::size_t split = slash > 0 ? slash - 1 : 0;
   return {L"\"" + lastRunPath.substr(0, split) + L"\"", lastRunPath.substr(split)};
 }
+
+}  // namespace pv

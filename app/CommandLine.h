@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace pv {
+
 // The options of a run. Arguments are compared whole and case-sensitively;
 // anything else is ignored.
 struct CommandLineOptions {
@@ -52,3 +54,5 @@ struct LaunchCommand {
   std::wstring parameters;  // empty: none
 };
 LaunchCommand SplitLaunchCommand(const std::wstring& lastRunPath);
+
+}  // namespace pv

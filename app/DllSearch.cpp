@@ -8,6 +8,8 @@
 
 #include "ui/Handles.h"
 
+namespace pv {
+
 namespace {
 
 // The DLLs cmake/DelayLoad.cmake delay-loads.
@@ -86,3 +88,5 @@ void HardenDllSearch() {
     if (!module) EndForMissing(name);
   }
 }
+
+}  // namespace pv

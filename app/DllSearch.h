@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 // Restricts the DLL search of the process to System32, so that DLLs planted
 // beside the program (a Downloads folder, the temporary folder) are never
 // loaded. The entry's first act, before any DLL that is not a KnownDLL loads.
@@ -11,3 +13,5 @@
 // (Windows 7 without its DLL-search update) load each of them here, from
 // System32 by full path, so that the later load by name finds it loaded.
 void HardenDllSearch();
+
+}  // namespace pv

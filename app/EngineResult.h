@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 // Result of the install engine and of the package reading it starts with.
 // 0 is success; every other code has one fixed message for the user.
 enum EngineResult : int {
@@ -34,3 +36,5 @@ inline const wchar_t* EngineResultMessage(int code) {
     default: return nullptr;
   }
 }
+
+}  // namespace pv

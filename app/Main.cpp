@@ -6,6 +6,8 @@
 #include "app/RunLog.h"
 #include "engine/SetupLog.h"
 
+using namespace pv;
+
 namespace {
 
 // The one application object; its construction makes it theApp.

@@ -9,6 +9,8 @@
 #include "app/PackageLayout.h"
 #include "json/JReader.h"
 
+namespace pv {
+
 namespace {
 
 // ByteSource over an open file handle.
@@ -194,3 +196,5 @@ bool WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t
   }
   return true;
 }
+
+}  // namespace pv

@@ -11,6 +11,8 @@
 #include "json/JValue.h"
 #include "ui/Handles.h"
 
+namespace pv {
+
 // The configuration-header read: finds the package behind the program image
 // of `path` and parses its configuration. Reads only the header, the
 // locator, the length and the configuration text.
@@ -47,3 +49,5 @@ bool WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t
 
 // The temporary ZIP goes to the temporary folder only with this much free.
 inline constexpr std::uint64_t kTempFolderMinFree = 600ull * 1024 * 1024;
+
+}  // namespace pv

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace pv {
+
 namespace package {
 
 bool BufferSource::ReadAt(std::uint64_t offset, void* out, std::size_t count) {
@@ -138,3 +140,5 @@ void ClearSignatureFields(std::span<std::uint8_t> header) {
 }
 
 }  // namespace package
+
+}  // namespace pv

@@ -22,6 +22,8 @@
 
 #include "app/EngineResult.h"
 
+namespace pv {
+
 namespace package {
 
 inline constexpr std::size_t kDosHeaderSize = 64;
@@ -94,3 +96,5 @@ std::vector<std::uint8_t> ComposeUninstallerImage(std::span<const std::uint8_t> 
 void ClearSignatureFields(std::span<std::uint8_t> header);
 
 }  // namespace package
+
+}  // namespace pv

@@ -11,7 +11,7 @@
 #include "engine/SetupLog.h"
 #include "ui/Handles.h"
 
-using namespace pv;
+namespace pv {
 
 namespace {
 
@@ -71,3 +71,5 @@ void OpenRunLog() {
   SetupLog::Line(std::wstring(L"program: ") + self + L", process " + std::to_wstring(::GetCurrentProcessId()));
   SetupLog::Line(std::wstring(L"command line: ") + ::GetCommandLineW());
 }
+
+}  // namespace pv

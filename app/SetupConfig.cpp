@@ -2,6 +2,8 @@
 
 #include "ui/Base64.h"
 
+namespace pv {
+
 std::string EncodeDocumentPath(std::string_view utf8) { return Base64::Encode(utf8); }
 
 std::string DecodeDocumentPath(const JValue& element) {
@@ -23,3 +25,5 @@ JValue BuildUninstallDocument(const JValue& config, std::string_view rootUtf8, i
   doc.Member(kFiles) = files;
   return doc;
 }
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 
 #include "json/JValue.h"
 
+namespace pv {
+
 // Keys of the setup configuration carried by the installer and of the
 // uninstall document written into unins000.exe. Absent keys read as null
 // through JValue::Find, so an absent text is "" and an absent list is empty.
@@ -38,3 +40,5 @@ std::string DecodeDocumentPath(const JValue& element);
 // elements are already encoded.
 JValue BuildUninstallDocument(const JValue& config, std::string_view rootUtf8, int channel, const JValue& files,
                               const JValue& folders);
+
+}  // namespace pv

@@ -26,7 +26,7 @@
 #include "ui/Handles.h"
 #include "window/CLMainBox.h"
 
-using namespace pv;
+namespace pv {
 
 namespace {
 
@@ -252,3 +252,5 @@ void RunQuietMode(CLMainBox& box) {
 }
 
 bool QuietRequested() { return ParseCommandLine(CommandLineArgs()).quiet; }
+
+}  // namespace pv

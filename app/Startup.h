@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 class CLMainBox;
 
 // The start-up sequence, run while the main window is being created. Fatal
@@ -16,3 +18,5 @@ void RunQuietMode(CLMainBox& box);
 
 // Whether the command line asks for a quiet run.
 bool QuietRequested();
+
+}  // namespace pv

@@ -15,6 +15,8 @@
 #include "engine/ArchiveExtractor.h"
 #include "ui/Handles.h"
 
+using namespace pv;
+
 namespace {
 
 double Median(int repeats, const std::function<bool()>& body, bool& ok) {

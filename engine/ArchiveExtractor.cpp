@@ -19,6 +19,8 @@
 #include "ui/Handles.h"
 #include "ui/StringConverter.h"
 
+namespace pv {
+
 namespace {
 
 // Entry data is copied through one buffer of this size.
@@ -327,3 +329,5 @@ void ArchiveExtractor::Rollback() {
   each(folders_, [](const std::wstring& p) { ::RemoveDirectoryW(p.c_str()); });
   for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) ::RemoveDirectoryW(it->c_str());
 }
+
+}  // namespace pv

@@ -8,6 +8,8 @@
 
 #include "json/JValue.h"
 
+namespace pv {
+
 class TargetWriter;
 
 // Extracts the product archive into the install folder and records what it
@@ -72,3 +74,5 @@ class ArchiveExtractor {
   std::set<std::wstring> seenTargets_;        // upper-cased full paths
   std::set<std::wstring> readyFolders_;       // known to exist, as EnsureFolderTracked was given them
 };
+
+}  // namespace pv

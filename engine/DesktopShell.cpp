@@ -11,6 +11,8 @@
 
 #include "ui/Handles.h"
 
+namespace pv {
+
 using pv::ComPtr;
 
 namespace {
@@ -106,3 +108,5 @@ DesktopShell::Route DesktopShell::Open(const std::wstring& file, const std::wstr
   if (OpenThroughDesktop(file, parameters)) return Route::kDesktop;
   return OpenDirectly(file, parameters) ? Route::kDirect : Route::kFailed;
 }
+
+}  // namespace pv

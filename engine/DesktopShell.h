@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pv {
+
 // Starting programs and opening documents as the user of the desktop rather
 // than with this (elevated) process's token: the request goes to the shell
 // that runs the logged-on desktop, which starts it with its own token. An
@@ -25,3 +27,5 @@ class DesktopShell {
   // The second way alone.
   static bool OpenDirectly(const std::wstring& file, const std::wstring& parameters);
 };
+
+}  // namespace pv

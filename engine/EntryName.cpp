@@ -3,6 +3,8 @@
 #include <array>
 #include <cwctype>
 
+namespace pv {
+
 namespace {
 
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
@@ -61,3 +63,5 @@ bool IsSafeEntryName(std::wstring_view name) {
   }
   return true;
 }
+
+}  // namespace pv

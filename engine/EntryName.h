@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+namespace pv {
+
 // Whether a ZIP entry name (after trimming, and without the trailing "/" of a
 // folder entry) may be written under the install folder. Names are refused,
 // not repaired: an archive that holds such a name is not ours to install.
@@ -12,3 +14,5 @@
 // names, and the reserved device names (CON, NUL, AUX, PRN, COM0-9, LPT0-9,
 // CONIN$, CONOUT$, with or without an extension).
 bool IsSafeEntryName(std::wstring_view name);
+
+}  // namespace pv

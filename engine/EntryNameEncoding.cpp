@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+namespace pv {
+
 namespace {
 
 std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
@@ -91,3 +93,5 @@ const char* EntryNameEncodingName(EntryNameEncoding encoding) {
   }
   return "code page";
 }
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace pv {
+
 // How a ZIP entry's name is to be read. Most ZIP writers mark UTF-8 names
 // with general-purpose bit 11; Info-ZIP
 // keeps the name in the local code page and adds the UTF-8 form in an extra
@@ -38,3 +40,5 @@ bool DecodeUtf8Name(std::string_view utf8, std::u16string& out);
 // The name of an encoding for reports ("utf-8", "utf-8 (0x7075 field)",
 // "code page").
 const char* EntryNameEncodingName(EntryNameEncoding encoding);
+
+}  // namespace pv

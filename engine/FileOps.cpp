@@ -16,6 +16,7 @@
 #include "ui/Handles.h"
 
 namespace pv {
+
 namespace {
 
 constexpr DWORD kReadPiece = 40960;

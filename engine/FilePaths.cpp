@@ -7,6 +7,7 @@
 #include "ui/Handles.h"
 
 namespace pv {
+
 namespace {
 
 // Calls a Win32 "fill this buffer" function, growing the buffer when it says

@@ -20,7 +20,7 @@
 #include "ui/Handles.h"
 #include "ui/StringConverter.h"
 
-using namespace pv;
+namespace pv {
 
 namespace {
 
@@ -169,3 +169,5 @@ void LaunchProduct(const std::wstring& lastRunPath) {
   const LaunchCommand command = SplitLaunchCommand(lastRunPath);
   DesktopShell::Open(command.program, command.parameters);
 }
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include "app/EngineResult.h"
 #include "engine/SetupSession.h"
 
+namespace pv {
+
 // Starts the work of the run: the install on the session's worker thread
 // (waited for in a quiet run), or the removal on the calling thread, which
 // ends the process with exit code 1 when the removal cannot start.
@@ -27,3 +29,5 @@ void LaunchProduct(const std::wstring& lastRunPath);
 // Starts each element of a list of command lines relative to `installDir`
 // ("%s\%s"), one after another, without waiting. Not a list: nothing.
 void StartCommandLines(const std::wstring& installDir, const JValue& list);
+
+}  // namespace pv

@@ -1,6 +1,7 @@
 #include "engine/InstallRoot.h"
 
 namespace pv {
+
 namespace {
 
 wchar_t UpperAscii(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 0x20) : c; }

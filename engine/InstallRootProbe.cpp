@@ -11,6 +11,7 @@
 #include "engine/SpecialFolders.h"
 
 namespace pv {
+
 namespace {
 
 static_assert(kDriveFixed == DRIVE_FIXED);

@@ -13,6 +13,7 @@
 #include "ui/Handles.h"
 
 namespace pv {
+
 namespace {
 
 // Whether the process has a module loaded from `fullPath`. Module lists can
@@ -122,7 +123,6 @@ bool FindHolder(const std::wstring& path, std::wstring& user) {
   user = path;
   return true;
 }
-
 
 int KillProcessesByName(const std::wstring& path) {
   std::wstring name = FileNamePart(path);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 namespace pv {
+
 namespace {
 
 // Characters that cannot stand in a file or folder name. A ':' after the

@@ -4,6 +4,7 @@
 #include <vector>
 
 namespace pv {
+
 namespace {
 
 constexpr REGSAM kViewBits = KEY_WOW64_32KEY | KEY_WOW64_64KEY;

@@ -7,6 +7,7 @@
 #include "ui/StringConverter.h"
 
 namespace pv {
+
 namespace {
 
 // Enough for a removal of many thousand files between two writes.

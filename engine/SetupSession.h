@@ -12,6 +12,8 @@
 #include "ui/CHThread.h"
 #include "ui/Handles.h"
 
+namespace pv {
+
 // Posted to the window when the install or the removal has finished, and when
 // the install failed.
 inline constexpr UINT WM_SETUP_FINISHED = WM_APP + 0x401;
@@ -86,3 +88,5 @@ class SetupSession {
   // its creation handler ran the work never gets to its loop.
   int quietExitCode = -1;
 };
+
+}  // namespace pv

@@ -17,10 +17,9 @@
 #include "ui/Handles.h"
 #include "ui/StringConverter.h"
 
-using namespace pv;
+namespace pv {
 
 namespace {
-
 
 // "<folder>\<name>.lnk", or "" when the folder is unknown: a failed folder
 // lookup must not turn into a path at the root of the current drive.
@@ -174,3 +173,5 @@ void RemoveProductLinks(const JValue& shortcut) {
   // The maker's folder above it goes too once nothing else is in it.
   ::RemoveDirectoryW(folder.substr(0, folder.find_last_of(L'\\')).c_str());
 }
+
+}  // namespace pv

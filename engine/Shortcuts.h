@@ -5,6 +5,8 @@
 
 #include "json/JValue.h"
 
+namespace pv {
+
 // Shell links of the product: the common desktop, a folder of the common
 // Start menu, and the user's Quick Launch folder with taskbar pins.
 
@@ -42,3 +44,5 @@ void RemoveProductLinks(const JValue& shortcut);
 
 // installDir + "\" + file, with every "/" of the file turned into "\".
 std::wstring LinkTarget(const std::wstring& installDir, const JValue& entry);
+
+}  // namespace pv

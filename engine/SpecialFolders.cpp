@@ -9,6 +9,7 @@
 #include "ui/Handles.h"
 
 namespace pv {
+
 namespace {
 
 // Fixed lookups report through buffers of this size (MAX_PATH for the shell's).

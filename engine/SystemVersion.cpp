@@ -3,6 +3,7 @@
 #include <windows.h>
 
 namespace pv {
+
 namespace {
 
 bool QueryVersion(OSVERSIONINFOW& info) {

@@ -5,6 +5,8 @@
 #include "engine/PathText.h"
 #include "engine/SetupLog.h"
 
+namespace pv {
+
 namespace {
 
 // What may wait to be written, counted as the buffers' capacity (a small
@@ -144,3 +146,5 @@ void TargetWriter::Apply(Op& op) {
       break;
   }
 }
+
+}  // namespace pv

@@ -12,6 +12,8 @@
 #include "ui/CHThread.h"
 #include "ui/Handles.h"
 
+namespace pv {
+
 // Creates, writes and closes the extraction's files on a thread of its own,
 // in the order they are handed over, so that inflating the next entry and
 // the file system's work on the last one overlap. What waits to be written
@@ -74,3 +76,5 @@ class TargetWriter {
   CHThread thread_;
   bool threaded_ = false;  // without a thread, ops run in the caller
 };
+
+}  // namespace pv

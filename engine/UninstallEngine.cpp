@@ -22,6 +22,8 @@
 #include "ui/Handles.h"
 #include "ui/StringConverter.h"
 
+namespace pv {
+
 namespace {
 
 // The full path without trailing backslashes (a drive root keeps its own).
@@ -90,8 +92,6 @@ bool StartProcess(const std::wstring& commandLine, pv::UniqueProcessInformation&
 }
 
 }  // namespace
-
-using namespace pv;
 
 void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bool>* stop) {
   const auto stopped = [stop] { return stop && stop->load(); };
@@ -178,3 +178,5 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
   if (uninstallerPath.empty()) ::PostMessageW(session.SessionWindow(), WM_SETUP_FINISHED, 0, 0);
   return true;
 }
+
+}  // namespace pv

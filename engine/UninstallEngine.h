@@ -6,6 +6,8 @@
 #include "engine/SetupSession.h"
 #include "json/JValue.h"
 
+namespace pv {
+
 // Removes the installation described by the uninstall document of
 // `uninstallerPath` (the running program when empty): clean-up programs,
 // links, running product programs, files and folders, registration.
@@ -23,3 +25,4 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath);
 // and folder) ends the deletion where it is.
 void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bool>* stop = nullptr);
 
+}  // namespace pv

@@ -6,6 +6,7 @@
 #include "engine/RegKey.h"
 
 namespace pv {
+
 namespace {
 
 // KEY_READ | KEY_WRITE (0x2001F) in the 32-bit view.

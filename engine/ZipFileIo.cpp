@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+namespace pv {
+
 namespace {
 
 // minizip reads every header field one byte at a time, a system call each
@@ -154,3 +156,5 @@ void FillHandleFileFuncs(zlib_filefunc64_def& funcs, HANDLE file) {
   funcs.zerror_file = Error;
   funcs.opaque = file;
 }
+
+}  // namespace pv

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace pv {
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -310,3 +312,5 @@ bool JReader::DecodeString(const Token& token, std::string& out) {
   }
   return true;
 }
+
+}  // namespace pv

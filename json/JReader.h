@@ -5,6 +5,8 @@
 
 #include "json/JValue.h"
 
+namespace pv {
+
 // Reads JSON text into a JValue. Lenient in a few fixed ways: comments,
 // a comma before the closing brace of an object, and anything after the
 // first complete value is ignored. Lives for one Parse call; keeps the
@@ -56,3 +58,5 @@ class JReader {
   std::string errorMessage_;
   std::size_t errorOffset_ = 0;
 };
+
+}  // namespace pv

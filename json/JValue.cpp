@@ -9,6 +9,8 @@
 
 #include "json/JReader.h"
 
+namespace pv {
+
 namespace {
 
 char* CopyText(const char* text) {
@@ -363,3 +365,5 @@ bool JParse(const char* text, JValue& root) {
   JReader reader;
   return reader.Parse(text, root);
 }
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace pv {
+
 // The kinds a JSON value can hold; the numbers are part of the format.
 enum JType : int {
   JNull = 0,
@@ -105,3 +107,5 @@ class JValue {
 // Reads one value from NUL-terminated UTF-8 text into root. True on success;
 // on failure root keeps whatever was built before the error.
 bool JParse(const char* text, JValue& root);
+
+}  // namespace pv

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+namespace pv {
+
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -80,3 +82,5 @@ std::string Base64::DecodeOrEmpty(std::string_view text) {
   Decode(text, bytes);
   return bytes;
 }
+
+}  // namespace pv

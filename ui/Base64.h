@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace pv {
+
 // Base64 with the standard alphabet, "=" padding and no line breaks. The skin
 // stores its texts and face names this way, the uninstall document its paths.
 class Base64 {
@@ -15,3 +17,5 @@ class Base64 {
   // The decoded bytes, or an empty text when the input is not valid.
   static std::string DecodeOrEmpty(std::string_view text);
 };
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 
 #include "ui/CHWindow.h"
 
+namespace pv {
+
 CHApp* theApp = nullptr;
 
 CHApp::CHApp() { theApp = this; }
@@ -76,3 +78,5 @@ int CHApp::Run() {
   ExitInstance();
   return exitCode;
 }
+
+}  // namespace pv

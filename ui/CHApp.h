@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace pv {
+
 class CHWindow;
 
 // The application base: keeps the start-up arguments, registers the
@@ -43,3 +45,5 @@ class CHApp {
 // The one application object of the process (null before it is constructed
 // and after it is destroyed).
 extern CHApp* theApp;
+
+}  // namespace pv

@@ -12,6 +12,8 @@
 
 #include "ui/ColorShift.h"
 
+namespace pv {
+
 namespace gp = Gdiplus::DllExports;
 
 namespace {
@@ -352,3 +354,5 @@ bool CHBitmap::ApplyColorShift(int hue, int saturation, int lightness) {
   }
   return true;
 }
+
+}  // namespace pv

@@ -7,6 +7,8 @@
 
 #include "ui/Handles.h"
 
+namespace pv {
+
 // A 24- or 32-bit DIB section whose pixels the program reaches directly.
 // Rows are stored bottom-up (row 0 of Bits() is the bottom row of the
 // picture), pixels as B, G, R (and A). 32-bit bitmaps carry premultiplied
@@ -99,3 +101,5 @@ class CHBitmap {
   // The DIB in dc_ while locked; declared after both, so it goes first.
   pv::SelectGuard selected_;
 };
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace pv {
+
 namespace {
 
 // TerminateThread only starts the kill; give it this long to finish before
@@ -139,3 +141,5 @@ void CHThread::WaitPumping() {
     }
   }
 }
+
+}  // namespace pv

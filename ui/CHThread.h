@@ -7,6 +7,8 @@
 
 #include "ui/Handles.h"
 
+namespace pv {
+
 // A worker thread that runs either a plain function with user data or a
 // callable. The object is idle while `handle` is null; the worker clears it
 // itself as its last act, so a finished thread can be started again.
@@ -69,3 +71,5 @@ class CHThread {
   Callback callback_ = nullptr;
   Body body_;
 };
+
+}  // namespace pv

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+namespace pv {
+
 void CHTooltip::SetTool(HWND owner, UINT_PTR id, const wchar_t* text, const RECT* rect) {
   if (!hwnd) return;
   TOOLINFOW tool{};
@@ -18,3 +20,5 @@ void CHTooltip::SetTool(HWND owner, UINT_PTR id, const wchar_t* text, const RECT
   if (rect) tool.rect = *rect;
   ::SendMessageW(hwnd, exists ? TTM_SETTOOLINFOW : TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
+
+}  // namespace pv

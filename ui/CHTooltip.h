@@ -4,6 +4,8 @@
 
 #include "ui/CHWindow.h"
 
+namespace pv {
+
 // A system tooltip control driven through its object. The owner creates the
 // window (class TOOLTIPS_CLASSW through Create) and relays mouse messages to
 // it; the tools carry no flags, so nothing is subclassed behind our back.
@@ -14,3 +16,5 @@ class CHTooltip : public CHWindow {
   // The text is copied by the control.
   void SetTool(HWND owner, UINT_PTR id, const wchar_t* text, const RECT* rect = nullptr);
 };
+
+}  // namespace pv

@@ -1,5 +1,7 @@
 #include "ui/CHWindow.h"
 
+namespace pv {
+
 // The messages with a handler of their own, in the order of the handlers.
 // Both the default handlers and the dispatch switch are generated from this
 // one list, so a message cannot end up in its neighbour's handler.
@@ -262,3 +264,5 @@ LRESULT CHWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   if (handled) return result;
   return DefaultProc(message, wParam, lParam);
 }
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+namespace pv {
+
 // One program object per window. The object is found from its handle through
 // the window property "CHWindow"; every message of the window is routed to a
 // virtual handler of the object, and whatever the object leaves alone goes to
@@ -134,3 +136,5 @@ class CHWindow {
   HWND hwnd = nullptr;
   WNDPROC defaultProc = ::DefWindowProcW;
 };
+
+}  // namespace pv

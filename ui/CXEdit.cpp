@@ -12,6 +12,8 @@
 #include "ui/Handles.h"
 #include "ui/StylePainter.h"
 
+namespace pv {
+
 namespace gp = Gdiplus::DllExports;
 
 namespace {
@@ -270,3 +272,5 @@ int CXEdit::UpdateCursor() {
   ::SetCursor(::LoadCursorW(nullptr, IDC_IBEAM));
   return 1;
 }
+
+}  // namespace pv

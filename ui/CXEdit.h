@@ -7,6 +7,8 @@
 
 #include "ui/UIEditBox.h"
 
+namespace pv {
+
 // The installer's editable one-line box (the installation folder): a
 // blinking caret while it has the focus, selection with the mouse (a drag
 // or a double click for everything), the editing keys, typed characters
@@ -77,3 +79,5 @@ class CXEdit : public UIEditBox {
   int caretShown_ = 0;
   int caretTimer_ = -1;
 };
+
+}  // namespace pv

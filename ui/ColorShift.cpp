@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace pv {
+
 namespace {
 
 int Clamp255(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, 0, 255)); }
@@ -101,3 +103,5 @@ ColorRef ShiftColor(ColorRef color, const ShiftTable& table) {
   return MakeColorRef(table.lightness[rgb & 0xFF], table.lightness[(rgb >> 8) & 0xFF],
                       table.lightness[(rgb >> 16) & 0xFF]);
 }
+
+}  // namespace pv

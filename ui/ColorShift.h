@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace pv {
+
 // Hue, saturation and lightness shifts of skin colours. Pure arithmetic on
 // COLORREF values (red in the lowest byte), spelled as std::uint32_t so that
 // it builds without <windows.h>; a COLORREF converts to it implicitly.
@@ -37,3 +39,5 @@ ColorRef ShiftColor(ColorRef color, const ShiftTable& table);
 constexpr ColorRef MakeColorRef(int red, int green, int blue) {
   return static_cast<ColorRef>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
 }
+
+}  // namespace pv

@@ -4,10 +4,11 @@
 
 #include "ui/Geometry.h"
 
+namespace pv {
+
 // Where the parts of the container controls go: tabs, tool bar items,
 // header columns and list rows. Plain rectangles in the host window's
 // client coordinates, like the controls' own.
-namespace pv {
 
 // A horizontal tab is its text's width plus 35 pixels, and never narrower
 // than 80 for texts under 45 pixels.

@@ -2,10 +2,11 @@
 
 #include "ui/Geometry.h"
 
+namespace pv {
+
 // The arithmetic of the basic controls and the frame window that needs no
 // window: the fill of a progress bar, the frame's five rectangles and which
 // part of the frame a point is over.
-namespace pv {
 
 // The fill of a progress bar `width` pixels wide: width x position / (maximum
 // - minimum), truncated toward zero, when the range is positive; 0 for an

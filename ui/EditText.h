@@ -4,9 +4,10 @@
 #include <functional>
 #include <string>
 
+namespace pv {
+
 // The text, caret and selection of the editable box, with its keys and typed
 // characters; the box itself draws, measures and notifies.
-namespace pv {
 
 // What an edit did, for the box to act on.
 enum class EditEffect {

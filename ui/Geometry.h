@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <climits>
 
+namespace pv {
+
 // Plain rectangles for the geometry that builds without <windows.h>: the
 // nine-grid slicing and the control layout. Same conventions as a Win32
 // RECT: right and bottom are exclusive, a rectangle without area is empty.
-namespace pv {
 
 struct Point {
   int x = 0;

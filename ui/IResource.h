@@ -8,6 +8,8 @@
 
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 class CHBitmap;
 class JValue;
 
@@ -47,3 +49,5 @@ class IResource {
   IResource& operator=(const IResource&) = default;
   ~IResource() = default;
 };
+
+}  // namespace pv

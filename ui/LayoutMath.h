@@ -2,8 +2,9 @@
 
 #include "ui/Geometry.h"
 
-// Where a control goes inside its parent, from the "size" numbers of the skin.
 namespace pv {
+
+// Where a control goes inside its parent, from the "size" numbers of the skin.
 
 // x, y, width and height as the skin gives them.
 struct LayoutRequest {

@@ -5,9 +5,10 @@
 
 #include "ui/Geometry.h"
 
+namespace pv {
+
 // Nine-grid slicing of a skin image: the corners keep their size, the edges
 // stretch along one axis and the centre along both.
-namespace pv {
 
 struct Margins {
   int left = 0;

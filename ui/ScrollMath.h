@@ -4,10 +4,11 @@
 
 #include "ui/Geometry.h"
 
+namespace pv {
+
 // The arithmetic of the skinned scroll bar and of the controls that scroll
 // with it (the edit box, the list view): the parts of the bar, the thumb
 // drag, the scroll codes and the wheel.
-namespace pv {
 
 // Win32 MulDiv: a * b / c in 64 bits, rounded half away from zero; -1 when
 // c is 0 or the result does not fit (Wine's and Windows' rules).

@@ -1,5 +1,7 @@
 #include "ui/StringConverter.h"
 
+namespace pv {
+
 namespace {
 
 const wchar_t kEmptyWide[] = L"";
@@ -53,3 +55,5 @@ std::string ToNarrow(std::wstring_view text, UINT codePage) {
   out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
   return out;
 }
+
+}  // namespace pv

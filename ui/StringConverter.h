@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace pv {
+
 // Converts NUL-terminated text between UTF-8 or an ANSI code page and UTF-16.
 // The converter owns every buffer it returns and frees them all when it is
 // destroyed; a null input or a failed measurement gives a static "".
@@ -28,3 +30,5 @@ class StringConverter {
 // at the first NUL, as the NUL-terminated forms do.
 std::wstring ToWide(std::string_view text, UINT codePage = CP_UTF8);
 std::string ToNarrow(std::wstring_view text, UINT codePage = CP_UTF8);
+
+}  // namespace pv

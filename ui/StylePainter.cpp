@@ -11,6 +11,8 @@
 #include "ui/Handles.h"
 #include "ui/NineGrid.h"
 
+namespace pv {
+
 namespace gp = Gdiplus::DllExports;
 
 namespace {
@@ -287,3 +289,5 @@ HFONT DefaultUIBoldFont() {
   static const pv::UniqueFont font = MakeUIFont(FW_BOLD);
   return font.get();
 }
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 // The two painters every skinned control draws with: an image record sliced
 // as a nine-grid with an optional foreground picture, and a text record drawn
 // with GDI+. Both paint nothing for missing skin data.
@@ -31,3 +33,5 @@ SIZE MeasureTextStyle(HDC dc, const UITextStyle& style, const RECT& layout, cons
 // Made on first use and kept for the life of the process.
 HFONT DefaultUIFont();
 HFONT DefaultUIBoldFont();
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 #include "ui/StylePainter.h"
 #include "ui/UIKind.h"
 
+namespace pv {
+
 namespace {
 
 // Skin names of the looks, in look order.
@@ -116,3 +118,5 @@ void UIButton::SendClick() {
   if (parent) parent->Notify(this, WM_COMMAND, command, reinterpret_cast<LPARAM>(this));
   if (host) ::SendMessageW(host, WM_COMMAND, command, reinterpret_cast<LPARAM>(host));
 }
+
+}  // namespace pv

@@ -8,6 +8,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 // The visual states of the button family (buttons, check boxes, radios).
 // 1 is not a state: it is the grayed look, chosen by the enabled flag.
 namespace UIButtonState {
@@ -76,3 +78,5 @@ class UIButton : public UIObject {
   int state = UIButtonState::Normal;
   std::wstring caption;
 };
+
+}  // namespace pv

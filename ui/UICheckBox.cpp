@@ -2,6 +2,8 @@
 
 #include "ui/UIKind.h"
 
+namespace pv {
+
 UICheckBox::UICheckBox() { kind = UIKind::CheckBox; }
 
 int UICheckBox::LookIndex() const {
@@ -57,3 +59,5 @@ void UICheckBox::SendToggle() {
     Send(WM_COMMAND, command, reinterpret_cast<LPARAM>(GetHostWindow()));
   }
 }
+
+}  // namespace pv

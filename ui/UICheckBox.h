@@ -4,6 +4,8 @@
 
 #include "ui/UIButton.h"
 
+namespace pv {
+
 // A check box: the looks and caption of a button plus a checked flag. The
 // pressed look doubles as the checked one. A release toggles the box unless
 // it shows the lighted look at that moment: after a press, and also over a
@@ -32,3 +34,5 @@ class UICheckBox : public UIButton {
 
   bool checked = false;
 };
+
+}  // namespace pv

@@ -2,6 +2,8 @@
 
 #include "ui/IResource.h"
 
+namespace pv {
+
 int UICheckBoxEx::LoadStyle(IResource* resource, const char* path, const JValue* node) {
   const JValue* base = resource ? resource->FindNode(path, node) : nullptr;
   id = 0;
@@ -22,3 +24,5 @@ int UICheckBoxEx::LookIndex() const {
 void UICheckBoxEx::Paint(HDC dc, const RECT& rect, const RECT& clip) {
   PaintLook(dc, rect, clip, checked ? checkedImages_ : images, LookIndex(), false);
 }
+
+}  // namespace pv

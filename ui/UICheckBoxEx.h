@@ -4,6 +4,8 @@
 
 #include "ui/UICheckBox.h"
 
+namespace pv {
+
 // A check box with a second set of images for the checked box: the looks
 // follow the state as a button's do, and the set follows the checked flag.
 // It keeps the check box's kind code.
@@ -22,3 +24,5 @@ class UICheckBoxEx : public UICheckBox {
  private:
   ImageSet checkedImages_{};
 };
+
+}  // namespace pv

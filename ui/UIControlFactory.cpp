@@ -15,6 +15,8 @@
 #include "ui/UITabCtrl.h"
 #include "ui/UIToolBar.h"
 
+namespace pv {
+
 // One case per control class, added together with the class, e.g.
 //   case UIKind::Pane: return std::make_unique<UIPane>();
 // The frame window (5) is made by its owner, never here.
@@ -52,3 +54,5 @@ std::unique_ptr<UIObject> UIObject::CreateControl(int kind) {
       return nullptr;
   }
 }
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 
 #include "ui/UIKind.h"
 
+namespace pv {
+
 UIDropButton::UIDropButton() { kind = UIKind::DropButton; }
 
 void UIDropButton::Paint(HDC dc, const RECT& rect, const RECT& clip) {
@@ -32,3 +34,5 @@ int UIDropButton::MouseUp(UINT, POINT) {
 }
 
 LRESULT UIDropButton::Drop() { return Send(WM_COMMAND, CommandWParam(), 0); }
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 
 #include "ui/UIButton.h"
 
+namespace pv {
+
 // A button whose click runs a drop action (a menu or list the owner shows
 // under it). While the action runs the button keeps its look, even when the
 // pointer leaves it; afterwards the look follows where the pointer is.
@@ -24,3 +26,5 @@ class UIDropButton : public UIButton {
  private:
   bool dropping_ = false;
 };
+
+}  // namespace pv

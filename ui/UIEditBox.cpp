@@ -8,6 +8,8 @@
 #include "ui/UIKind.h"
 #include "ui/UIScrollBar.h"
 
+namespace pv {
+
 UIEditBox::UIEditBox() {
   kind = UIKind::EditBox;
   // Without a size the bar stays empty, so the pointer never finds it
@@ -114,3 +116,5 @@ void UIEditBox::SetScrolling(bool on) {
   }
   Invalidate();
 }
+
+}  // namespace pv

@@ -8,6 +8,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 class UIScrollBar;
 
 // A windowless box showing one text over a skinned background. It owns a
@@ -69,3 +71,5 @@ class UIEditBox : public UIObject {
   RECT textArea{};
   int scrollOffset = 0;
 };
+
+}  // namespace pv

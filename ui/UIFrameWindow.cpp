@@ -14,6 +14,8 @@
 #include "ui/UIButton.h"
 #include "ui/UIKind.h"
 
+namespace pv {
+
 namespace {
 
 RECT ToRECT(const pv::Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
@@ -268,3 +270,5 @@ LRESULT UIFrameWindow::OnNcHitTest(WPARAM wParam, LPARAM lParam) {
   return HitCode(thick ? pv::ThickFrameHit(rects_, at, overControl) : pv::CaptionHit(rects_, at, overControl),
                  fallback);
 }
+
+}  // namespace pv

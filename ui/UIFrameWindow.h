@@ -6,6 +6,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 class UIButton;
 
 // A skinned top-level frame: no system caption or border, the whole window
@@ -72,3 +74,5 @@ class UIFrameWindow : public UIObject {
   UIImageStyle client_;
   pv::FrameRects rects_;
 };
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 #include "ui/IResource.h"
 #include "ui/StylePainter.h"
 
+namespace pv {
+
 int UIHeader::LoadStyle(IResource* resource, const char* path, const JValue* node) {
   if (!resource) return 0;
   const JValue* found = resource->FindNode(path, node);
@@ -92,3 +94,5 @@ bool UIHeader::SetColumnText(int index, const std::wstring& text) {
   Invalidate();
   return true;
 }
+
+}  // namespace pv

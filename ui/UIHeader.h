@@ -8,6 +8,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 // The column header of a list view: columns of given widths side by side
 // from the left, each with its caption, and a 2-pixel splitter image on the
 // border before every column but the first.
@@ -51,3 +53,5 @@ class UIHeader : public UIObject {
   UIImageStyle splitter;
   std::vector<Column> columns;
 };
+
+}  // namespace pv

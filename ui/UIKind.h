@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 // The kind codes of the skinned controls: the value a control's constructor
 // stores in its kind field, and what CreateControl makes from it. 5 is the
 // frame window, which is never made that way; 0 is a plain UIObject and the
@@ -24,3 +26,5 @@ enum : int {
   EditBox = 15,
 };
 }  // namespace UIKind
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 #include "ui/IResource.h"
 #include "ui/StylePainter.h"
 
+namespace pv {
+
 UILabel::UILabel() {
   // A label keeps the kind of a plain object; only the caption hit test
   // needs to know about it, through the drag-through flag.
@@ -59,3 +61,5 @@ UITextStyle UILabel::GetTextStyle() {
   pv::Lock hold(lock_);
   return style_;
 }
+
+}  // namespace pv

@@ -8,6 +8,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 // A line of text from a text record. The frame's caption drags through it.
 // The text has a lock of its own, so a worker thread may replace it while
 // the window's thread paints it.
@@ -34,3 +36,5 @@ class UILabel : public UIObject {
   pv::CriticalSection lock_;  // guards style_.text against the painting thread
   UITextStyle style_;
 };
+
+}  // namespace pv

@@ -12,6 +12,8 @@
 #include "ui/UIHeader.h"
 #include "ui/UIScrollBar.h"
 
+namespace pv {
+
 namespace {
 
 pv::Rect ToGrid(const RECT& r) { return pv::Rect{r.left, r.top, r.right, r.bottom}; }
@@ -231,3 +233,5 @@ void UIListView::SetItemTextColor(COLORREF color) {
   textColor = color;
   Invalidate();
 }
+
+}  // namespace pv

@@ -8,6 +8,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 class UIHeader;
 class UIScrollBar;
 
@@ -94,3 +96,5 @@ class UIListView : public UIObject {
   void LayoutRows();
   void ScrollTo(int position);
 };
+
+}  // namespace pv

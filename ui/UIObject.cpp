@@ -10,6 +10,8 @@
 #include "ui/IResource.h"
 #include "ui/StylePainter.h"
 
+namespace pv {
+
 namespace {
 
 pv::Rect ToGrid(const RECT& r) { return pv::Rect{r.left, r.top, r.right, r.bottom}; }
@@ -759,3 +761,5 @@ void UIObject::PaintLayered(const RECT* requested) {
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
   ::UpdateLayeredWindow(hwnd, nullptr, &position, &size, dc, &origin, 0, &blend, ULW_ALPHA);
 }
+
+}  // namespace pv

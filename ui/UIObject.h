@@ -14,6 +14,8 @@
 #include "ui/Handles.h"
 #include "ui/LayoutMath.h"
 
+namespace pv {
+
 class IResource;
 class JValue;
 
@@ -264,3 +266,5 @@ class UIObject : public CHWindow {
   // A whole-window repaint posted by another thread is waiting.
   std::atomic<bool> layeredRepaintPosted_{false};
 };
+
+}  // namespace pv

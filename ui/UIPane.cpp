@@ -4,6 +4,8 @@
 #include "ui/StylePainter.h"
 #include "ui/UIKind.h"
 
+namespace pv {
+
 UIPane::UIPane() { kind = UIKind::Pane; }
 
 int UIPane::LoadStyle(IResource* resource, const char* path, const JValue* node) {
@@ -20,3 +22,5 @@ int UIPane::LoadStyle(IResource* resource, const char* path, const JValue* node)
 }
 
 void UIPane::Paint(HDC dc, const RECT& rect, const RECT&) { PaintImageStyle(rect, background_, dc); }
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 // An image record stretched over the control; also the bare container the
 // pages of the installer window are made of.
 class UIPane : public UIObject {
@@ -20,3 +22,5 @@ class UIPane : public UIObject {
  private:
   UIImageStyle background_;
 };
+
+}  // namespace pv

@@ -7,6 +7,8 @@
 #include "ui/StylePainter.h"
 #include "ui/UIKind.h"
 
+namespace pv {
+
 namespace {
 
 // The widest fill handed to the painter. A fill past the bar is cut at the
@@ -64,3 +66,5 @@ void UIProgress::SetRange(int minimum, int maximum) {
   maximum_ = maximum;
   Invalidate();
 }
+
+}  // namespace pv

@@ -7,6 +7,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 // A progress bar: the "bkgnd" record over the whole control and the "frgnd"
 // record over the filled part, width x position / (maximum - minimum)
 // pixels from the left. The position is neither clamped nor reduced by the
@@ -40,3 +42,5 @@ class UIProgress : public UIObject {
   UIImageStyle background_;
   UIImageStyle foreground_;
 };
+
+}  // namespace pv

@@ -2,6 +2,8 @@
 
 #include "ui/UIKind.h"
 
+namespace pv {
+
 UIRadioBox::UIRadioBox() { kind = UIKind::RadioBox; }
 
 int UIRadioBox::MouseEnter(UINT keys, POINT point) { return TakesPointer() ? UICheckBox::MouseEnter(keys, point) : 0; }
@@ -36,3 +38,5 @@ void UIRadioBox::UncheckSiblings() {
     radio->Invalidate();
   }
 }
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 
 #include "ui/UICheckBox.h"
 
+namespace pv {
+
 // A radio button: a check box that only ever checks itself, unchecking the
 // other radios of the same parent (radios form a group by sharing one). It
 // reports the selection as a button reports a click. While locked it
@@ -30,3 +32,5 @@ class UIRadioBox : public UICheckBox {
 
   bool locked_ = false;
 };
+
+}  // namespace pv

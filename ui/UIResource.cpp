@@ -7,6 +7,8 @@
 #include "ui/Base64.h"
 #include "ui/StringConverter.h"
 
+namespace pv {
+
 namespace {
 
 UIResource* g_current = nullptr;
@@ -287,3 +289,5 @@ COLORREF UIResource::AdjustColor(COLORREF color) {
 }
 
 void UIResource::BroadcastColorShift() { ::EnumThreadWindows(::GetCurrentThreadId(), TouchTopLevel, 0); }
+
+}  // namespace pv

@@ -13,6 +13,8 @@
 #include "ui/IResource.h"
 #include "ui/UirPackage.h"
 
+namespace pv {
+
 // The program's skin: a ".uir" package (style document and records) with
 // decoded images and created fonts cached by id, and an optional colour
 // shift applied to every colourised image and adjusted colour. Used on the
@@ -76,3 +78,5 @@ class UIResource final : public IResource {
   int saturation_ = 0;
   int lightness_ = 0;
 };
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include "ui/IResource.h"
 #include "ui/StylePainter.h"
 
+namespace pv {
+
 namespace {
 
 pv::Rect ToGrid(const RECT& r) { return pv::Rect{r.left, r.top, r.right, r.bottom}; }
@@ -153,3 +155,5 @@ void UIScrollBar::DragTo(POINT point) {
     parent->Notify(this, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, static_cast<WORD>(trackedPosition)), 0);
   }
 }
+
+}  // namespace pv

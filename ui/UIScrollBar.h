@@ -8,6 +8,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 // A skinned scroll bar: a "trackbar" image over the whole bar and a "thumb"
 // image over the thumb, without arrows. A press above or below the thumb
 // pages; dragging the thumb reports the position it stands for. The bar
@@ -77,3 +79,5 @@ class UIScrollBar : public UIObject {
 
   bool dragging_ = false;
 };
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace pv {
+
 class CHBitmap;
 
 // An image record of the skin ("bi", "bg", "bc", "mg", "md", "fi", "fg",
@@ -42,3 +44,5 @@ struct UITextStyle {
   int offsetY = 0;
   std::wstring text;
 };
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include "ui/StylePainter.h"
 #include "ui/UIKind.h"
 
+namespace pv {
+
 namespace {
 
 // Centred both ways on one line.
@@ -139,3 +141,5 @@ void UITabCtrl::SetVerticalTabHeight(int height) {
   verticalTabHeight = height;
   Invalidate();
 }
+
+}  // namespace pv

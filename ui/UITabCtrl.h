@@ -8,6 +8,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 // A row (or column) of tabs. A horizontal tab is as wide as its text plus
 // 35 pixels, and 80 pixels for texts under 45; a vertical tab is as wide as
 // the control and a fixed height tall. Pressing a tab other than the
@@ -67,3 +69,5 @@ class UITabCtrl : public UIObject {
  private:
   void ArrangeTabs(HDC dc);
 };
+
+}  // namespace pv

@@ -11,6 +11,8 @@
 #include "ui/StylePainter.h"
 #include "ui/UIKind.h"
 
+namespace pv {
+
 namespace {
 
 RECT ToRECT(const pv::Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
@@ -312,3 +314,5 @@ void UIToolBar::SetItemInsets(const RECT& insets) {
   itemInsets = insets;
   ItemsChanged();
 }
+
+}  // namespace pv

@@ -9,6 +9,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 class CHBitmap;
 
 // A row of icon buttons and separators. Each button shows one cell of an
@@ -97,3 +99,5 @@ class UIToolBar : public UIObject {
   void RemoveTool(int id);
   bool EnsureTooltip();
 };
+
+}  // namespace pv

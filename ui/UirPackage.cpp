@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace pv {
+
 namespace {
 
 // Reads a little-endian 32-bit value at pos when four bytes remain.
@@ -149,3 +151,5 @@ bool UirPackage::GetData(const char* category, std::uint32_t id, std::string& ou
   out = record->second;
   return !out.empty();
 }
+
+}  // namespace pv

@@ -12,6 +12,8 @@
 #include "json/JValue.h"
 #include "ui/ColorShift.h"
 
+namespace pv {
+
 // The skin package (".uir"): the magic ".uir", a 32-bit length and the JSON
 // style document, a 32-bit record count and the records (32-bit id, 32-bit
 // size, data), all little-endian and unaligned. The format has no checksum,
@@ -76,3 +78,5 @@ class UirPackage {
   JValue document_;
   std::map<std::string, RecordMap> tables_;
 };
+
+}  // namespace pv

@@ -21,6 +21,8 @@
 #include "ui/UIProgress.h"
 #include "window/CLShadwWnd.h"
 
+namespace pv {
+
 namespace {
 
 constexpr wchar_t kFolderError[] = L"安装目录有误, 请重新输入.";
@@ -465,3 +467,5 @@ void CLMainBox::SlideWorker(const std::atomic<bool>& stopRequested) {
     if (::GetCursorPos(&at)) ::SetCursorPos(at.x + 1, at.y);
   }
 }
+
+}  // namespace pv

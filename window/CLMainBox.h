@@ -13,6 +13,8 @@
 #include "ui/UIResource.h"
 #include "window/SlideQueue.h"
 
+namespace pv {
+
 class CLShadwWnd;
 class CXEdit;
 class UIButton;
@@ -106,3 +108,5 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   SlideQueue slides_;
   CHThread slideThread_;
 };
+
+}  // namespace pv

@@ -3,6 +3,8 @@
 #include "ui/StylePainter.h"
 #include "ui/UIResource.h"
 
+namespace pv {
+
 CLShadwWnd::CLShadwWnd(int side) : side_(side) {}
 
 CLShadwWnd::~CLShadwWnd() = default;
@@ -55,3 +57,5 @@ void CLShadwWnd::Place(int left, int top, int right, int bottom) {
 }
 
 void CLShadwWnd::Paint(HDC dc, const RECT& rect, const RECT&) { PaintImageStyle(rect, shade_, dc); }
+
+}  // namespace pv

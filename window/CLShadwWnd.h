@@ -3,6 +3,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
+namespace pv {
+
 // One side of the installer window's drop shadow: a layered tool window
 // owned by the main window, painting the skin's shadow record for its side
 // as a nine-grid with per-pixel alpha. The main box keeps four of them and
@@ -37,3 +39,5 @@ class CLShadwWnd : public UIObject {
   bool placed_ = false;
   RECT placedAt_{};
 };
+
+}  // namespace pv

@@ -1,5 +1,7 @@
 #include "window/SlideQueue.h"
 
+namespace pv {
+
 bool SlideQueue::Push(const Transition& transition) {
   std::lock_guard<std::mutex> hold(lock_);
   queue_.push_back(transition);
@@ -29,3 +31,5 @@ void SlideQueue::Abandon() {
   queue_.clear();
   sliding_ = false;
 }
+
+}  // namespace pv

@@ -3,6 +3,8 @@
 #include <deque>
 #include <mutex>
 
+namespace pv {
+
 // The page transitions waiting to be played, one after another, by one
 // worker at a time. Whether a worker plays the queue is decided under the
 // same lock as the queue itself: a transition pushed while the worker finds
@@ -33,3 +35,5 @@ class SlideQueue {
   std::deque<Transition> queue_;
   bool sliding_ = false;
 };
+
+}  // namespace pv

@@ -10,6 +10,8 @@
 
 #include "app/PackageLayout.h"
 
+using namespace pv;
+
 namespace testing_images {
 
 inline constexpr std::uint32_t kLfanew = 0x80;

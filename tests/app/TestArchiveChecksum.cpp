@@ -5,6 +5,8 @@
 #include "app/ArchiveChecksum.h"
 #include "json/JValue.h"
 
+using namespace pv;
+
 using namespace package;
 
 TEST(ArchiveChecksum, MatchesOnlyTheBytesItWasMadeFrom) {

@@ -2,6 +2,8 @@
 
 #include "app/CommandLine.h"
 
+using namespace pv;
+
 TEST(CommandLine, OptionsAreWholeAndCaseSensitive) {
   const auto o = ParseCommandLine({L"setup.exe", L"/q", L"/update", L"/D", L"E:\\Apps"});
   EXPECT_TRUE(o.quiet);

@@ -12,6 +12,8 @@
 #include "tests/app/PackageImages.h"
 #include "ui/Handles.h"
 
+using namespace pv;
+
 namespace fs = std::filesystem;
 using namespace testing_images;
 

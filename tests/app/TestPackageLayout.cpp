@@ -5,6 +5,8 @@
 #include "app/PackageLayout.h"
 #include "tests/app/PackageImages.h"
 
+using namespace pv;
+
 using namespace package;
 using namespace testing_images;
 

@@ -3,6 +3,8 @@
 #include "app/SetupConfig.h"
 #include "json/JReader.h"
 
+using namespace pv;
+
 namespace {
 
 JValue Parse(const char* text) {

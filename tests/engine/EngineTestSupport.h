@@ -9,6 +9,8 @@
 #include "engine/FileOps.h"
 #include "ui/Handles.h"
 
+using namespace pv;
+
 namespace pvtest {
 
 inline std::wstring Hex(std::uint64_t number) {

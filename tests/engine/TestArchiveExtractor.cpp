@@ -13,6 +13,8 @@
 #include "ui/Handles.h"
 #include "ui/StringConverter.h"
 
+using namespace pv;
+
 using pvtest::Exists;
 using pvtest::Listing;
 using pvtest::ScratchFolder;

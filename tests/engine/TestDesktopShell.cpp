@@ -10,6 +10,8 @@
 #include "engine/DesktopShell.h"
 #include "tests/engine/EngineTestSupport.h"
 
+using namespace pv;
+
 using pvtest::Exists;
 using pvtest::ScratchFolder;
 

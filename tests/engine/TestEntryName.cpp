@@ -2,6 +2,8 @@
 
 #include "engine/EntryName.h"
 
+using namespace pv;
+
 TEST(EntryName, AcceptsOrdinaryProductNames) {
   for (const wchar_t* ok : {L"Orvane.exe", L"data/locale/zh-CN/strings.txt", L"data", L"a\\b.txt",
                             L"\x6587\x6863/\x624B\x518C.txt", L".hidden", L"name with spaces.txt", L"v1.2.3/lib.dll",

@@ -5,6 +5,8 @@
 
 #include "engine/EntryNameEncoding.h"
 
+using namespace pv;
+
 namespace {
 
 const std::string kUtf8Name = "\xE6\x96\x87\xE6\xA1\xA3/\xE6\x89\x8B\xE5\x86\x8C.txt";  // 文档/手册.txt

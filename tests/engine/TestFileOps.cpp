@@ -14,6 +14,8 @@
 #include "tests/engine/EngineTestSupport.h"
 #include "ui/Handles.h"
 
+using namespace pv;
+
 using pvtest::Exists;
 using pvtest::Listing;
 using pvtest::ScratchFolder;

@@ -2,6 +2,8 @@
 
 #include "engine/InstallRoot.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr std::uint64_t GiB = 1024ull * 1024 * 1024;

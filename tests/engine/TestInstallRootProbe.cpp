@@ -7,6 +7,8 @@
 #include "engine/InstallRootProbe.h"
 #include "tests/engine/EngineTestSupport.h"
 
+using namespace pv;
+
 namespace {
 
 // Probe files are 16 hexadecimal digits without an extension.

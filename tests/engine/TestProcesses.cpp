@@ -8,6 +8,8 @@
 #include "tests/engine/EngineTestSupport.h"
 #include "ui/Handles.h"
 
+using namespace pv;
+
 using pvtest::ScratchFolder;
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include "engine/ProtectedFolders.h"
 
+using namespace pv;
+
 namespace {
 
 pv::ProtectedFolders SampleGuard() {

@@ -7,6 +7,8 @@
 #include "engine/Security.h"
 #include "tests/engine/EngineTestSupport.h"
 
+using namespace pv;
+
 using pvtest::ScratchFolder;
 
 namespace {

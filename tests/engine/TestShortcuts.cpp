@@ -13,6 +13,8 @@
 #include "tests/engine/EngineTestSupport.h"
 #include "ui/Handles.h"
 
+using namespace pv;
+
 using pvtest::Exists;
 using pvtest::ScratchFolder;
 

@@ -7,6 +7,8 @@
 
 #include "engine/SystemVersion.h"
 
+using namespace pv;
+
 namespace {
 
 using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);

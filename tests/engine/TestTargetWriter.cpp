@@ -8,6 +8,8 @@
 
 #include "tests/engine/EngineTestSupport.h"
 
+using namespace pv;
+
 using pvtest::Exists;
 using pvtest::ScratchFolder;
 

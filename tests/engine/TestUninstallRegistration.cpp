@@ -6,6 +6,8 @@
 #include "engine/RegKey.h"
 #include "engine/UninstallRegistration.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr REGSAM kView32 = KEY_WOW64_32KEY;

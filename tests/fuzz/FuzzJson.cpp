@@ -9,6 +9,8 @@
 #include "json/JReader.h"
 #include "json/JValue.h"
 
+using namespace pv;
+
 namespace {
 
 // Reals that are not finite dump as words the reader refuses, and -0 dumps

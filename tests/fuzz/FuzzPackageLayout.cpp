@@ -14,6 +14,8 @@
 #include "app/PackageLayout.h"
 #include "tools/pivpack/InstallerBuilder.h"
 
+using namespace pv;
+
 using namespace package;
 
 namespace {

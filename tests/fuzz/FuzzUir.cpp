@@ -9,6 +9,8 @@
 
 #include "ui/UirPackage.h"
 
+using namespace pv;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 

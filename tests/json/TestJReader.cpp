@@ -10,6 +10,8 @@
 #include "json/JReader.h"
 #include "json/JValue.h"
 
+using namespace pv;
+
 namespace {
 
 const char kSyntax[] = "Syntax error: value, object or array expected.";

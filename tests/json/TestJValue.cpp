@@ -7,6 +7,8 @@
 
 #include "json/JValue.h"
 
+using namespace pv;
+
 namespace {
 
 JValue Int64(std::int64_t value) { return JValue(value); }

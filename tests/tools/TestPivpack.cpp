@@ -13,6 +13,8 @@
 #include "tools/pivpack/PeImage.h"
 #include "tools/pivpack/ZipBuilder.h"
 
+using namespace pv;
+
 namespace fs = std::filesystem;
 using package::ReadU32;
 using package::WriteU32;

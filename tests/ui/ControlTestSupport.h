@@ -21,6 +21,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIResource.h"
 
+using namespace pv;
+
 // One report that reached the host: through Notify from the tree, or as a
 // window message.
 struct Report {

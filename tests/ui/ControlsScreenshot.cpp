@@ -28,6 +28,8 @@
 #include "ui/UIRadioBox.h"
 #include "ui/UIResource.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr int kWidth = 900;

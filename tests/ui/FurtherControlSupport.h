@@ -20,6 +20,8 @@
 #include "ui/UIResource.h"
 #include "ui/UirPackage.h"
 
+using namespace pv;
+
 // The helpers of the scroll bar, tool bar, tab, list view and edit box tests;
 // a namespace of their own keeps them apart from the basic controls' helpers
 // in the same test program.

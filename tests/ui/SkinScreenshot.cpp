@@ -16,6 +16,8 @@
 #include "ui/Handles.h"
 #include "ui/UIResource.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr int kSheetWidth = 1096;

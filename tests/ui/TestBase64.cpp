@@ -2,6 +2,8 @@
 
 #include "ui/Base64.h"
 
+using namespace pv;
+
 TEST(Base64, EncodesRfc4648Vectors) {
   EXPECT_EQ(Base64::Encode(""), "");
   EXPECT_EQ(Base64::Encode("f"), "Zg==");

@@ -24,6 +24,8 @@
 #include "ui/UIProgress.h"
 #include "ui/UIRadioBox.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr std::uint32_t kWhite = 0xFFFFFF;

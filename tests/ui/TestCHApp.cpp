@@ -9,6 +9,8 @@
 #include "ui/CHApp.h"
 #include "ui/CHWindow.h"
 
+using namespace pv;
+
 namespace {
 
 using CHAppTest = WindowTest;

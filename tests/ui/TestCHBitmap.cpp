@@ -8,6 +8,8 @@
 
 #include "ui/CHBitmap.h"
 
+using namespace pv;
+
 namespace {
 
 std::string ReadFile(const char* name) {

@@ -11,6 +11,8 @@
 #include "ui/CHWindow.h"
 #include "ui/Handles.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr DWORD kPatienceMs = 10000;

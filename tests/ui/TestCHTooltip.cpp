@@ -6,6 +6,8 @@
 #include "tests/ui/WindowTestSupport.h"
 #include "ui/CHTooltip.h"
 
+using namespace pv;
+
 namespace {
 
 struct Tool {

@@ -10,6 +10,8 @@
 #include "tests/ui/WindowTestSupport.h"
 #include "ui/CHWindow.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr DWORD kPopup = WS_POPUP | WS_CLIPCHILDREN;

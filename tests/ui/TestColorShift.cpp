@@ -4,6 +4,8 @@
 
 #include "ui/ColorShift.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr ColorRef kSamples[] = {

@@ -5,6 +5,8 @@
 
 #include "ui/ControlLayout.h"
 
+using namespace pv;
+
 namespace {
 
 using pv::Rect;

@@ -4,6 +4,8 @@
 
 #include "ui/ControlMath.h"
 
+using namespace pv;
+
 namespace {
 
 using pv::FrameHit;

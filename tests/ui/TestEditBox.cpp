@@ -11,6 +11,8 @@
 #include "ui/UIKind.h"
 #include "ui/UIScrollBar.h"
 
+using namespace pv;
+
 using namespace further;
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include "ui/EditText.h"
 
+using namespace pv;
+
 namespace {
 
 using pv::EditEffect;

@@ -7,6 +7,8 @@
 
 #include "ui/Handles.h"
 
+using namespace pv;
+
 namespace {
 
 bool IsOpen(HANDLE handle) {

@@ -4,6 +4,8 @@
 
 #include "ui/LayoutMath.h"
 
+using namespace pv;
+
 namespace {
 
 using pv::Rect;

@@ -6,6 +6,8 @@
 
 #include "ui/NineGrid.h"
 
+using namespace pv;
+
 namespace {
 
 using pv::NinePiece;

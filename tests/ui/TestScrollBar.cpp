@@ -9,6 +9,8 @@
 #include "ui/UIKind.h"
 #include "ui/UIScrollBar.h"
 
+using namespace pv;
+
 using namespace further;
 
 namespace {

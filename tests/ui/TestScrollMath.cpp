@@ -5,6 +5,8 @@
 
 #include "ui/ScrollMath.h"
 
+using namespace pv;
+
 namespace {
 
 using pv::Rect;

@@ -2,6 +2,8 @@
 
 #include "ui/StringConverter.h"
 
+using namespace pv;
+
 TEST(StringConverter, ConvertsUtf8AndTheChineseCodePage) {
   StringConverter conv;
   EXPECT_STREQ(conv.ToWide("Pellio"), L"Pellio");

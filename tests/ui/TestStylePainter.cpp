@@ -11,6 +11,8 @@
 #include "ui/StylePainter.h"
 #include "ui/UIResource.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr std::uint32_t kWhite = 0xFFFFFF;

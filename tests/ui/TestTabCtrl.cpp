@@ -9,6 +9,8 @@
 #include "ui/UIKind.h"
 #include "ui/UITabCtrl.h"
 
+using namespace pv;
+
 using namespace further;
 
 namespace {

@@ -12,6 +12,8 @@
 #include "ui/UIKind.h"
 #include "ui/UIToolBar.h"
 
+using namespace pv;
+
 using namespace further;
 
 namespace {

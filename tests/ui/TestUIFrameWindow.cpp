@@ -14,6 +14,8 @@
 #include "ui/UILabel.h"
 #include "ui/UIPane.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr std::uint32_t kWhite = 0xFFFFFF;

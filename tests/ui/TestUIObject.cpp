@@ -20,6 +20,8 @@
 #include "ui/UIObject.h"
 #include "ui/UIResource.h"
 
+using namespace pv;
+
 namespace {
 
 // Every call the tree makes, in order, as "name:event".

@@ -10,6 +10,8 @@
 #include "ui/UIResource.h"
 #include "ui/UirPackage.h"
 
+using namespace pv;
+
 namespace {
 
 std::string ReadFile(const std::string& path) {

@@ -8,6 +8,8 @@
 
 #include "ui/UirPackage.h"
 
+using namespace pv;
+
 namespace {
 
 const char kDocument[] =

@@ -8,6 +8,8 @@
 #include "ui/CHApp.h"
 #include "ui/CHWindow.h"
 
+using namespace pv;
+
 // An application with nothing to do, so tests can call Init and Run.
 class TestApp : public CHApp {
  public:

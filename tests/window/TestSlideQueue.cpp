@@ -9,6 +9,8 @@
 
 #include "window/SlideQueue.h"
 
+using namespace pv;
+
 namespace {
 
 // Two pages the transitions move between; each transition names its

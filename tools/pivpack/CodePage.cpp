@@ -8,6 +8,8 @@
 #include <cerrno>
 #endif
 
+namespace pv {
+
 #ifndef _WIN32
 namespace {
 
@@ -73,3 +75,5 @@ bool CodePageToUtf8(std::string_view text, unsigned codePage, std::string& out) 
   return Convert(IconvName(codePage), "UTF-8", text, false, out);
 #endif
 }
+
+}  // namespace pv

@@ -14,6 +14,8 @@
 #include "tools/pivpack/MemoryZipIo.h"
 #include "tools/pivpack/PeImage.h"
 
+namespace pv {
+
 namespace {
 
 bool ParseConfig(const std::string& text, JValue& doc, std::string& error) {
@@ -266,3 +268,5 @@ bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report, 
   report << (ok ? "result:         ok\n" : "result:         FAILED\n");
   return ok;
 }
+
+}  // namespace pv

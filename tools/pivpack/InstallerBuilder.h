@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace pv {
+
 // Puts a package behind a setup executable's image:
 //   image up to the end of its last section (P), then L, the configuration,
 //   Z and the archive; the locator P goes into the four free bytes before
@@ -31,3 +33,5 @@ std::string StubProduct(std::span<const std::uint8_t> image);
 // every entry of the archive decompresses with a matching CRC. True when all
 // checks pass.
 bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report, unsigned codePage = 936);
+
+}  // namespace pv

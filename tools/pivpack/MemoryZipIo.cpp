@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace pv {
+
 namespace {
 
 struct MemoryStream {
@@ -70,3 +72,5 @@ void FillMemoryFileFuncs(zlib_filefunc64_def& funcs, std::vector<std::uint8_t>& 
   funcs.zerror_file = Error;
   funcs.opaque = &bytes;
 }
+
+}  // namespace pv

@@ -2,6 +2,8 @@
 
 #include "app/PackageLayout.h"
 
+namespace pv {
+
 namespace {
 
 std::uint16_t ReadU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
@@ -61,3 +63,5 @@ bool ReadPeImage(std::span<const std::uint8_t> image, PeImageInfo& info, std::st
   info.imageEnd = static_cast<std::uint32_t>(end);
   return true;
 }
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 #include <span>
 #include <string>
 
+namespace pv {
+
 // What the package builder needs to know about a setup executable's image.
 struct PeImageInfo {
   std::uint32_t lfanew = 0;
@@ -17,3 +19,5 @@ struct PeImageInfo {
 // Reads the DOS and PE headers and the section table. On failure returns
 // false with a message for the vendor in `error`.
 bool ReadPeImage(std::span<const std::uint8_t> image, PeImageInfo& info, std::string& error);
+
+}  // namespace pv

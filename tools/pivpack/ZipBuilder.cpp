@@ -11,6 +11,8 @@
 #include "tools/pivpack/CodePage.h"
 #include "tools/pivpack/MemoryZipIo.h"
 
+namespace pv {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -169,3 +171,5 @@ bool BuildZipFromFolder(const fs::path& folder, const ZipBuildOptions& options, 
   }
   return Writer(options, zip, stats, error).Run(folder);
 }
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace pv {
+
 struct ZipBuildOptions {
   // 0: names in UTF-8, marked with general-purpose bit 11, read the same on
   // every system. Otherwise names are stored unmarked in this ANSI code page
@@ -26,3 +28,5 @@ struct ZipBuildStats {
 // file cannot be read.
 bool BuildZipFromFolder(const std::filesystem::path& folder, const ZipBuildOptions& options,
                         std::vector<std::uint8_t>& zip, ZipBuildStats& stats, std::string& error);
+
+}  // namespace pv

@@ -26,6 +26,8 @@
 #include "tools/pivpack/InstallerBuilder.h"
 #include "tools/pivpack/ZipBuilder.h"
 
+using namespace pv;
+
 namespace fs = std::filesystem;
 
 namespace {
