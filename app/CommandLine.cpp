@@ -23,8 +23,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args) {
   return options;
 }
 
-std::vector<std::wstring> WithAbsoluteParentFolders(
-    std::vector<std::wstring> args, const std::function<std::wstring(const std::wstring&)>& absolute) {
+std::vector<std::wstring> WithAbsoluteParentFolders(std::vector<std::wstring> args,
+                                                    const std::function<std::wstring(const std::wstring&)>& absolute) {
   for (std::size_t i = 0; i + 1 < args.size(); ++i) {
     if (args[i] != L"/D") continue;
     ++i;

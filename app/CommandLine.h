@@ -9,11 +9,11 @@ namespace pv {
 // The options of a run. Arguments are compared whole and case-sensitively;
 // anything else is ignored.
 struct CommandLineOptions {
-  bool quiet = false;          // "/q"
-  bool update = false;         // "/update"
-  bool hasParent = false;      // "/D <folder>" was given
-  std::wstring parentFolder;   // the last "/D"'s folder, taken as it is
-  std::wstring logFile;        // "/log <file>": the last one's file; empty: no log
+  bool quiet = false;         // "/q"
+  bool update = false;        // "/update"
+  bool hasParent = false;     // "/D <folder>" was given
+  std::wstring parentFolder;  // the last "/D"'s folder, taken as it is
+  std::wstring logFile;       // "/log <file>": the last one's file; empty: no log
 };
 
 // `args` is the whole split command line, program name first.
@@ -23,8 +23,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args);
 // ParseCommandLine takes) replaced by `absolute` of it, so that a folder
 // typed relative to the current folder means that folder in this run, in its
 // elevated relaunch and in the registration alike.
-std::vector<std::wstring> WithAbsoluteParentFolders(
-    std::vector<std::wstring> args, const std::function<std::wstring(const std::wstring&)>& absolute);
+std::vector<std::wstring> WithAbsoluteParentFolders(std::vector<std::wstring> args,
+                                                    const std::function<std::wstring(const std::wstring&)>& absolute);
 
 // The parameters for a relaunch: every argument after the program name,
 // each preceded by one space, without added quotes (so an argument with

@@ -14,7 +14,10 @@ namespace {
 
 // The DLLs cmake/DelayLoad.cmake delay-loads.
 constexpr const wchar_t* kDelayLoaded[] = {
-    L"comctl32.dll", L"gdiplus.dll", L"msimg32.dll", L"msvfw32.dll",
+    L"comctl32.dll",
+    L"gdiplus.dll",
+    L"msimg32.dll",
+    L"msvfw32.dll",
 #ifdef PIVSET_TEST_MISSING_SYSTEM_DLL
     // A test build stands in for a system that lacks one of them.
     PIVSET_TEST_MISSING_SYSTEM_DLL,

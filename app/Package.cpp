@@ -162,9 +162,8 @@ PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wst
   wchar_t name[32];
   std::swprintf(name, 32, L"%016llX.zip", static_cast<unsigned long long>(NewUniqueNumber()));
   out.zipPath = TemporaryZipFolder(installDir) + L"\\" + name;
-  out.zipFile.reset(::CreateFileW(out.zipPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
-                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                  nullptr));
+  out.zipFile.reset(::CreateFileW(out.zipPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   // A write that fails (a full disk) must not pass a truncated archive on;
   // closing the handle deletes the partial file.
   if (!out.zipFile || !WriteAll(out.zipFile.get(), out.image.data() + span.archiveOffset, span.archivePresent)) {
@@ -182,8 +181,8 @@ bool WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t
                            const std::wstring& installDir) {
   const std::vector<std::uint8_t> uninstaller = package::ComposeUninstallerImage(image, locator, document.Dump());
   const std::wstring path = installDir + L"\\unins000.exe";
-  pv::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+  pv::UniqueFile file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   if (!WriteAll(file.get(), uninstaller.data(), uninstaller.size())) {
     // A half-written uninstaller would be found by the next install and fail

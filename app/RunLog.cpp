@@ -33,7 +33,8 @@ std::wstring SystemVersion() {
     text += L" " + std::to_wstring(info.dwMajorVersion) + L"." + std::to_wstring(info.dwMinorVersion) + L"." +
             std::to_wstring(info.dwBuildNumber);
   }
-  if (auto wine = reinterpret_cast<WineVersionFn>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "wine_get_version")))) {
+  if (auto wine =
+          reinterpret_cast<WineVersionFn>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "wine_get_version")))) {
     const char* version = wine();
     text += L" (Wine " + std::wstring(version, version + std::char_traits<char>::length(version)) + L")";
   }

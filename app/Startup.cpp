@@ -146,8 +146,7 @@ pv::UniqueFile WriteRelocatedCopy(const std::wstring& folder, const std::wstring
   if (!::GetFileInformationByHandle(held.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
     return {};
   const std::wstring folderFinal = pv::FinalPathOf(folder);
-  if (folderFinal.empty() || !pv::SamePathText(pv::FinalPath(held.get()), folderFinal + L"\\unins000.exe"))
-    return {};
+  if (folderFinal.empty() || !pv::SamePathText(pv::FinalPath(held.get()), folderFinal + L"\\unins000.exe")) return {};
   if (!ReadBackEquals(held.get(), image)) return {};
   return held;
 }

@@ -4,47 +4,43 @@
    message loop until the window is closed. */
 #include <windows.h>
 
-static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if (msg == WM_PAINT) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(w, &ps);
-        FillRect(dc, &ps.rcPaint, (HBRUSH)GetStockObject(WHITE_BRUSH));
-        EndPaint(w, &ps);
-        return 0;
-    }
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(w, msg, wp, lp);
+static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(w, &ps);
+    FillRect(dc, &ps.rcPaint, (HBRUSH)GetStockObject(WHITE_BRUSH));
+    EndPaint(w, &ps);
+    return 0;
+  }
+  if (msg == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(w, msg, wp, lp);
 }
 
-int WINAPI wWinMain(HINSTANCE inst, HINSTANCE prev, PWSTR cmd, int show)
-{
-    WNDCLASSEXW wc;
-    MSG m;
-    HWND w;
-    (void)prev;
-    (void)cmd;
-    ZeroMemory(&wc, sizeof wc);
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = inst;
-    wc.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
-    wc.lpszClassName = L"TrivialWindow";
-    if (!RegisterClassExW(&wc))
-        return 1;
-    w = CreateWindowExW(WS_EX_APPWINDOW, wc.lpszClassName, L"Trivial", WS_POPUP | WS_SYSMENU,
-                        (GetSystemMetrics(SM_CXSCREEN) - 528) / 2, (GetSystemMetrics(SM_CYSCREEN) - 348) / 2,
-                        528, 348, NULL, NULL, inst, NULL);
-    if (!w)
-        return 1;
-    ShowWindow(w, show);
-    UpdateWindow(w);
-    while (GetMessageW(&m, NULL, 0, 0) > 0) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-    return 0;
+int WINAPI wWinMain(HINSTANCE inst, HINSTANCE prev, PWSTR cmd, int show) {
+  WNDCLASSEXW wc;
+  MSG m;
+  HWND w;
+  (void)prev;
+  (void)cmd;
+  ZeroMemory(&wc, sizeof wc);
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = Proc;
+  wc.hInstance = inst;
+  wc.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
+  wc.lpszClassName = L"TrivialWindow";
+  if (!RegisterClassExW(&wc)) return 1;
+  w = CreateWindowExW(WS_EX_APPWINDOW, wc.lpszClassName, L"Trivial", WS_POPUP | WS_SYSMENU,
+                      (GetSystemMetrics(SM_CXSCREEN) - 528) / 2, (GetSystemMetrics(SM_CYSCREEN) - 348) / 2, 528, 348,
+                      NULL, NULL, inst, NULL);
+  if (!w) return 1;
+  ShowWindow(w, show);
+  UpdateWindow(w);
+  while (GetMessageW(&m, NULL, 0, 0) > 0) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+  return 0;
 }

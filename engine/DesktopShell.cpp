@@ -58,8 +58,8 @@ class Bstr {
 // gives the folder view, whose application object executes as the shell.
 bool DesktopShellDispatch(ComPtr<IShellDispatch2>& shell) {
   ComPtr<IShellWindows> windows;
-  if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
-                                windows.put_void())))
+  if (FAILED(
+          ::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows, windows.put_void())))
     return false;
   Variant location, root;  // both empty: the desktop has no location
   long window = 0;
@@ -76,8 +76,7 @@ bool DesktopShellDispatch(ComPtr<IShellDispatch2>& shell) {
   ComPtr<IShellView> view;
   if (FAILED(browser->QueryActiveShellView(view.put())) || !view) return false;
   ComPtr<IDispatch> background;
-  if (FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.put_void())) || !background)
-    return false;
+  if (FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.put_void())) || !background) return false;
   ComPtr<IShellFolderViewDual> folderView;
   if (FAILED(background->QueryInterface(IID_IShellFolderViewDual, folderView.put_void()))) return false;
   ComPtr<IDispatch> application;

@@ -25,7 +25,8 @@ bool IsDeviceName(std::wstring_view component) {
   static constexpr std::array<std::wstring_view, 6> kPlain = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
   for (auto device : kPlain)
     if (EqualsIgnoreCase(base, device)) return true;
-  if (base.size() == 4 && (EqualsIgnoreCase(base.substr(0, 3), L"COM") || EqualsIgnoreCase(base.substr(0, 3), L"LPT"))) {
+  if (base.size() == 4 &&
+      (EqualsIgnoreCase(base.substr(0, 3), L"COM") || EqualsIgnoreCase(base.substr(0, 3), L"LPT"))) {
     const wchar_t d = base[3];
     // Digits, and the superscript digits Windows also maps to ports.
     if ((d >= L'0' && d <= L'9') || d == 0x00B9 || d == 0x00B2 || d == 0x00B3) return true;
@@ -36,7 +37,13 @@ bool IsDeviceName(std::wstring_view component) {
 bool IsAllowedChar(wchar_t c) {
   if (c < 0x20) return false;
   switch (c) {
-    case L'<': case L'>': case L'"': case L'|': case L'?': case L'*': case L':':
+    case L'<':
+    case L'>':
+    case L'"':
+    case L'|':
+    case L'?':
+    case L'*':
+    case L':':
       return false;
     default:
       return true;

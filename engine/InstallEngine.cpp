@@ -103,8 +103,8 @@ EngineResult Install(SetupSession& s) {
   const JValue& shortcut = s.config.Find(kShortcut);
   CreateProductLinks(shortcut, s.installDir, s.desktopIcon, s.quickLaunch, [&] { s.SetProgress(85, 100); });
 
-  const JValue document = BuildUninstallDocument(s.config, ToNarrow(s.installDir), s.channel, extractor.files(),
-                                                 extractor.folders());
+  const JValue document =
+      BuildUninstallDocument(s.config, ToNarrow(s.installDir), s.channel, extractor.files(), extractor.folders());
   if (WriteUninstallerImage(package.image, package.locator, document, s.installDir))
     SetupLog::Line(L"wrote " + s.installDir + L"\\unins000.exe");
   else
@@ -158,8 +158,7 @@ void StartSetup(SetupSession& session) {
   if (!Uninstall(session, std::wstring())) {
     SetupLog::Failure(L"removal", ::GetLastError());
     SetupLog::Result(1);
-    if (!session.silent)
-      ::MessageBoxW(session.SessionWindow(), L"卸载出现错误, 操作中止.", L"", MB_ICONERROR);
+    if (!session.silent) ::MessageBoxW(session.SessionWindow(), L"卸载出现错误, 操作中止.", L"", MB_ICONERROR);
     ::ExitProcess(1);
   }
 }

@@ -57,8 +57,8 @@ bool MayBeHeld(const std::wstring& path) {
 // it into a section of its own, which takes twice as long under Wine.
 std::optional<bool> ProcessNamed(const std::wstring& name) {
   using QueryFn = LONG(WINAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
-  static const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  static const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
   if (!query) return std::nullopt;
   constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
   std::vector<unsigned char> buffer(256 * 1024);

@@ -9,7 +9,7 @@
 
 namespace pv::product {
 
-extern const wchar_t kDisplayName[];    // "Pellio": window title, Start menu folder, registration
+extern const wchar_t kDisplayName[];  // "Pellio": window title, Start menu folder, registration
 extern const wchar_t kPublisher[];
 extern const wchar_t kHelpLink[];
 extern const wchar_t kLicencePage[];    // opened by the welcome page's licence link
@@ -19,10 +19,10 @@ extern const wchar_t kProductFolder[];  // "Orvane": also the uninstaller's relo
 extern const wchar_t kInstallSuffix[];  // "Tervaset\Orvane", under the install root and the data folder
 extern const wchar_t kLanguage[];       // locale id of the product's language, as text ("2052")
 extern const wchar_t kUninstallKeyName[];
-extern const wchar_t kUninstallKey[];   // "SOFTWARE\...\Uninstall\<key name>"
-extern const wchar_t kMakerKey[];       // "SOFTWARE\Tervaset", under HKEY_CURRENT_USER
+extern const wchar_t kUninstallKey[];  // "SOFTWARE\...\Uninstall\<key name>"
+extern const wchar_t kMakerKey[];      // "SOFTWARE\Tervaset", under HKEY_CURRENT_USER
 extern const wchar_t kMakerSubKey[];
-extern const int kChannel;              // stored as "channel" and the registry value "Channel"
+extern const int kChannel;  // stored as "channel" and the registry value "Channel"
 
 inline constexpr wchar_t kUninstallerName[] = L"unins000.exe";
 inline constexpr wchar_t kUninstallParentKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";

@@ -49,10 +49,9 @@ void SetupLog::Open(const std::wstring& path) {
   State& s = state();
   Lock lock(s.lock);
   // Appending: a relaunched copy of the program writes on after its parent.
-  s.file.reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  s.file.reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
   s.enabled = static_cast<bool>(s.file);
-
 }
 
 bool SetupLog::Enabled() { return state().enabled.load(std::memory_order_relaxed); }
@@ -89,9 +88,9 @@ void SetupLog::Flush() {
 
 std::wstring SetupLog::ErrorText(DWORD error) {
   wchar_t* raw = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, error, 0,
-      reinterpret_cast<wchar_t*>(&raw), 0, nullptr);
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&raw), 0, nullptr);
   UniqueLocal owner(raw);
   std::wstring text(raw ? raw : L"", length);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();

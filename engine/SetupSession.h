@@ -67,12 +67,12 @@ class SetupSession {
   // the work starts (the worker never reads a control).
   bool desktopIcon = true;
   bool quickLaunch = true;
-  int installMode = 1;      // 0: uninstall
-  int silent = 0;           // "/q"
-  int update = 0;           // "/update"
+  int installMode = 1;  // 0: uninstall
+  int silent = 0;       // "/q"
+  int update = 0;       // "/update"
   int channel = pv::product::kChannel;
-  JValue config;            // the install configuration (install mode)
-  JValue instRun;           // "instrun", run when the install is done
+  JValue config;             // the install configuration (install mode)
+  JValue instRun;            // "instrun", run when the install is done
   std::wstring lastRunPath;  // started from the done page
   std::atomic<int> progressTarget{0};
   pv::CriticalSection progressLock;

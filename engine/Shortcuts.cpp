@@ -4,8 +4,8 @@
 
 #include <objbase.h>
 #include <objidl.h>
-#include <shlobj.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shobjidl.h>
 
 #include "app/SetupConfig.h"

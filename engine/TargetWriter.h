@@ -66,7 +66,7 @@ class TargetWriter {
   std::condition_variable changed_;
   std::deque<Op> queue_;
   std::size_t queuedBytes_ = 0;
-  bool busy_ = false;     // the thread holds an op taken from the queue
+  bool busy_ = false;  // the thread holds an op taken from the queue
   bool failed_ = false;
   std::vector<std::vector<char>> spare_;
   // The writing thread's own state.

@@ -29,9 +29,7 @@ namespace {
 // The full path without trailing backslashes (a drive root keeps its own).
 std::wstring Normalized(const std::wstring& path) { return pv::WithoutTrailingSeparators(pv::FullPath(path)); }
 
-std::wstring DecodedPath(const JValue& element) {
-  return pv::WithBackslashes(ToWide(DecodeDocumentPath(element)));
-}
+std::wstring DecodedPath(const JValue& element) { return pv::WithBackslashes(ToWide(DecodeDocumentPath(element))); }
 
 bool HasExtension(const std::wstring& path, const wchar_t* ext) {
   const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
@@ -41,9 +39,7 @@ bool HasExtension(const std::wstring& path, const wchar_t* ext) {
 
 // A root the document may name: a full path with a drive or share, and not a
 // drive root, a system folder or a user's folder, whatever the document says.
-bool UsableRoot(const std::wstring& root) {
-  return !::PathIsRelativeW(root.c_str()) && !pv::IsProtectedFolder(root);
-}
+bool UsableRoot(const std::wstring& root) { return !::PathIsRelativeW(root.c_str()) && !pv::IsProtectedFolder(root); }
 
 // How long a removal asked to stop is waited for: it looks at the request
 // between files, and one file takes at most the 100 ms after ending the

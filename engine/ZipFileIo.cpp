@@ -115,7 +115,9 @@ long ZCALLBACK Seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   auto* file = static_cast<WindowedFile*>(stream);
   std::uint64_t base;
   switch (origin) {
-    case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
+    case ZLIB_FILEFUNC_SEEK_SET:
+      base = 0;
+      break;
     case ZLIB_FILEFUNC_SEEK_CUR:
       // Having read an entry's extra field for its caller, minizip moves back
       // over it: a negative offset, passed in its unsigned 64-bit form.
@@ -127,8 +129,11 @@ long ZCALLBACK Seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
       }
       base = file->pos;
       break;
-    case ZLIB_FILEFUNC_SEEK_END: base = file->size; break;
-    default: return -1;
+    case ZLIB_FILEFUNC_SEEK_END:
+      base = file->size;
+      break;
+    default:
+      return -1;
   }
   // Forward: one past the end would be a damaged archive, and positions
   // there read nothing.

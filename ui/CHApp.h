@@ -7,8 +7,8 @@ namespace pv {
 class CHWindow;
 
 // The application base: keeps the start-up arguments, registers the
-// program's one window class and runs the message loop. The program derives exactly one class from it and defines one static
-// instance; constructing it makes it theApp before the entry point runs.
+// program's one window class and runs the message loop. The program derives exactly one class from it and defines one
+// static instance; constructing it makes it theApp before the entry point runs.
 class CHApp {
  public:
   CHApp();

@@ -8,8 +8,8 @@
 #include "engine/DesktopShell.h"
 #include "engine/FileOps.h"
 #include "engine/FilePaths.h"
-#include "engine/PathText.h"
 #include "engine/InstallEngine.h"
+#include "engine/PathText.h"
 #include "engine/Product.h"
 #include "engine/SystemVersion.h"
 #include "ui/CHApp.h"
@@ -260,8 +260,7 @@ LRESULT CLMainBox::OnWindowPosChanging(WPARAM wParam, LPARAM lParam) {
     // The shadows appear with the window: a window being set up unseen, or
     // the never-shown window of a quiet run, must not leave its outline of
     // shadows on the screen. They go when the window is hidden.
-    const bool seen = (pos->flags & SWP_SHOWWINDOW) ||
-                      (::IsWindowVisible(hwnd) && !(pos->flags & SWP_HIDEWINDOW));
+    const bool seen = (pos->flags & SWP_SHOWWINDOW) || (::IsWindowVisible(hwnd) && !(pos->flags & SWP_HIDEWINDOW));
     if (!seen) {
       HideShadows();
     } else if (w > 0 && h > 0) {

@@ -59,7 +59,7 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
 
  private:
   struct Pages {
-    UIObject* welcome = nullptr;   // install: welcome; uninstall: confirm
+    UIObject* welcome = nullptr;  // install: welcome; uninstall: confirm
     UIObject* custom = nullptr;
     UIObject* progress = nullptr;
     UIObject* done = nullptr;

@@ -11,17 +11,21 @@ CLShadwWnd::~CLShadwWnd() = default;
 
 const char* CLShadwWnd::ShadePath(int side) {
   switch (side) {
-    case kLeft: return "/Meta/shadeleft";
-    case kTop: return "/Meta/shadetop";
-    case kRight: return "/Meta/shaderight";
-    case kBottom: return "/Meta/shadebottom";
-    default: return nullptr;
+    case kLeft:
+      return "/Meta/shadeleft";
+    case kTop:
+      return "/Meta/shadetop";
+    case kRight:
+      return "/Meta/shaderight";
+    case kBottom:
+      return "/Meta/shadebottom";
+    default:
+      return nullptr;
   }
 }
 
 bool CLShadwWnd::CreateShadow(HWND owner) {
-  if (!Create(owner, nullptr, WS_POPUP | WS_CLIPSIBLINGS, L"", L"CHWindow", WS_EX_TOOLWINDOW, 0, 0, 0, 0))
-    return false;
+  if (!Create(owner, nullptr, WS_POPUP | WS_CLIPSIBLINGS, L"", L"CHWindow", WS_EX_TOOLWINDOW, 0, 0, 0, 0)) return false;
   MakeLayered();
   LoadShadeStyle(UIResource::Current(), "", nullptr);
   return true;

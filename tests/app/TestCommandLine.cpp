@@ -42,8 +42,7 @@ TEST(CommandLine, TheFolderAfterDIsTakenAsItIs) {
 TEST(CommandLine, OnlyTheFoldersAfterDAreMadeAbsolute) {
   const auto absolute = [](const std::wstring& folder) { return L"C:\\cwd\\" + folder; };
   EXPECT_EQ(WithAbsoluteParentFolders({L"rel", L"/D", L"a\\b", L"/q", L"/D", L"/D", L"x", L"/D"}, absolute),
-            (std::vector<std::wstring>{L"rel", L"/D", L"C:\\cwd\\a\\b", L"/q", L"/D", L"C:\\cwd\\/D", L"x",
-                                       L"/D"}));
+            (std::vector<std::wstring>{L"rel", L"/D", L"C:\\cwd\\a\\b", L"/q", L"/D", L"C:\\cwd\\/D", L"x", L"/D"}));
 }
 
 TEST(CommandLine, RelaunchParametersAndFolders) {

@@ -23,8 +23,8 @@ namespace {
 class TempDir {
  public:
   TempDir() {
-    path_ = fs::temp_directory_path() / ("pivset-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                                         std::to_string(counter_++));
+    path_ = fs::temp_directory_path() /
+            ("pivset-test-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter_++));
     fs::create_directories(path_);
   }
   ~TempDir() {
@@ -57,8 +57,8 @@ class ScopedEnv {
 
 fs::path WriteImage(const fs::path& dir, const std::vector<std::uint8_t>& bytes, const char* name = "setup.exe") {
   const fs::path path = dir / name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 
@@ -92,8 +92,8 @@ TEST(ReadSetupConfig, ReadsThePackageOrFailsCleanly) {
   EXPECT_FALSE(ReadSetupConfig((dir.path() / "missing.exe").wstring(), untouched));
   EXPECT_FALSE(ReadSetupConfig(WriteImage(dir.path(), MakeImage({.locator = 0}), "a.exe").wstring(), untouched));
   EXPECT_FALSE(ReadSetupConfig(WriteImage(dir.path(), {'M', 'Z', 1, 2}, "b.exe").wstring(), untouched));
-  EXPECT_FALSE(ReadSetupConfig(WriteImage(dir.path(), MakeImage({.config = "{\"mode\":"}), "c.exe").wstring(),
-                               untouched));
+  EXPECT_FALSE(
+      ReadSetupConfig(WriteImage(dir.path(), MakeImage({.config = "{\"mode\":"}), "c.exe").wstring(), untouched));
   // A configuration without "mode" still reads; the start-up check refuses it.
   JValue noMode;
   EXPECT_TRUE(ReadSetupConfig(WriteImage(dir.path(), MakeImage({.config = "{}"}), "d.exe").wstring(), noMode));
@@ -153,8 +153,7 @@ TEST(ExtractPackageArchive, PackageErrorsLeaveNoTemporaryFile) {
   for (const Case& c : cases) {
     const fs::path setup = WriteImage(dir.path(), MakeImage(c.plan), ("s" + std::to_string(i++) + ".exe").c_str());
     int loaded = 0;
-    const PackageArchive archive =
-        ExtractPackageArchive(setup.wstring(), install.path().wstring(), [&] { ++loaded; });
+    const PackageArchive archive = ExtractPackageArchive(setup.wstring(), install.path().wstring(), [&] { ++loaded; });
     EXPECT_EQ(archive.result, c.want) << i;
     EXPECT_TRUE(archive.image.empty()) << i;
     EXPECT_FALSE(archive.zipFile) << i;
@@ -164,8 +163,7 @@ TEST(ExtractPackageArchive, PackageErrorsLeaveNoTemporaryFile) {
   package::WriteU32(bad.data() + kImageEnd, 0xFFFFFFFF);
   EXPECT_EQ(ExtractPackageArchive(WriteImage(dir.path(), bad, "l.exe").wstring(), install.path().wstring()).result,
             kPkgConfigInvalid);
-  EXPECT_EQ(ExtractPackageArchive((dir.path() / "none.exe").wstring(), install.path().wstring()).result,
-            kPkgInvalid);
+  EXPECT_EQ(ExtractPackageArchive((dir.path() / "none.exe").wstring(), install.path().wstring()).result, kPkgInvalid);
   EXPECT_EQ(ZipsIn(fs::temp_directory_path()), before);
   EXPECT_TRUE(ZipsIn(install.path()).empty());
 }
@@ -268,10 +266,14 @@ TEST(PackedInstaller, EveryCutFailsWithTheCodeOfItsPlace) {
     JValue doc;
     EXPECT_EQ(ReadSetupConfig(file.wstring(), doc), cut >= P + 4 + L);
     EngineResult want = kEngineOk;
-    if (cut < P) want = kPkgInvalid;
-    else if (cut < P + 4 + L) want = kPkgConfigInvalid;
-    else if (cut + 4 < end) want = kPkgContentInvalid;
-    else if (cut < end) want = kPkgVerifyFailed;  // the builder's checksum covers every archive byte
+    if (cut < P)
+      want = kPkgInvalid;
+    else if (cut < P + 4 + L)
+      want = kPkgConfigInvalid;
+    else if (cut + 4 < end)
+      want = kPkgContentInvalid;
+    else if (cut < end)
+      want = kPkgVerifyFailed;  // the builder's checksum covers every archive byte
     const PackageArchive archive = ExtractPackageArchive(file.wstring(), install.path().wstring());
     EXPECT_EQ(archive.result, want);
   }

@@ -45,11 +45,16 @@ TEST(PackageLayout, EveryTruncationFailsCleanlyWithItsCode) {
     const std::uint32_t locator = ReadLocator(source);
     const PackageSpan span = CheckPackage(part, locator);
     EngineResult want;
-    if (cut < kLfanew) want = kPkgInvalid;  // no locator to read
-    else if (cut < P) want = kPkgInvalid;   // locator past the end
-    else if (cut < P + 4 + L) want = kPkgConfigInvalid;
-    else if (cut < P + 4 + L + Z) want = kPkgContentInvalid;  // no length field, or Z too large by more than 4
-    else want = kEngineOk;
+    if (cut < kLfanew)
+      want = kPkgInvalid;  // no locator to read
+    else if (cut < P)
+      want = kPkgInvalid;  // locator past the end
+    else if (cut < P + 4 + L)
+      want = kPkgConfigInvalid;
+    else if (cut < P + 4 + L + Z)
+      want = kPkgContentInvalid;  // no length field, or Z too large by more than 4
+    else
+      want = kEngineOk;
     EXPECT_EQ(span.result, want) << "cut " << cut;
     if (want == kEngineOk) {
       EXPECT_EQ(span.archivePresent, std::min(Z, cut - (P + 8 + L))) << "cut " << cut;

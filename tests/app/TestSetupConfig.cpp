@@ -16,10 +16,9 @@ JValue Parse(const char* text) {
 }  // namespace
 
 TEST(SetupConfig, UninstallDocumentCarriesRootShortcutsAndLists) {
-  const JValue config = Parse(
-      R"({"mode":1,"lastrun":"Orvane.exe","instrun":["a.exe"],"instoptions":["b.exe"],)"
-      R"("uninstrun":["util\\clean.exe /u"],)"
-      R"("shortcut":{"desktop":[{"file":"Orvane.exe","name":"Pellio"}],"taskbar":[]}})");
+  const JValue config = Parse(R"({"mode":1,"lastrun":"Orvane.exe","instrun":["a.exe"],"instoptions":["b.exe"],)"
+                              R"("uninstrun":["util\\clean.exe /u"],)"
+                              R"("shortcut":{"desktop":[{"file":"Orvane.exe","name":"Pellio"}],"taskbar":[]}})");
   JValue files, folders;
   files.At(0) = JValue(EncodeDocumentPath("C:\\A\\x.txt"));
   folders.At(0) = JValue(EncodeDocumentPath("C:\\A"));
@@ -45,14 +44,13 @@ TEST(SetupConfig, UninstallDocumentCarriesRootShortcutsAndLists) {
 }
 
 TEST(SetupConfig, MinimalConfigurationGivesNullShortcutAndNoUninstRun) {
-  const JValue doc = BuildUninstallDocument(Parse(R"({"mode":1})"), "D:\\Tervaset\\Orvane", 30001, JValue(),
-                                            JValue());
+  const JValue doc = BuildUninstallDocument(Parse(R"({"mode":1})"), "D:\\Tervaset\\Orvane", 30001, JValue(), JValue());
   EXPECT_TRUE(doc.Find("setup").Has("shortcut"));
   EXPECT_EQ(doc.Find("setup").Find("shortcut").Type(), JNull);
   EXPECT_FALSE(doc.Has("uninstrun"));
   // A text given where a list belongs is copied as it is.
-  const JValue textRun = BuildUninstallDocument(Parse(R"({"mode":1,"uninstrun":"x.exe"})"), "C:\\A", 1, JValue(),
-                                                JValue());
+  const JValue textRun =
+      BuildUninstallDocument(Parse(R"({"mode":1,"uninstrun":"x.exe"})"), "C:\\A", 1, JValue(), JValue());
   EXPECT_STREQ(textRun.Find("uninstrun").ToText(), "x.exe");
 }
 

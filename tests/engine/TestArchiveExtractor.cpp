@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+
 #include <zip.h>
 
 #include <string>
@@ -78,18 +79,14 @@ std::vector<std::wstring> Decoded(const JValue& list) {
 TEST(ArchiveExtractor, RecordsFolderEntriesThenTheLastFilesFolder) {
   ScratchFolder scratch;
   const std::wstring dir = scratch / L"Orvane";
-  const auto zip = MakeZip({{"data/", ""},
-                            {"data/sub/", ""},
-                            {"data/sub/a.txt", "a"},
-                            {"data/b.txt", "bb"},
-                            {"readme.txt", "readme"}});
+  const auto zip = MakeZip(
+      {{"data/", ""}, {"data/sub/", ""}, {"data/sub/a.txt", "a"}, {"data/b.txt", "bb"}, {"readme.txt", "readme"}});
   pv::UniqueFile held = HoldArchive(scratch, zip);
   ArchiveExtractor extractor(dir);
   ASSERT_TRUE(extractor.Extract(held.get()));
-  EXPECT_EQ(Decoded(extractor.folders()),
-            (std::vector<std::wstring>{dir + L"\\data", dir + L"\\data/sub", dir}));
-  EXPECT_EQ(Decoded(extractor.files()), (std::vector<std::wstring>{dir + L"\\data/sub/a.txt", dir + L"\\data/b.txt",
-                                                                   dir + L"\\readme.txt"}));
+  EXPECT_EQ(Decoded(extractor.folders()), (std::vector<std::wstring>{dir + L"\\data", dir + L"\\data/sub", dir}));
+  EXPECT_EQ(Decoded(extractor.files()),
+            (std::vector<std::wstring>{dir + L"\\data/sub/a.txt", dir + L"\\data/b.txt", dir + L"\\readme.txt"}));
   EXPECT_EQ(pvtest::ReadText(dir + L"\\data\\sub\\a.txt"), "a");
   EXPECT_EQ(pvtest::ReadText(dir + L"\\readme.txt"), "readme");
 
@@ -123,15 +120,20 @@ TEST(ArchiveExtractor, EveryDamagedEntryFailsAndTheRollbackLeavesNothing) {
     void (*damage)(std::vector<std::uint8_t>&);
   };
   const std::vector<Case> cases = {
-      {"size larger than the data", {{"d/", ""}, {"d/a.txt", body}},
+      {"size larger than the data",
+       {{"d/", ""}, {"d/a.txt", body}},
        [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 24, 6000, 4); }},
-      {"size smaller than the data", {{"d/", ""}, {"d/a.txt", body}},
+      {"size smaller than the data",
+       {{"d/", ""}, {"d/a.txt", body}},
        [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 24, 10, 4); }},
-      {"encrypted", {{"d/", ""}, {"d/a.txt", body}},
+      {"encrypted",
+       {{"d/", ""}, {"d/a.txt", body}},
        [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 8, 1, 2); }},
-      {"unknown method", {{"d/", ""}, {"d/a.txt", body}},
+      {"unknown method",
+       {{"d/", ""}, {"d/a.txt", body}},
        [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 10, 99, 2); }},
-      {"crc", {{"d/", ""}, {"d/a.txt", body}},
+      {"crc",
+       {{"d/", ""}, {"d/a.txt", body}},
        [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 16, 0x12345678, 4); }},
       {"one file twice", {{"d/", ""}, {"d/a.txt", "1"}, {"D/A.TXT", "2"}}, nullptr},
       {"outside", {{"d/", ""}, {"d/a.txt", "1"}, {"d/../../x.txt", "2"}}, nullptr},
@@ -189,14 +191,22 @@ TEST(ArchiveExtractor, CheckReadsOnlyTheDirectory) {
   };
   const std::vector<Case> cases = {
       {"whole", {{"d/", ""}, {"d/a.txt", body}, {"b.txt", "1"}}, nullptr, true},
-      {"crc", {{"d/", ""}, {"d/a.txt", body}},
-       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 16, 0x12345678, 4); }, true},
-      {"data", {{"d/", ""}, {"d/a.txt", Noise(20000)}, {"b.txt", "1"}},
-       [](std::vector<std::uint8_t>& z) { DamageData(z, "d/a.txt"); }, true},
-      {"encrypted", {{"d/", ""}, {"d/a.txt", body}},
-       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 8, 1, 2); }, false},
-      {"unknown method", {{"d/", ""}, {"d/a.txt", body}},
-       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 10, 99, 2); }, false},
+      {"crc",
+       {{"d/", ""}, {"d/a.txt", body}},
+       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 16, 0x12345678, 4); },
+       true},
+      {"data",
+       {{"d/", ""}, {"d/a.txt", Noise(20000)}, {"b.txt", "1"}},
+       [](std::vector<std::uint8_t>& z) { DamageData(z, "d/a.txt"); },
+       true},
+      {"encrypted",
+       {{"d/", ""}, {"d/a.txt", body}},
+       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 8, 1, 2); },
+       false},
+      {"unknown method",
+       {{"d/", ""}, {"d/a.txt", body}},
+       [](std::vector<std::uint8_t>& z) { PatchCentral(z, "d/a.txt", 10, 99, 2); },
+       false},
       {"one file twice", {{"d/", ""}, {"d/a.txt", "1"}, {"D/A.TXT", "2"}}, nullptr, false},
       {"outside", {{"d/", ""}, {"d/a.txt", "1"}, {"d/../../x.txt", "2"}}, nullptr, false},
       {"empty name", {{"d/", ""}, {"d/a.txt", "1"}, {" ", "2"}}, nullptr, false},

@@ -110,9 +110,9 @@ TEST(InstallerBuilder, AppendsThePackageAndWritesTheLocator) {
 
   std::vector<std::uint8_t> out;
   // A "zcrc32" of the vendor's is replaced by the archive's own.
-  ASSERT_TRUE(BuildInstaller(stub,
-                             "// vendor's comment\n{ \"mode\": 1, \"lastrun\": \"Orvane.exe\", \"zcrc32\": \"00000000\" }",
-                             zip, true, out, error))
+  ASSERT_TRUE(BuildInstaller(
+      stub, "// vendor's comment\n{ \"mode\": 1, \"lastrun\": \"Orvane.exe\", \"zcrc32\": \"00000000\" }", zip, true,
+      out, error))
       << error;
   EXPECT_EQ(ReadU32(out.data() + 0x7C), 0x400u);
   package::BufferSource source(out);
@@ -186,10 +186,14 @@ TEST(ZipBuilder, FolderEntriesFirstUtf8NamesRootFilesLast) {
   ZipBuildOptions legacy;
   legacy.codePage = 936;
   ASSERT_TRUE(BuildZipFromFolder(dir.path, legacy, legacyZip, stats, error)) << error;
-  const std::vector<std::string> want936 = {
-      "data/", "data/locale/", "data/locale/zh.txt", "data/a.bin",
-      "\xCE\xC4\xB5\xB5/",  // 文档 in code page 936
-      "\xCE\xC4\xB5\xB5/\xCA\xD6\xB2\xE1.txt", "Orvane.exe", "readme.txt"};
+  const std::vector<std::string> want936 = {"data/",
+                                            "data/locale/",
+                                            "data/locale/zh.txt",
+                                            "data/a.bin",
+                                            "\xCE\xC4\xB5\xB5/",  // 文档 in code page 936
+                                            "\xCE\xC4\xB5\xB5/\xCA\xD6\xB2\xE1.txt",
+                                            "Orvane.exe",
+                                            "readme.txt"};
   EXPECT_EQ(EntryNames(legacyZip), want936);
 
   // The inspection names each entry's encoding and shows the names in UTF-8.

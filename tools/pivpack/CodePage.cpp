@@ -40,14 +40,14 @@ bool Utf8ToCodePage(std::string_view utf8, unsigned codePage, std::string& out) 
   out.clear();
   if (utf8.empty()) return true;
 #ifdef _WIN32
-  const int wide = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
-                                         nullptr, 0);
+  const int wide =
+      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   if (wide <= 0) return false;
   std::wstring w(static_cast<std::size_t>(wide), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), wide);
   BOOL lossy = FALSE;
-  const int n = ::WideCharToMultiByte(codePage, 0, w.data(), wide, nullptr, 0, nullptr,
-                                      codePage == CP_UTF8 ? nullptr : &lossy);
+  const int n =
+      ::WideCharToMultiByte(codePage, 0, w.data(), wide, nullptr, 0, nullptr, codePage == CP_UTF8 ? nullptr : &lossy);
   if (n <= 0 || lossy) return false;
   out.resize(static_cast<std::size_t>(n));
   ::WideCharToMultiByte(codePage, 0, w.data(), wide, out.data(), n, nullptr, nullptr);

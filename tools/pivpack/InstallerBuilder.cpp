@@ -203,8 +203,8 @@ bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report, 
   PeImageInfo pe;
   std::string error;
   if (!ReadPeImage(file, pe, error)) problem(error);
-  const std::string product = StubProduct(file.first(pe.imageEnd ? std::min<std::size_t>(pe.imageEnd, file.size())
-                                                                  : file.size()));
+  const std::string product =
+      StubProduct(file.first(pe.imageEnd ? std::min<std::size_t>(pe.imageEnd, file.size()) : file.size()));
   report << "product:        " << (product.empty() ? "not recorded (a stub of another build)" : product) << "\n";
   // A table the entry points past the end of (a signed installer's header
   // copied without the table) makes trust checks call the file malformed.
@@ -229,8 +229,8 @@ bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report, 
   report << "config:         " << *text << (text->empty() || text->back() != '\n' ? "\n" : "");
   JValue doc;
   if (!ParseConfig(*text, doc, error)) problem(error);
-  report << "mode:           " << doc.Find("mode").ToInt() << (doc.Find("mode").ToInt() == 0 ? " (uninstall)\n"
-                                                                                             : " (install)\n");
+  report << "mode:           " << doc.Find("mode").ToInt()
+         << (doc.Find("mode").ToInt() == 0 ? " (uninstall)\n" : " (install)\n");
   const package::PackageSpan span = package::CheckPackage(file, locator);
   if (span.result == kPkgContentInvalid) {
     report << "archive (Z):    none\n";

@@ -42,10 +42,17 @@ long ZCALLBACK Seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   auto* s = static_cast<MemoryStream*>(stream);
   std::uint64_t base = 0;
   switch (origin) {
-    case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
-    case ZLIB_FILEFUNC_SEEK_CUR: base = s->position; break;
-    case ZLIB_FILEFUNC_SEEK_END: base = s->bytes->size(); break;
-    default: return -1;
+    case ZLIB_FILEFUNC_SEEK_SET:
+      base = 0;
+      break;
+    case ZLIB_FILEFUNC_SEEK_CUR:
+      base = s->position;
+      break;
+    case ZLIB_FILEFUNC_SEEK_END:
+      base = s->bytes->size();
+      break;
+    default:
+      return -1;
   }
   const std::uint64_t to = base + offset;
   if (to > s->bytes->size()) return -1;

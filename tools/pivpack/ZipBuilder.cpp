@@ -132,8 +132,8 @@ class Writer {
     const int method = folder ? 0 : Z_DEFLATED;
     const uLong flags = options_.codePage == 0 ? kZipFlagUtf8 : 0;
     if (zipOpenNewFileInZip4_64(handle_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
-                                folder ? 0 : options_.level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
-                                nullptr, 0, 0 /* made by: MS-DOS */, flags, zip64) != ZIP_OK)
+                                folder ? 0 : options_.level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr,
+                                0, 0 /* made by: MS-DOS */, flags, zip64) != ZIP_OK)
       return Fail("cannot add " + utf8Name);
     std::size_t done = 0;
     while (done < data.size()) {

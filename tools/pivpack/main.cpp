@@ -20,6 +20,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
 #include <shellapi.h>
 #endif
 
@@ -86,15 +87,24 @@ int Build(int argc, char** argv) {
       return true;
     };
     bool ok = true;
-    if (arg == "--stub") ok = value(stub);
-    else if (arg == "--config") ok = value(config);
-    else if (arg == "--folder") ok = value(folder);
-    else if (arg == "--zip") ok = value(zip);
-    else if (arg == "--out") ok = value(out);
-    else if (arg == "--no-archive") noArchive = true;
-    else if (arg == "--codepage") ok = number(options.codePage, 1, 65535);
-    else if (arg == "--level") ok = number(options.level, 1, 9);
-    else ok = false;
+    if (arg == "--stub")
+      ok = value(stub);
+    else if (arg == "--config")
+      ok = value(config);
+    else if (arg == "--folder")
+      ok = value(folder);
+    else if (arg == "--zip")
+      ok = value(zip);
+    else if (arg == "--out")
+      ok = value(out);
+    else if (arg == "--no-archive")
+      noArchive = true;
+    else if (arg == "--codepage")
+      ok = number(options.codePage, 1, 65535);
+    else if (arg == "--level")
+      ok = number(options.level, 1, 9);
+    else
+      ok = false;
     if (!ok) return Usage();
   }
   const int sources = !folder.empty() + !zip.empty() + noArchive;

@@ -13,8 +13,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 4) return 2;
   // Shared the way the loader shares an image: others may read and rename it.
   HANDLE file = ::CreateFileW(argv[1], GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0,
-                              nullptr);
+                              OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 3;
   HANDLE section = ::CreateFileMappingW(file, nullptr, PAGE_READONLY | SEC_IMAGE, 0, 0, nullptr);
   if (!section) return 4;
