@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "engine/ZipStreamFuncs.h"
+
 namespace pv {
 
 namespace {
@@ -152,14 +154,7 @@ int ZCALLBACK Error(voidpf, voidpf stream) { return static_cast<WindowedFile*>(s
 }  // namespace
 
 void FillHandleFileFuncs(zlib_filefunc64_def& funcs, HANDLE file) {
-  funcs.zopen64_file = Open;
-  funcs.zread_file = Read;
-  funcs.zwrite_file = Write;
-  funcs.ztell64_file = Tell;
-  funcs.zseek64_file = Seek;
-  funcs.zclose_file = Close;
-  funcs.zerror_file = Error;
-  funcs.opaque = file;
+  FillZipFuncs(funcs, {Open, Read, Write, Tell, Seek, Close, Error}, file);
 }
 
 }  // namespace pv

@@ -182,17 +182,8 @@ int CXEdit::MouseDown(UINT, POINT point) {
   int last = anchor;
 
   // The loop dispatches messages, and one of them may delete this box.
-  const std::shared_ptr<bool> stillHere = alive;
-  MSG message{};
-  while (::GetCapture() == host) {
-    const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
-    if (got == 0) {
-      // The application's own loop must still see the quit.
-      ::PostQuitMessage(static_cast<int>(message.wParam));
-      break;
-    }
-    if (got == -1) break;
-    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) break;
+  const bool stayed = RunCaptureLoop(host, [&](const MSG& message) {
+    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return CaptureStep::kEnd;
     if (message.message == WM_MOUSEMOVE && message.hwnd == host) {
       const int reached = HitTest(POINT{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)});
       if (reached != last) {
@@ -200,17 +191,11 @@ int CXEdit::MouseDown(UINT, POINT point) {
         content.Select(anchor, reached);
         Invalidate();
       }
-      continue;
+      return CaptureStep::kHandled;
     }
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-    if (!*stillHere) {
-      if (::GetCapture() == host) ::ReleaseCapture();
-      return 1;
-    }
-    if (message.message == WM_LBUTTONUP) break;
-  }
-  if (::GetCapture() == host) ::ReleaseCapture();
+    return message.message == WM_LBUTTONUP ? CaptureStep::kDispatchThenEnd : CaptureStep::kDispatch;
+  });
+  if (!stayed) return 1;
   caretShown_ = 1;
   Invalidate();
   return 1;

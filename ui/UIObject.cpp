@@ -319,6 +319,39 @@ void UIObject::SetBackgroundBrush(pv::UniqueBrush brush) {
 // ---------------------------------------------------------------------------
 // Tooltips
 
+bool UIObject::RunCaptureLoop(HWND host, const std::function<CaptureStep(const MSG&)>& take) {
+  const std::shared_ptr<bool> stillHere = alive;
+  const auto release = [host] {
+    if (::GetCapture() == host) ::ReleaseCapture();
+  };
+  MSG message{};
+  while (::GetCapture() == host) {
+    const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
+      // The application's own loop must still see the quit.
+      ::PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    if (got == -1) break;
+    const CaptureStep step = take(message);
+    if (!*stillHere) {
+      release();
+      return false;
+    }
+    if (step == CaptureStep::kEnd) break;
+    if (step == CaptureStep::kHandled) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+    if (!*stillHere) {
+      release();
+      return false;
+    }
+    if (step == CaptureStep::kDispatchThenEnd) break;
+  }
+  release();
+  return true;
+}
+
 HWND UIObject::EnsureTooltipWindow() {
   if (!hwnd) return nullptr;
   if (!tooltipWindow) {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -247,6 +248,20 @@ class UIObject : public CHWindow {
   // (a notification, a message loop) and then goes on with this object keeps
   // a copy and checks it first: a handler may have destroyed the object.
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+
+  // What a capture loop does with a message it took.
+  enum class CaptureStep {
+    kDispatch,         // to its window, as the application's loop would
+    kHandled,          // the loop's owner has dealt with it
+    kDispatchThenEnd,  // dispatched, and the loop ends
+    kEnd,              // the loop ends without it
+  };
+  // Takes the thread's messages while `host` holds the capture (a drag),
+  // handing each to `take` first; a quit ends the loop and is posted again
+  // for the application's loop. The capture is released at the end. False
+  // when the object was destroyed meanwhile (by `take` or by a message it
+  // let through): the caller must then touch nothing of it.
+  bool RunCaptureLoop(HWND host, const std::function<CaptureStep(const MSG&)>& take);
 
  private:
   static bool AppendChild(UIObject* parent, std::unique_ptr<UIObject> child);

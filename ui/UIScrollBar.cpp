@@ -101,34 +101,22 @@ void UIScrollBar::DragThumb(POINT start) {
   ::SetCapture(host);
   ::UpdateWindow(host);
 
-  // The loop dispatches messages, and one of them may delete this bar.
-  const std::shared_ptr<bool> stillHere = alive;
-  MSG message{};
-  while (::GetCapture() == host) {
-    const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
-    if (got == 0) {
-      // The application's own loop must still see the quit.
-      ::PostQuitMessage(static_cast<int>(message.wParam));
-      break;
-    }
-    if (got == -1 || message.message == WM_LBUTTONUP) break;
+  // The loop dispatches messages, and one of them (or a scroll the drag
+  // reports) may delete this bar.
+  const bool stayed = RunCaptureLoop(host, [&](const MSG& message) {
+    if (message.message == WM_LBUTTONUP) return CaptureStep::kEnd;
     if (message.message == WM_KEYDOWN) {
-      if (message.wParam == VK_ESCAPE) break;
-      continue;  // no keys while the thumb is held
+      // No keys while the thumb is held.
+      return message.wParam == VK_ESCAPE ? CaptureStep::kEnd : CaptureStep::kHandled;
     }
     if (message.message == WM_MOUSEMOVE && message.hwnd == host) {
       DragTo(POINT{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)});
-    } else {
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
+      return CaptureStep::kHandled;
     }
-    if (!*stillHere) {
-      if (::GetCapture() == host) ::ReleaseCapture();
-      return;
-    }
-  }
+    return CaptureStep::kDispatch;
+  });
+  if (!stayed) return;
   dragging_ = false;
-  if (::GetCapture() == host) ::ReleaseCapture();
   Invalidate();
 }
 

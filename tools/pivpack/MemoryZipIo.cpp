@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/ZipStreamFuncs.h"
+
 namespace pv {
 
 namespace {
@@ -70,14 +72,7 @@ int ZCALLBACK Error(voidpf, voidpf) { return 0; }
 }  // namespace
 
 void FillMemoryFileFuncs(zlib_filefunc64_def& funcs, std::vector<std::uint8_t>& bytes) {
-  funcs.zopen64_file = Open;
-  funcs.zread_file = Read;
-  funcs.zwrite_file = Write;
-  funcs.ztell64_file = Tell;
-  funcs.zseek64_file = Seek;
-  funcs.zclose_file = Close;
-  funcs.zerror_file = Error;
-  funcs.opaque = &bytes;
+  FillZipFuncs(funcs, {Open, Read, Write, Tell, Seek, Close, Error}, &bytes);
 }
 
 }  // namespace pv
