@@ -32,6 +32,8 @@ constexpr int kPageHeight = 300;
 constexpr int kShadeSide = 27;
 constexpr int kShadeTop = 22;
 constexpr int kShadeBottom = 32;
+// Posted by the creation of a window that will be shown: make the shadows.
+constexpr UINT kShadowsDue = WM_APP + 0x403;
 
 }  // namespace
 
@@ -102,7 +104,11 @@ LRESULT CLMainBox::OnCreate(WPARAM wParam, LPARAM lParam) {
   const bool shown = !Quiet();
   if (shown) {
     skin_.LoadFromResource(theApp ? theApp->instance : ::GetModuleHandleW(nullptr), L"UIR", 129);
-    CreateShadows();
+    // The shadows come once the window has first been painted: four
+    // layered windows take about a third of the start-up under Wine, and
+    // the window is what the user waits for. Posted now, the message is
+    // taken by the loop after the window was shown and drawn.
+    ::PostMessageW(hwnd, kShadowsDue, 0, 0);
   }
   ChooseInstallFolder(*this);
   if (shown) {
@@ -286,6 +292,14 @@ void CLMainBox::PlaceShadows(int x, int y, int w, int h) {
 }
 
 LRESULT CLMainBox::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kShadowsDue) {
+    if (!shadows_[0]) CreateShadows();
+    // Placed where the window stands now, if it is on the screen.
+    RECT at{};
+    if (::IsWindowVisible(hwnd) && !::IsIconic(hwnd) && ::GetWindowRect(hwnd, &at))
+      PlaceShadows(at.left, at.top, at.right - at.left, at.bottom - at.top);
+    return 0;
+  }
   if (message == WM_SETUP_FINISHED) {
     if (pages_.progress && pages_.done) QueueSlide(pages_.progress, pages_.done, true);
     return 0;
