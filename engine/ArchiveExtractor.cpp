@@ -3,7 +3,6 @@
 #include <unzip.h>
 
 #include <algorithm>
-#include <memory>
 #include <span>
 
 #include "app/SetupConfig.h"
@@ -288,7 +287,7 @@ bool ArchiveExtractor::Extract(HANDLE zipFile) {
   FillHandleFileFuncs(funcs, zipFile);
   unzFile zip = unzOpen2_64("archive", &funcs);
   if (!zip) return false;
-  auto writer = std::make_unique<TargetWriter>(CreateTarget, Written);
+  TargetWriter writer(CreateTarget, Written);
   bool ok = true;
   int r = unzGoToFirstFile(zip);
   for (; r == UNZ_OK; r = unzGoToNextFile(zip)) {
@@ -299,7 +298,7 @@ bool ArchiveExtractor::Extract(HANDLE zipFile) {
       ok = false;
       break;
     }
-    if (!(isFolder ? ExtractFolder(name) : ExtractFile(*writer, zip, name, info.uncompressed_size))) {
+    if (!(isFolder ? ExtractFolder(name) : ExtractFile(writer, zip, name, info.uncompressed_size))) {
       ok = false;
       break;
     }
@@ -310,10 +309,8 @@ bool ArchiveExtractor::Extract(HANDLE zipFile) {
   unzClose(zip);
   // Everything handed over is on disk (or failed) before the caller looks
   // at the result or rolls back.
-  writer->Drain();
-  if (writer->Failed()) ok = false;
-  writer.reset();
-  return ok;
+  writer.Drain();
+  return ok && !writer.Failed();
 }
 
 void ArchiveExtractor::Rollback() {
