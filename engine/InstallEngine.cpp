@@ -10,6 +10,7 @@
 #include "engine/DesktopShell.h"
 #include "engine/FileOps.h"
 #include "engine/FilePaths.h"
+#include "engine/Processes.h"
 #include "engine/Product.h"
 #include "engine/Security.h"
 #include "engine/SetupLog.h"
@@ -45,12 +46,9 @@ EngineResult Failed(EngineResult code, const wchar_t* step) {
 void StartCommandLines(const std::wstring& installDir, const JValue& list) {
   if (list.Type() != JArray) return;
   for (int i = 0; i < list.Count(); ++i) {
-    std::wstring commandLine = installDir + L"\\" + ToWide(list.Element(i).ToText());
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
+    const std::wstring commandLine = installDir + L"\\" + ToWide(list.Element(i).ToText());
     UniqueProcessInformation started;
-    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                         started.put())) {
+    if (StartProcess(commandLine, started)) {
       SetupLog::Line(L"started " + commandLine);
     } else {
       SetupLog::Failure(L"starting " + commandLine, ::GetLastError());

@@ -154,6 +154,14 @@ void StopProduct() {
   }
 }
 
+bool StartProcess(const std::wstring& commandLine, UniqueProcessInformation& started) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  std::wstring mutableLine = commandLine;
+  return ::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          started.put()) != 0;
+}
+
 bool PumpUntilProcessExits(HANDLE process, HWND mainWindow) {
   // WM_QUIT belongs to the thread, not to the window. Windows never hands it
   // to a window filter; Wine does, whatever the filter says, so a WM_QUIT

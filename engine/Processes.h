@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "ui/Handles.h"
+
 namespace pv {
 
 // Looks for another running program that holds the file. When a process's
@@ -26,6 +28,9 @@ int KillProcessesByName(const std::wstring& path);
 
 // Ends running copies of the product's main program, then gives them 500 ms.
 void StopProduct();
+
+// Starts `commandLine` as the whole command line of a new process.
+bool StartProcess(const std::wstring& commandLine, UniqueProcessInformation& started);
 
 // Waits for the process to end while dispatching the messages of
 // `mainWindow`, so the window keeps painting and its timers run; a WM_QUIT

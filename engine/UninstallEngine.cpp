@@ -78,15 +78,6 @@ bool WaitForRemover(CHThread& remover, const std::atomic<bool>& closing) {
   return remover.Wait(kRemoverStopWaitMs);
 }
 
-// Starts `commandLine` as the whole command line of a new process.
-bool StartProcess(const std::wstring& commandLine, pv::UniqueProcessInformation& started) {
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  std::wstring mutableLine = commandLine;
-  return ::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                          started.put()) != 0;
-}
-
 }  // namespace
 
 void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bool>* stop) {
