@@ -178,22 +178,17 @@ PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wst
 }
 
 bool WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t locator, const JValue& document,
-                           const std::wstring& installDir) {
+                           HANDLE file) {
   const std::vector<std::uint8_t> uninstaller = package::ComposeUninstallerImage(image, locator, document.Dump());
-  const std::wstring path = installDir + L"\\unins000.exe";
-  pv::UniqueFile file(
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  if (!WriteAll(file.get(), uninstaller.data(), uninstaller.size())) {
-    // A half-written uninstaller would be found by the next install and fail
-    // there; better none at all.
-    const DWORD error = ::GetLastError();
-    file.reset();
-    ::DeleteFileW(path.c_str());
-    ::SetLastError(error);
-    return false;
-  }
-  return true;
+  if (WriteAll(file, uninstaller.data(), uninstaller.size())) return true;
+  // A half-written uninstaller would be found by the next install and fail
+  // there; better none at all.
+  const DWORD error = ::GetLastError();
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+  ::SetLastError(error);
+  return false;
 }
 
 }  // namespace pv

@@ -41,11 +41,14 @@ struct PackageArchive {
 PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wstring& installDir,
                                      const std::function<void()>& onLoaded = {});
 
-// Writes "unins000.exe" into `installDir`: the first P bytes of the running
-// image and the uninstall document. False (with the thread's last error) when
-// it could not be written; the install goes on without an uninstaller.
+// Writes the uninstaller, the first P bytes of the running image and the
+// uninstall document, into `file`: "unins000.exe" of the install folder,
+// opened empty for writing and with DELETE by the caller (who makes sure it
+// is no link). False (with the thread's last error) when it could not be
+// written whole; the file is then deleted, and the install goes on without
+// an uninstaller.
 bool WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t locator, const JValue& document,
-                           const std::wstring& installDir);
+                           HANDLE file);
 
 // The temporary ZIP goes to the temporary folder only with this much free.
 inline constexpr std::uint64_t kTempFolderMinFree = 600ull * 1024 * 1024;

@@ -100,64 +100,133 @@ bool ArchiveExtractor::InsideInstallDir(const std::wstring& path) const {
   return pv::IsInsideFolder(FullPath(path), installDirFull_);
 }
 
-bool ArchiveExtractor::EnsureFolderTracked(const std::wstring& path) {
-  // Most entries share their folder with the one before: the folders made
-  // or found so far are not asked about again.
-  if (readyFolders_.contains(path)) return true;
-  if (pv::IsFolder(path)) {
-    readyFolders_.insert(path);
-    return true;
+std::wstring ArchiveExtractor::ExpectedFinal(const std::wstring& full) const {
+  if (full.size() <= installDirFull_.size()) return installFinal_;
+  return pv::JoinPath(installFinal_, std::wstring_view(full).substr(installDirFull_.size() + 1));
+}
+
+bool ArchiveExtractor::OpenInstallFolder() {
+  // WRITE_DAC for the access grant, where it is to be had.
+  std::wstring final;
+  installHandle_ = pv::OpenProductFolder(installDirFull_, READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, final);
+  if (!installHandle_ && ::GetLastError() == ERROR_ACCESS_DENIED)
+    installHandle_ =
+        pv::OpenProductFolder(installDirFull_, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, final);
+  if (!installHandle_) {
+    pv::SetupLog::Failure(
+        L"opening the install folder " + installDirFull_ + L" (it or the folder holding it may be a link)",
+        ::GetLastError());
+    return false;
   }
-  // Create each missing level ourselves, so the rollback knows every folder
-  // this run made (the recorded list holds only some of them).
+  installFinal_ = pv::WithoutTrailingSeparators(final);
+  return true;
+}
+
+bool ArchiveExtractor::PrepareInstallFolder() {
+  if (installHandle_) return true;
+  // Each missing level is created here, so the rollback knows every folder
+  // this run made.
   std::vector<std::wstring> missing;
-  std::wstring at = path;
+  std::wstring at = installDirFull_;
   while (!at.empty() && !pv::IsFolder(at)) {
     missing.push_back(at);
-    const std::size_t cut = at.find_last_of(L"\\/");
+    const std::size_t cut = at.find_last_of(L'\\');
     if (cut == std::wstring::npos || cut < 3) break;
     at.resize(cut);
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     if (::CreateDirectoryW(it->c_str(), nullptr)) {
       createdFolders_.push_back(*it);
-      if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"created folder " + pv::WithBackslashes(*it));
-    } else if (::GetLastError() != ERROR_ALREADY_EXISTS || !pv::IsFolder(*it)) {
+      if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"created folder " + *it);
+    } else if (::GetLastError() != ERROR_ALREADY_EXISTS) {
       pv::SetupLog::Failure(L"creating folder " + *it, ::GetLastError());
       return false;
     }
   }
-  if (!pv::IsFolder(path)) return false;
-  readyFolders_.insert(path);
+  return OpenInstallFolder();
+}
+
+bool ArchiveExtractor::EnsureFolderTracked(const std::wstring& full) {
+  if (pv::SamePathText(full, installDirFull_)) return static_cast<bool>(installHandle_);
+  // Most entries share their folder with the one before: the folders made
+  // or found so far are not asked about again.
+  const std::wstring key = Upper(full);
+  if (heldFolders_.contains(key)) return true;
+  if (!InsideInstallDir(full)) return false;
+  const std::size_t cut = full.find_last_of(L'\\');
+  if (!EnsureFolderTracked(full.substr(0, cut))) return false;
+  if (::CreateDirectoryW(full.c_str(), nullptr)) {
+    createdFolders_.push_back(full);
+    if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"created folder " + full);
+  } else if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+    pv::SetupLog::Failure(L"creating folder " + full, ::GetLastError());
+    return false;
+  }
+  // The folder is checked by the handle that then keeps it in place: no
+  // rename or delete can swap it for a link while the extraction uses it.
+  pv::UniqueFile folder = pv::OpenEntry(full, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!folder || !::GetFileInformationByHandle(folder.get(), &info) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !pv::IsEntryAt(folder.get(), ExpectedFinal(full))) {
+    pv::SetupLog::Failure(L"using folder " + full + L": it is not a folder of its own there (a file, or a link)",
+                          folder ? pv::kErrorStoppedOnLink : ::GetLastError());
+    return false;
+  }
+  heldFolders_.emplace(key, std::move(folder));
   return true;
 }
 
-HANDLE ArchiveExtractor::CreateTarget(const std::wstring& target) {
-  auto attempt = [&] {
-    return ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  };
-  HANDLE file = attempt();
-  if (file != INVALID_HANDLE_VALUE) return file;
+void ArchiveExtractor::ReleaseFolders() {
+  heldFolders_.clear();
+  installHandle_.reset();
+}
+
+HANDLE ArchiveExtractor::CreateTarget(const std::wstring& target) const {
+  // Its folder is checked and held: a new file made there is what it seems.
+  // A name taken already is checked by its own handle before it is reused.
+  const std::wstring expected = ExpectedFinal(FullPath(target));
+  pv::UniqueFile file = pv::OpenForReplace(target, expected, FILE_SHARE_READ, false);
+  if (file) return file.release();
+  DWORD error = ::GetLastError();
+  if (error == pv::kErrorStoppedOnLink || error == ERROR_PATH_NOT_FOUND) return INVALID_HANDLE_VALUE;
+  if (error == ERROR_FILE_NOT_FOUND) {
+    // Taken, yet nothing to open: a link to nowhere (Wine's host links).
+    ::SetLastError(pv::kErrorStoppedOnLink);
+    return INVALID_HANDLE_VALUE;
+  }
   // Held by a running program: end every process of that name and retry.
   std::wstring user;
   if (pv::FindFileUser(target, user)) {
     pv::KillProcessesByName(user);
     ::Sleep(1000);
-    file = attempt();
-    if (file != INVALID_HANDLE_VALUE) return file;
+    file = pv::OpenForReplace(target, expected, FILE_SHARE_READ, false);
+    if (file) return file.release();
   }
   // Still held: delete it, or move it aside to be deleted once it is free.
-  if (!::DeleteFileW(target.c_str())) {
-    const std::wstring old = target + L".old";
-    if (pv::MovePath(old, target)) PendingOldFile() = old;
+  // Only a file of its own at that place: never a folder, never a link.
+  pv::UniqueFile held =
+      pv::OpenEntry(target, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!held || !::GetFileInformationByHandle(held.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !pv::IsEntryAt(held.get(), expected)) {
+    ::SetLastError(held ? pv::kErrorStoppedOnLink : ::GetLastError());
+    return INVALID_HANDLE_VALUE;
   }
-  return attempt();
+  if (!pv::DeleteOpenEntry(held.get())) {
+    const std::wstring old = target + L".old";
+    if (pv::RenameOpenEntry(held.get(), FullPath(old))) {
+      PendingOldFile() = old;
+      if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"moved the held " + target + L" aside to " + old);
+    }
+  }
+  held.reset();
+  return pv::OpenForReplace(target, expected, FILE_SHARE_READ, false).release();
 }
 
 bool ArchiveExtractor::ExtractFolder(const std::wstring& name) {
   const std::wstring path = installDir_ + L"\\" + name;
-  if (!InsideInstallDir(path) || !EnsureFolderTracked(path)) return false;
+  if (!InsideInstallDir(path) || !EnsureFolderTracked(FullPath(path))) return false;
   Record(folders_, folderCount_++, path);
   return true;
 }
@@ -171,10 +240,8 @@ bool ArchiveExtractor::ExtractFile(TargetWriter& writer, void* zip, const std::w
   // The folder as the target's last backslash cuts it; names with forward
   // slashes keep the install folder here, and the system resolves the rest.
   const std::wstring folder = target.substr(0, target.find_last_of(L'\\'));
-  const std::wstring parent = full.substr(0, full.find_last_of(L'\\'));
-  if (!EnsureFolderTracked(folder) || (parent != folder && !EnsureFolderTracked(parent))) return false;
+  if (!EnsureFolderTracked(full.substr(0, full.find_last_of(L'\\')))) return false;
   Record(folders_, folderCount_, folder);
-
   if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
   writer.Begin(target);
   bool dataOk = true;
@@ -210,7 +277,7 @@ bool ArchiveExtractor::ExtractFile(TargetWriter& writer, void* zip, const std::w
 
 void ArchiveExtractor::Written(const std::wstring& target) {
   const std::wstring& old = PendingOldFile();
-  if (!old.empty() && pv::PathExists(old) && ::DeleteFileW(old.c_str())) PendingOldFile().clear();
+  if (!old.empty() && pv::PathExists(old) && pv::DeletePath(old)) PendingOldFile().clear();
   if (pv::SetupLog::Enabled()) pv::SetupLog::Line(L"wrote " + pv::WithBackslashes(target));
 }
 
@@ -238,12 +305,43 @@ bool InflateEntry(unzFile zip, unsigned long long size, std::vector<char>& buffe
 
 }  // namespace
 
+bool ArchiveExtractor::ExistingPathsAreOwn(const std::map<std::wstring, std::wstring>& folders,
+                                           const std::map<std::wstring, std::wstring>& files) {
+  if (!pv::PathExists(installDirFull_)) return true;  // a new install: nothing there to be a link
+  // Opened only for the check: a previous version's removal comes next and
+  // must be free to delete the folder.
+  const bool opened = OpenInstallFolder();
+  installHandle_.reset();
+  if (!opened) return false;
+  // A file with a second name (a hard link) counts as a link too: writing
+  // it would change the other name's file.
+  auto own = [&](const std::wstring& full) {
+    if (!pv::PathExists(full)) return true;
+    pv::UniqueFile entry =
+        pv::OpenEntry(full, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!entry || !::GetFileInformationByHandle(entry.get(), &info)) return true;  // gone meanwhile, or held
+    const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (pv::IsEntryAt(entry.get(), ExpectedFinal(full)) && (isFolder || info.nNumberOfLinks == 1)) return true;
+    pv::SetupLog::Line(L"FAILED: the archive check refused " + full + L": it is a link, or reached through one");
+    return false;
+  };
+  for (const auto& [key, full] : folders)
+    if (!own(full)) return false;
+  for (const auto& [key, full] : files)
+    if (!own(full)) return false;
+  return own(installDirFull_ + L"\\unins000.exe");
+}
+
 bool ArchiveExtractor::Check(HANDLE zipFile, bool inflateEntries) {
   zlib_filefunc64_def funcs;
   FillHandleFileFuncs(funcs, zipFile);
   unzFile zip = unzOpen2_64("archive", &funcs);
   if (!zip) return false;
-  std::set<std::wstring> targets;
+  // Every file and every folder the entries name or pass through, by
+  // upper-cased full path: one name may be one of the two, never both.
+  std::map<std::wstring, std::wstring> files;
+  std::map<std::wstring, std::wstring> folders;
   std::vector<char> buffer(inflateEntries ? kCopyBuffer : 0);
   bool ok = true;
   int r = unzGoToFirstFile(zip);
@@ -257,18 +355,38 @@ bool ArchiveExtractor::Check(HANDLE zipFile, bool inflateEntries) {
       break;
     }
     const std::wstring path = installDir_ + L"\\" + name;
+    const std::wstring full = FullPath(path);
     const wchar_t* refusal = nullptr;
+    auto folderClash = [&] {
+      // The entry's own folders, up to the install folder.
+      for (std::size_t cut = full.find_last_of(L'\\'); cut > installDirFull_.size() && cut != std::wstring::npos;
+           cut = full.find_last_of(L'\\', cut - 1)) {
+        const std::wstring level = full.substr(0, cut);
+        const std::wstring key = Upper(level);
+        if (files.contains(key)) return true;
+        if (!folders.emplace(key, level).second) break;  // and the levels above it are known too
+      }
+      return false;
+    };
     if (!InsideInstallDir(path)) {
       refusal = L"it lies outside the install folder";
-    } else if (!FitsPathLimits(FullPath(path), isFolder)) {
+    } else if (!FitsPathLimits(full, isFolder)) {
       refusal = L"its path is longer than Windows allows";
+    } else if (MayBeShortName(name)) {
+      refusal = L"a part of its name could be another entry's short (8.3) name";
     } else if (!isFolder && info.compression_method != 0 && info.compression_method != Z_DEFLATED) {
       refusal = L"it is compressed with a method other than deflate";
-    } else if (!isFolder && !targets.insert(Upper(FullPath(path))).second) {
+    } else if (isFolder ? files.contains(Upper(full)) : folders.contains(Upper(full))) {
+      refusal = L"a file and a folder have this name but for letter case";
+    } else if (!isFolder && !files.emplace(Upper(full), full).second) {
       refusal = L"another entry has the same name but for letter case";
-    } else if (!isFolder && inflateEntries && !InflateEntry(zip, info.uncompressed_size, buffer)) {
-      refusal = L"its data is damaged";
+    } else if (folderClash()) {
+      refusal = L"one of its folders has the name of a file but for letter case";
+    } else if (isFolder) {
+      folders.emplace(Upper(full), full);
     }
+    if (!refusal && !isFolder && inflateEntries && !InflateEntry(zip, info.uncompressed_size, buffer))
+      refusal = L"its data is damaged";
     if (refusal) {
       pv::SetupLog::Line(L"FAILED: the archive check refused " + name + L": " + refusal);
       ok = false;
@@ -279,7 +397,7 @@ bool ArchiveExtractor::Check(HANDLE zipFile, bool inflateEntries) {
     ok = false;
   }
   unzClose(zip);
-  return ok;
+  return ok && ExistingPathsAreOwn(folders, files);
 }
 
 bool ArchiveExtractor::Extract(HANDLE zipFile) {
@@ -287,7 +405,11 @@ bool ArchiveExtractor::Extract(HANDLE zipFile) {
   FillHandleFileFuncs(funcs, zipFile);
   unzFile zip = unzOpen2_64("archive", &funcs);
   if (!zip) return false;
-  TargetWriter writer(CreateTarget, Written);
+  if (!PrepareInstallFolder()) {
+    unzClose(zip);
+    return false;
+  }
+  TargetWriter writer([this](const std::wstring& target) { return CreateTarget(target); }, Written);
   bool ok = true;
   int r = unzGoToFirstFile(zip);
   for (; r == UNZ_OK; r = unzGoToNextFile(zip)) {
@@ -310,18 +432,22 @@ bool ArchiveExtractor::Extract(HANDLE zipFile) {
   // Everything handed over is on disk (or failed) before the caller looks
   // at the result or rolls back.
   writer.Drain();
+  ReleaseFolders();
   return ok && !writer.Failed();
 }
 
 void ArchiveExtractor::Rollback() {
+  ReleaseFolders();
   auto each = [](const JValue& list, auto&& act) {
     for (int i = 0; i < list.Count(); ++i) {
       const std::wstring path = ToWide(DecodeDocumentPath(list.Element(i)));
       if (!path.empty()) act(path);
     }
   };
-  each(files_, [](const std::wstring& p) {
-    if (::DeleteFileW(p.c_str())) pv::SetupLog::Line(L"rollback removed " + p);
+  // What this run wrote, and only that: a name swapped for a link since is
+  // left with its target.
+  each(files_, [this](const std::wstring& p) {
+    if (pv::DeleteFileAt(p, ExpectedFinal(FullPath(p)))) pv::SetupLog::Line(L"rollback removed " + p);
   });
   each(folders_, [](const std::wstring& p) { ::RemoveDirectoryW(p.c_str()); });
   for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) ::RemoveDirectoryW(it->c_str());

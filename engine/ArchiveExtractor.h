@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "json/JValue.h"
+#include "ui/Handles.h"
 
 namespace pv {
 
@@ -24,6 +26,14 @@ class TargetWriter;
 // CRC check or has another size than it claims, two names that are one file
 // on Windows, a folder or file that cannot be created, a short write. The
 // rollback then removes everything this run created.
+//
+// Nothing is written through a link. The install folder and the folder
+// holding it, and every folder the entries use, are opened and checked by
+// their handle (no reparse point, a final path that is the install folder's
+// own followed by the entry's name) and held open without delete sharing
+// while the extraction runs, so they cannot be swapped for links meanwhile;
+// files are created new in them, and a file already there is only reused
+// when its own handle shows a plain file with one name at that place.
 class ArchiveExtractor {
  public:
   explicit ArchiveExtractor(std::wstring installDir);
@@ -38,9 +48,24 @@ class ArchiveExtractor {
   // inflated and its size and CRC compared (for archives that carry no
   // checksum of their own); otherwise damage in the data only shows while
   // extracting.
+  //
+  // Refused as well: a file and a folder of one name in any letter case
+  // (counting every folder an entry's path passes through), a name with a
+  // component that could be another entry's 8.3 short name, and, where the
+  // install folder exists already, a link as the install folder, as the
+  // folder holding it or at any path an entry or the uninstaller uses.
   bool Check(HANDLE zipFile, bool inflateEntries = false);
 
-  // Extracts every entry of the ZIP archive that `zipFile` holds open.
+  // Creates the install folder with its missing parents, checks it and the
+  // folder holding it for links by their handles, and holds it open for
+  // the extraction (Extract does it first where it was not done).
+  bool PrepareInstallFolder();
+  // The install folder, opened by PrepareInstallFolder with READ_CONTROL
+  // and WRITE_DAC (where those are granted); null before.
+  HANDLE installFolder() const { return installHandle_.get(); }
+
+  // Extracts every entry of the ZIP archive that `zipFile` holds open. The
+  // folders it held are let go when it returns.
   bool Extract(HANDLE zipFile);
 
   // Deletes every recorded file, then removes the recorded folders and every
@@ -57,14 +82,27 @@ class ArchiveExtractor {
   bool ExtractFile(TargetWriter& writer, void* zip, const std::wstring& name, unsigned long long size);
   // On the writing thread, after each file is closed whole.
   static void Written(const std::wstring& target);
-  bool EnsureFolderTracked(const std::wstring& path);
+  // Makes (or finds) the folder at the full path `full` below the install
+  // folder, with its missing parents, each checked and held.
+  bool EnsureFolderTracked(const std::wstring& full);
   bool InsideInstallDir(const std::wstring& path) const;
+  // Opens the install folder and the folder holding it as they are, checked.
+  bool OpenInstallFolder();
+  // The final path an entry at the full path `full` must have: the install
+  // folder's own, followed by the rest of `full`.
+  std::wstring ExpectedFinal(const std::wstring& full) const;
+  // Whether what exists already at the entries' paths is no link (the check
+  // before a previous version is removed). Writes nothing.
+  bool ExistingPathsAreOwn(const std::map<std::wstring, std::wstring>& folders,
+                           const std::map<std::wstring, std::wstring>& files);
   // On the writing thread: opens the target, ending programs that hold it.
-  static HANDLE CreateTarget(const std::wstring& target);
+  HANDLE CreateTarget(const std::wstring& target) const;
   void Record(JValue& list, int index, const std::wstring& path);
+  void ReleaseFolders();
 
   std::wstring installDir_;
   std::wstring installDirFull_;  // GetFullPathName form, for containment checks
+  std::wstring installFinal_;    // the install folder's final path, once opened
   JValue files_;
   JValue folders_;
   int fileCount_ = 0;
@@ -72,7 +110,10 @@ class ArchiveExtractor {
   std::size_t entriesDone_ = 0;
   std::vector<std::wstring> createdFolders_;  // in creation order
   std::set<std::wstring> seenTargets_;        // upper-cased full paths
-  std::set<std::wstring> readyFolders_;       // known to exist, as EnsureFolderTracked was given them
+  pv::UniqueFile installHandle_;
+  // The folders in use below the install folder, by upper-cased full path,
+  // held open without delete sharing.
+  std::map<std::wstring, pv::UniqueFile> heldFolders_;
 };
 
 }  // namespace pv

@@ -71,4 +71,11 @@ bool IsSafeEntryName(std::wstring_view name) {
   return true;
 }
 
+bool MayBeShortName(std::wstring_view name) {
+  for (std::size_t at = name.find(L'~'); at != std::wstring_view::npos; at = name.find(L'~', at + 1)) {
+    if (at + 1 < name.size() && name[at + 1] >= L'0' && name[at + 1] <= L'9') return true;
+  }
+  return false;
+}
+
 }  // namespace pv

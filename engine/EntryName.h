@@ -15,4 +15,9 @@ namespace pv {
 // CONIN$, CONOUT$, with or without an extension).
 bool IsSafeEntryName(std::wstring_view name);
 
+// Whether a component of the name could be the 8.3 short name the file
+// system gives another entry ("LONGFI~1.TXT" for "longfilename.txt"): a "~"
+// followed by a digit. Such a name and the long one would land on one file.
+bool MayBeShortName(std::wstring_view name);
+
 }  // namespace pv

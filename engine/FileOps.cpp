@@ -176,7 +176,7 @@ bool RemoveFolderTree(const std::wstring& root) {
   return complete;
 }
 
-bool RemovePath(const std::wstring& path) {
+bool RemovePath(const std::wstring& path, std::wstring_view expectedFinal = {}) {
   // "C:" and "C:." name the current folder of drive C, "" and "." the
   // current folder: nothing a caller means to delete.
   if (TrimBlanks(path).size() <= 3) return false;
@@ -205,11 +205,17 @@ bool RemovePath(const std::wstring& path) {
     plainFile = false;  // replaced since it was listed
     if (refused()) return false;
   }
+  std::wstring resolved = FinalPath(entry.get());
+  // Opened as the entry itself, a link shows its own path; anything else
+  // means a link on the way there.
+  if (!expectedFinal.empty() && (resolved.empty() || !SamePathText(resolved, expectedFinal))) {
+    ::SetLastError(kErrorStoppedOnLink);
+    return false;
+  }
   // A link named as given is removed as a link, whatever it points to.
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return DisposeOf(entry.get());
   if (listed & FILE_ATTRIBUTE_REPARSE_POINT) return false;
 
-  std::wstring resolved = FinalPath(entry.get());
   if (!resolved.empty()) {
     if (!plainFile && Guard().Refuses(resolved)) return false;
     // The entry must be the one its folder lists under that name; otherwise
@@ -315,6 +321,74 @@ bool WriteFileRange(const std::wstring& path, std::size_t start, std::size_t cou
 bool DeletePath(const std::wstring& path) { return RemovePath(path); }
 
 bool DeleteTree(const std::wstring& path) { return RemovePath(path); }
+
+bool DeleteTree(const std::wstring& path, std::wstring_view expectedFinal) {
+  if (expectedFinal.empty()) return false;
+  return RemovePath(path, expectedFinal);
+}
+
+bool DeleteFileAt(const std::wstring& path, std::wstring_view expectedFinal) {
+  UniqueFile entry = OpenForDelete(path);
+  if (!entry) return false;
+  const DWORD attributes = AttributesOf(entry.get());
+  const std::wstring final = FinalPath(entry.get());
+  if (final.empty() || !SamePathText(final, expectedFinal)) {
+    entry.reset();
+    ::SetLastError(kErrorStoppedOnLink);
+    return false;
+  }
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY) {
+    entry.reset();
+    ::SetLastError(ERROR_DIRECTORY);
+    return false;
+  }
+  return DisposeOf(entry.get());
+}
+
+bool DeleteOpenEntry(HANDLE entry) { return DisposeOf(entry); }
+
+bool RenameOpenEntry(HANDLE entry, const std::wstring& to) {
+  std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + (to.size() + 1) * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(to.size() * sizeof(wchar_t));
+  std::copy(to.begin(), to.end(), rename->FileName);
+  rename->FileName[to.size()] = L'\0';
+  return ::SetFileInformationByHandle(entry, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+UniqueFile OpenForReplace(const std::wstring& path, std::wstring_view expectedFinal, DWORD share, bool checkNew) {
+  constexpr DWORD kAccess = GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES;
+  UniqueFile file(::CreateFileW(path.c_str(), kAccess, share, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (file) {
+    if (checkNew && !IsEntryAt(file.get(), expectedFinal)) {
+      DisposeOf(file.get());
+      file.reset();
+      ::SetLastError(kErrorStoppedOnLink);
+    }
+    return file;
+  }
+  // Wine answers a name held by a host link with "already exists" too.
+  if (const DWORD error = ::GetLastError(); error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return {};
+  file.reset(::CreateFileW(path.c_str(), kAccess, share, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return {};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file.get(), &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) || info.nNumberOfLinks != 1 ||
+      !IsEntryAt(file.get(), expectedFinal)) {
+    file.reset();
+    ::SetLastError(kErrorStoppedOnLink);
+    return {};
+  }
+  // Emptied, as creating it again would.
+  FILE_END_OF_FILE_INFO end{};
+  if (!::SetFileInformationByHandle(file.get(), FileEndOfFileInfo, &end, sizeof end)) return {};
+  return file;
+}
 
 bool IsProtectedFolder(const std::wstring& path) {
   if (TrimBlanks(path).size() <= 3) return true;

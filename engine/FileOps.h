@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/Handles.h"
+
 namespace pv {
 
 // Whole-file and whole-path operations of the engines. None of them shows
@@ -34,6 +36,31 @@ bool WriteFileRange(const std::wstring& path, std::size_t start, std::size_t cou
 bool DeletePath(const std::wstring& path);
 // The same for a folder and its contents (the name the removal engines use).
 bool DeleteTree(const std::wstring& path);
+// As DeleteTree, and only when the entry opened at `path` is the one
+// `expectedFinal` names (a final path): nothing reached through a link
+// above it is touched.
+bool DeleteTree(const std::wstring& path, std::wstring_view expectedFinal);
+// Deletes the file, or the link, at `path` when the entry opened there is
+// the one `expectedFinal` names: a link goes itself and its target stays; a
+// file reached through a link (or, under Wine, a host link, which the
+// system opens as its target) is left. False with the Win32 error when
+// nothing was deleted: kErrorStoppedOnLink for a link met, ERROR_FILE_NOT_FOUND
+// when nothing is there, ERROR_DIRECTORY for a folder.
+bool DeleteFileAt(const std::wstring& path, std::wstring_view expectedFinal);
+// Opens `path` to be written from its start (GENERIC_WRITE and DELETE,
+// shared as `share` says), creating the file or emptying the one there. An
+// existing entry must be a plain file with no other hard link whose final
+// path is `expectedFinal`; a link, a folder or anything reached through a
+// link is refused with kErrorStoppedOnLink and left as it is. A new file is
+// checked the same way when `checkNew` is set (its folder is not known to
+// be held); one that is not where it should be is deleted again.
+UniqueFile OpenForReplace(const std::wstring& path, std::wstring_view expectedFinal, DWORD share, bool checkNew);
+// Renames the open entry to `to` (a full path), replacing what is there
+// (a link there is replaced, never followed).
+bool RenameOpenEntry(HANDLE entry, const std::wstring& to);
+// Marks the open entry for deletion (clearing a read-only attribute first).
+bool DeleteOpenEntry(HANDLE entry);
+
 // The delete guard DeleteTree applies: true for paths of 3 characters or
 // fewer, drive and share roots, the well-known system and user folders
 // (ProtectedShellFolders) and every ancestor of one, under any spelling ("/"

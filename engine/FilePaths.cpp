@@ -53,6 +53,61 @@ std::wstring FinalPathOf(const std::wstring& path) {
   return FinalPath(file.get());
 }
 
+UniqueFile OpenEntry(const std::wstring& path, DWORD access, DWORD share) {
+  return UniqueFile(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+bool IsReparsePoint(HANDLE entry) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  return !::GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &info, sizeof info) ||
+         (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsEntryAt(HANDLE entry, std::wstring_view expected) {
+  if (IsReparsePoint(entry)) return false;
+  const std::wstring final = FinalPath(entry);
+  return !final.empty() && SamePathText(final, expected);
+}
+
+UniqueFile OpenFolderBelow(const std::wstring& base, std::wstring_view relative, DWORD access, DWORD share,
+                           std::wstring& final) {
+  final.clear();
+  const std::wstring baseFinal = FinalPathOf(base);
+  if (baseFinal.empty()) return {};
+  // Short (8.3) names in `relative` are compared in their long form, which
+  // the final path shows.
+  std::wstring levels = WithBackslashes(std::wstring(relative));
+  const std::wstring longBase = WithoutTrailingSeparators(LongPath(base));
+  const std::wstring longFull = LongPath(JoinPath(base, levels));
+  if (IsInsideFolder(longFull, longBase)) levels = longFull.substr(JoinPath(longBase, L"").size());
+  UniqueFile folder = OpenEntry(JoinPath(base, relative), access, share);
+  if (!folder) return {};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(folder.get(), &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return {};
+  const std::wstring expected = WithoutTrailingSeparators(JoinPath(baseFinal, levels));
+  if (!IsEntryAt(folder.get(), expected)) {
+    ::SetLastError(kErrorStoppedOnLink);
+    return {};
+  }
+  final = FinalPath(folder.get());
+  return folder;
+}
+
+UniqueFile OpenProductFolder(const std::wstring& full, DWORD access, DWORD share, std::wstring& final) {
+  final.clear();
+  const std::wstring path = WithoutTrailingSeparators(full);
+  const std::size_t leaf = path.find_last_of(L'\\');
+  if (leaf == std::wstring::npos || leaf + 1 >= path.size()) return {};
+  std::size_t cut = leaf > 0 ? path.find_last_of(L'\\', leaf - 1) : std::wstring::npos;
+  // A folder right below a drive's root has that root as its base.
+  if (cut == std::wstring::npos) cut = leaf;
+  std::wstring base = path.substr(0, cut);
+  if (base.size() == 2 && base[1] == L':') base += L'\\';
+  return OpenFolderBelow(base, std::wstring_view(path).substr(cut + 1), access, share, final);
+}
+
 std::wstring FileNamePart(std::wstring_view path) {
   std::size_t cut = path.find_last_of(L"\\/:");
   return std::wstring(cut == std::wstring_view::npos ? path : path.substr(cut + 1));

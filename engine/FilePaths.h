@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "ui/Handles.h"
+
 namespace pv {
 
 // Path lookups shared by the file operations, the delete guard and the
@@ -20,6 +22,34 @@ std::wstring LongPath(const std::wstring& path);
 std::wstring FinalPath(HANDLE file);
 // The final path of a file or folder, opened without being changed.
 std::wstring FinalPathOf(const std::wstring& path);
+
+// ERROR_STOPPED_ON_SYMLINK, which the toolchain's headers lack: the last
+// error of a refusal because a link was met.
+inline constexpr DWORD kErrorStoppedOnLink = 681;
+
+// Opens the entry at `path` itself, file or folder: where the system marks
+// links (junctions, symbolic links), the link is opened, never its target.
+UniqueFile OpenEntry(const std::wstring& path, DWORD access, DWORD share);
+// Whether the open entry is the one `expected` names (a final path as
+// FinalPath gives it, compared without regard to case), reached without a
+// link on the way. Wine opens the target of a host link even when asked not
+// to and does not mark it: only the final path tells.
+bool IsEntryAt(HANDLE entry, std::wstring_view expected);
+// Whether the open entry is a reparse point (a link on Windows).
+bool IsReparsePoint(HANDLE entry);
+// Opens the folder `base`\`relative` (relative may hold several levels)
+// when it is a folder and no level of `relative` is a link: its final path is
+// the final path of `base` followed by `relative`. `final` receives that
+// path. Empty when the folder is missing, is no folder or is reached
+// through a link.
+UniqueFile OpenFolderBelow(const std::wstring& base, std::wstring_view relative, DWORD access, DWORD share,
+                           std::wstring& final);
+
+// The folder at `full` (an absolute path) opened as in OpenFolderBelow,
+// with its own level and the one above it checked: the product's folder and
+// its maker's folder, which whoever made the parent folder may have made
+// too. What lies above is taken as the system gives it.
+UniqueFile OpenProductFolder(const std::wstring& full, DWORD access, DWORD share, std::wstring& final);
 
 // The file name part: the text after the last "\", "/" or ":".
 std::wstring FileNamePart(std::wstring_view path);

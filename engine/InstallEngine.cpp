@@ -10,6 +10,7 @@
 #include "engine/DesktopShell.h"
 #include "engine/FileOps.h"
 #include "engine/FilePaths.h"
+#include "engine/PathText.h"
 #include "engine/Processes.h"
 #include "engine/Product.h"
 #include "engine/Security.h"
@@ -87,7 +88,13 @@ EngineResult Install(SetupSession& s) {
   s.SetProgress(60, 70);
 
   SetupLog::Line(L"extracting");
-  const bool extracted = extractor.Extract(package.zipFile.get());
+  // Everyone gets full control of the install folder before anything is
+  // extracted into it, so that every file and folder made there inherits
+  // the entry when it is created, and nothing needs it carried down
+  // afterwards (a carried-down grant would follow links planted inside).
+  const bool prepared = extractor.PrepareInstallFolder();
+  if (prepared) GrantEveryoneFullControl(extractor.installFolder());
+  const bool extracted = prepared && extractor.Extract(package.zipFile.get());
   package.zipFile.reset();  // closing deletes the temporary archive
   if (!extracted) {
     Failed(kPkgExtractFailed, L"extracting");
@@ -103,10 +110,18 @@ EngineResult Install(SetupSession& s) {
 
   const JValue document =
       BuildUninstallDocument(s.config, ToNarrow(s.installDir), s.channel, extractor.files(), extractor.folders());
-  if (WriteUninstallerImage(package.image, package.locator, document, s.installDir))
-    SetupLog::Line(L"wrote " + s.installDir + L"\\unins000.exe");
+  // A new file, or the old uninstaller when that is a plain file of its
+  // own there: never through a link planted in its place.
+  const std::wstring uninstaller = s.installDir + L"\\unins000.exe";
+  const std::wstring folderFinal = FinalPathOf(s.installDir);
+  UniqueFile uninstallerFile;
+  if (!folderFinal.empty())
+    uninstallerFile = OpenForReplace(uninstaller, JoinPath(folderFinal, L"unins000.exe"), 0, true);
+  if (uninstallerFile && WriteUninstallerImage(package.image, package.locator, document, uninstallerFile.get()))
+    SetupLog::Line(L"wrote " + uninstaller);
   else
-    SetupLog::Failure(L"writing " + s.installDir + L"\\unins000.exe", ::GetLastError());
+    SetupLog::Failure(L"writing " + uninstaller, ::GetLastError());
+  uninstallerFile.reset();
   package.image = {};
 
   s.lastRunPath = s.installDir + L"\\" + ToWide(s.config.Find(kLastRun).ToText());
@@ -116,8 +131,10 @@ EngineResult Install(SetupSession& s) {
   const JValue& options = s.config.Find(kInstOptions);
   if (options.Type() == JArray && options.Count() > 0) StartCommandLines(s.installDir, options);
 
-  GrantEveryoneFullControl(s.installDir);
-  GrantEveryoneFullControl(dataFolder);
+  // The data folder (checked for links like the install folder) keeps
+  // what is in it as it was; what the product makes there inherits.
+  if (pv::PathExists(dataFolder) && !GrantEveryoneFullControl(dataFolder))
+    SetupLog::Failure(L"opening the data folder " + dataFolder + L" to everyone", ::GetLastError());
   if (WriteUninstallRegistration(s.installDir, s.channel))
     SetupLog::Line(std::wstring(L"registered HKLM\\") + product::kUninstallKey);
   else
@@ -153,11 +170,19 @@ void StartSetup(SetupSession& session) {
     if (session.silent && session.worker.IsRunning()) session.worker.WaitPumping();
     return;
   }
-  if (!Uninstall(session, std::wstring())) {
-    SetupLog::Failure(L"removal", ::GetLastError());
-    SetupLog::Result(1);
-    if (!session.silent) ::MessageBoxW(session.SessionWindow(), L"卸载出现错误, 操作中止.", L"", MB_ICONERROR);
-    ::ExitProcess(1);
+  switch (Uninstall(session, std::wstring())) {
+    case RemovalResult::kRemoved:
+      break;
+    case RemovalResult::kRefused:
+      SetupLog::Failure(L"removal", ::GetLastError());
+      SetupLog::Result(1);
+      if (!session.silent) ::MessageBoxW(session.SessionWindow(), L"卸载出现错误, 操作中止.", L"", MB_ICONERROR);
+      ::ExitProcess(1);
+    case RemovalResult::kStopped:
+      // The window was closed half way: whoever started the removal learns
+      // that the product is still there.
+      session.resultCode = 1;
+      break;
   }
 }
 

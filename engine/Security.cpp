@@ -4,12 +4,13 @@
 
 #include <vector>
 
+#include "engine/FilePaths.h"
 #include "engine/SystemVersion.h"
 #include "ui/Handles.h"
 
 namespace pv {
 
-bool GrantEveryoneFullControl(const std::wstring& folder) {
+bool GrantEveryoneFullControl(HANDLE folder) {
   if (!IsVistaOrLater()) return false;
 
   SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
@@ -18,8 +19,8 @@ bool GrantEveryoneFullControl(const std::wstring& folder) {
 
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  DWORD error = ::GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                        &dacl, nullptr, &descriptor);
+  DWORD error = ::GetSecurityInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                                  &descriptor);
   if (error != ERROR_SUCCESS) return false;
   UniqueLocal descriptorOwner(descriptor);  // `dacl` points into it
 
@@ -50,12 +51,27 @@ bool GrantEveryoneFullControl(const std::wstring& folder) {
   if (error != ERROR_SUCCESS) return false;
   UniqueLocal mergedOwner(merged);
 
-  // SetNamedSecurityInfoW wants a writable name; a copy of any length will do.
-  std::vector<wchar_t> name(folder.begin(), folder.end());
-  name.push_back(L'\0');
-  error = ::SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, merged,
-                                  nullptr);
-  return error == ERROR_SUCCESS;
+  // SetSecurityInfo and SetNamedSecurityInfo would carry the new entry into
+  // everything below the folder, links included; the kernel's own call
+  // sets this object's DACL and nothing else. The descriptor keeps the
+  // folder's inheritance from its parent as it was.
+  SECURITY_DESCRIPTOR updated;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (!::InitializeSecurityDescriptor(&updated, SECURITY_DESCRIPTOR_REVISION) ||
+      !::SetSecurityDescriptorDacl(&updated, TRUE, merged, FALSE) ||
+      !::GetSecurityDescriptorControl(descriptor, &control, &revision))
+    return false;
+  const SECURITY_DESCRIPTOR_CONTROL kept = control & (SE_DACL_AUTO_INHERITED | SE_DACL_PROTECTED);
+  ::SetSecurityDescriptorControl(&updated, SE_DACL_AUTO_INHERITED | SE_DACL_PROTECTED, kept);
+  return ::SetKernelObjectSecurity(folder, DACL_SECURITY_INFORMATION, &updated) != FALSE;
+}
+
+bool GrantEveryoneFullControl(const std::wstring& folder) {
+  std::wstring final;
+  UniqueFile handle = OpenProductFolder(FullPath(folder), READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, final);
+  return handle && GrantEveryoneFullControl(handle.get());
 }
 
 bool LinkedTokenIsAdmin(HANDLE token) {

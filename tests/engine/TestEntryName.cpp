@@ -58,3 +58,10 @@ TEST(EntryName, RefusesEveryWayOutOfTheFolder) {
     EXPECT_FALSE(IsSafeEntryName(bad)) << bad;
   }
 }
+
+TEST(EntryName, TellsNamesThatCanBeAnotherEntrysShortName) {
+  for (const wchar_t* alias : {L"LONGFI~1.TXT", L"docs/PROGRA~2/x.txt", L"a~9", L"~1"})
+    EXPECT_TRUE(MayBeShortName(alias));
+  for (const wchar_t* plain : {L"longfilename.txt", L"backup~.txt", L"~x/y", L"a~b~c.txt", L"tilde~"})
+    EXPECT_FALSE(MayBeShortName(plain));
+}

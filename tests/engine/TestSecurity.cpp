@@ -131,6 +131,19 @@ TEST(Security, MissingFolderIsLeftAlone) {
   EXPECT_FALSE(pvtest::Exists(scratch / L"missing"));
 }
 
+// A folder that is a link (or whose parent is) is not opened up: the grant
+// would reach the link's target.
+TEST(Security, RefusesAFolderReachedThroughALink) {
+  const std::wstring base = pvtest::WinPath(PIVSET_BINARY_DIR "/tests/engine/linkcase");
+  if (!pvtest::Exists(base + L"\\toplink")) GTEST_SKIP() << "no links here: run through ctest, which plants them";
+  const std::vector<BYTE> sentinel = DaclBytes(base + L"\\sentinel");
+  const std::vector<BYTE> inner = DaclBytes(base + L"\\sentinel\\inner");
+  EXPECT_FALSE(pv::GrantEveryoneFullControl(base + L"\\toplink"));
+  EXPECT_FALSE(pv::GrantEveryoneFullControl(base + L"\\toplink\\inner"));
+  EXPECT_EQ(DaclBytes(base + L"\\sentinel"), sentinel);
+  EXPECT_EQ(DaclBytes(base + L"\\sentinel\\inner"), inner);
+}
+
 // Wine gives every program a full administrator token, so only the call
 // itself can be shown here, not the answer for a filtered token.
 TEST(Security, LinkedTokenQueryIsSafe) {

@@ -4,8 +4,8 @@
 default output (UTF-8 names, ZIP flag bit 11), from a ZIP made by Python's
 zipfile, and from legacy code-page names that carry an Info-ZIP Unicode Path
 field. A legacy archive without the field shows that the second prefix
-really reads names in 1252; a flagged name that is not UTF-8 fails before
-anything is touched."""
+really reads names in 1252; a flagged name that is not UTF-8, and names
+that would land on one file, fail before anything is touched."""
 import json
 import os
 import shutil
@@ -83,6 +83,16 @@ class EntryNames(unittest.TestCase):
                                      zip_bytes=sample_zip(lambda n: RawNameInfo(n.encode("cp936"))))
         bad = [("ok.txt", b"x"), (RawNameInfo(b"bad-\xCE\xC4.txt", 0x800), b"y")]
         cls.bad = raw_installer(os.path.join(cls.work, "bad.exe"), json.dumps(SAMPLE_CONFIG), cls.make_zip(bad))
+        # Names that would land on one file: a file and a folder of one name
+        # in any case, a long name and what could be its short name.
+        cls.clashes = [
+            raw_installer(os.path.join(cls.work, "clash%d.exe" % i), json.dumps(SAMPLE_CONFIG), cls.make_zip(entries))
+            for i, entries in enumerate([
+                [("Orvane.exe", b"x"), ("bin", b"1"), ("BIN/x.dll", b"2")],
+                [("Orvane.exe", b"x"), ("a.txt", b"1"), ("A.TXT/", b"")],
+                [("d/", b""), ("d/k.txt", b"1"), ("d", b"2")],
+                [("longfilename.txt", b"1"), ("LONGFI~1.TXT", b"2")],
+            ])]
 
     @classmethod
     def tearDownClass(cls):
@@ -137,9 +147,10 @@ class EntryNames(unittest.TestCase):
             # A name flagged UTF-8 that is not: code 8 before anything is
             # touched, the installed product still in place.
             before = prefix.snapshot()
-            self.assertEqual(prefix.run([self.bad, "/q", "/D", "C:\\Apps"]), 8, lang)
-            prefix.wait()
-            self.assertEqual(diff(before, prefix.snapshot()), ([], [], []), lang)
+            for bad in [self.bad] + (self.clashes if lang.startswith("zh") else []):
+                self.assertEqual(prefix.run([bad, "/q", "/D", "C:\\Apps"]), 8, bad)
+                prefix.wait()
+                self.assertEqual(diff(before, prefix.snapshot()), ([], [], []), bad)
 
             # Legacy names are read in the system's code page.
             self.assertEqual(prefix.run([self.legacy, "/q", "/D", "C:\\Apps"]), 0, lang)

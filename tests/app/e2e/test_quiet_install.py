@@ -151,6 +151,53 @@ class QuietInstall(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(root, "tools", "uninstrun-ran.txt")))
         self.assertEqual(self.prefix.reg_values(UNINSTALL_KEY)["UninstallString"][1], INSTALL_DIR + "\\unins000.exe")
 
+    def test_6_links_planted_in_the_product_stop_a_reinstall_before_it_changes_anything(self):
+        """Everyone may write in the install folder: a link planted there
+        must not let the next (elevated) install write, rename or open up
+        anything outside the product."""
+        product = payload(os.path.join(self.work, "v3", "product"))
+        v3 = build_installer(os.path.join(self.work, "v3", "setup.exe"), self.config, folder=product)
+        self.assertEqual(self.prefix.run([v3, "/q", "/D", "C:\\Apps"]), 0)
+        self.prefix.wait()
+        root = self.prefix.host(INSTALL_DIR)
+        bait = self.prefix.host("C:\\Bait")
+        os.makedirs(os.path.join(bait, "locale"), exist_ok=True)
+        for rel in ("config.ini", "readme.txt", "unins000.exe", "locale/x.txt"):
+            with open(os.path.join(bait, rel), "w") as f:
+                f.write("bait " + rel)
+        # The data folder for the product (the maker's folder a link to a
+        # folder that holds one of that name): no grant reaches through it.
+        appdata = os.path.join(self.prefix.profile(), "AppData", "Roaming")
+        os.makedirs(os.path.join(bait, "Orvane"), exist_ok=True)
+        os.chmod(os.path.join(bait, "Orvane"), 0o750)
+        os.symlink(bait, os.path.join(appdata, "Tervaset"))
+        self.addCleanup(os.remove, os.path.join(appdata, "Tervaset"))
+
+        def unchanged():
+            return {k: v for k, v in self.prefix.snapshot().items() if k.startswith("Bait")}, \
+                   os.stat(os.path.join(bait, "Orvane")).st_mode
+
+        for what, rel, target in (("a folder", "data", bait), ("a file", "readme.txt", os.path.join(bait, "readme.txt")),
+                                  ("the uninstaller", "unins000.exe", os.path.join(bait, "unins000.exe"))):
+            planted = os.path.join(root, rel)
+            kept = planted + ".kept"
+            os.rename(planted, kept)
+            os.symlink(target, planted)
+            bait_before = unchanged()
+            installed = {k: v for k, v in self.prefix.snapshot().items() if k.startswith("Apps")}
+            self.assertEqual(self.prefix.run([v3, "/q"]), 8, what)
+            self.prefix.wait()
+            self.assertEqual(unchanged(), bait_before, what)
+            # Nothing of the installed version changed either.
+            self.assertEqual({k: v for k, v in self.prefix.snapshot().items() if k.startswith("Apps")}, installed, what)
+            self.assertIsNotNone(self.prefix.reg_values(UNINSTALL_KEY), what)
+            os.remove(planted)
+            os.rename(kept, planted)
+        # The links gone, the same installer installs.
+        self.assertEqual(self.prefix.run([v3, "/q"]), 0)
+        self.prefix.wait()
+        self.assertEqual(unchanged()[1], 0o40750)
+
 
 class QuietInstallWindows10(unittest.TestCase):
     """Windows 10 has no Quick Launch bar and lets no program pin itself."""
