@@ -45,13 +45,13 @@ bool CHPivsetApp::ExitInstance() {
 CHWindow* CHPivsetApp::GetMainWindow() { return mainBox_.get(); }
 
 void CHPivsetApp::KeepQuietResult() {
-  if (mainBox_ && mainBox_->quietExitCode >= 0) quietExitCode_ = mainBox_->quietExitCode;
+  if (mainBox_ && mainBox_->resultCode >= 0) resultCode_ = mainBox_->resultCode;
 }
 
-int CHPivsetApp::ExitCode(int loopCode) const { return quietExitCode_ >= 0 ? quietExitCode_ : loopCode; }
+int CHPivsetApp::ExitCode(int loopCode) const { return resultCode_ >= 0 ? resultCode_ : loopCode; }
 
 int CHPivsetApp::ExitCodeWithoutLoop() const {
-  if (quietExitCode_ >= 0) return quietExitCode_;
+  if (resultCode_ >= 0) return resultCode_;
   return QuietRequested() ? kPkgInvalid : 0;
 }
 

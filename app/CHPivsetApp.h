@@ -32,7 +32,7 @@ class CHPivsetApp : public CHApp {
   // Deleted in ExitInstance, once the loop its WM_DESTROY ended has run out,
   // so no message of the window's last moments reaches a deleted box.
   std::unique_ptr<CLMainBox> mainBox_;
-  int quietExitCode_ = -1;
+  int resultCode_ = -1;
 };
 
 }  // namespace pv

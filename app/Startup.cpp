@@ -18,6 +18,7 @@
 #include "engine/FilePaths.h"
 #include "engine/InstallEngine.h"
 #include "engine/InstallRootProbe.h"
+#include "engine/PathText.h"
 #include "engine/Product.h"
 #include "engine/Security.h"
 #include "engine/SetupLog.h"
@@ -47,9 +48,43 @@ std::wstring AbsoluteFolder(const std::wstring& folder) {
   return full.empty() ? folder : full;
 }
 
+// Starts `file` through the shell and waits for it to end, handling the
+// messages other programs send this thread meanwhile (broadcasts must not
+// wait for us). The process's exit code, or -1 when it could not be
+// started (the last error says why).
+int StartAndWait(const wchar_t* verb, const std::wstring& file, const std::wstring& parameters,
+                 const std::wstring& folder, int show) {
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+  info.lpVerb = verb;
+  info.lpFile = file.c_str();
+  info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+  info.lpDirectory = folder.c_str();
+  info.nShow = show;
+  if (!::ShellExecuteExW(&info)) return -1;
+  UniqueHandle process(info.hProcess);
+  if (!process) return 0;  // started through something that hands out no process
+  HANDLE waitFor = process.get();
+  while (::MsgWaitForMultipleObjects(1, &waitFor, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+    MSG message;
+    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // handles the sent ones
+  }
+  DWORD code = 1;
+  if (!::GetExitCodeProcess(process.get(), &code)) code = 1;
+  return static_cast<int>(code);
+}
+
+// Ends the process with the exit code of the relaunched run it waited for.
+[[noreturn]] void EndWith(int code) {
+  SetupLog::Result(code);
+  ::ExitProcess(static_cast<UINT>(code));
+}
+
 // A filtered administrator token (elevation type "limited" whose linked token
 // is an administrator's) restarts the program elevated with the same
-// arguments and ends this process, whether or not the start succeeded.
+// arguments; this process waits for that run and ends with its exit code,
+// so a script that started it learns the result.
 void RelaunchElevatedIfFiltered(const std::vector<std::wstring>& args) {
   if (!IsVistaOrLater()) return;
   pv::UniqueHandle token;
@@ -61,22 +96,10 @@ void RelaunchElevatedIfFiltered(const std::vector<std::wstring>& args) {
   const std::wstring parameters = RelaunchParameters(args);
   SetupLog::Line(L"filtered administrator token: restarting elevated");
   SetupLog::Flush();
-  ::ShellExecuteW(nullptr, L"runas", ModulePath().c_str(), parameters.c_str(), L"", SW_SHOWNORMAL);
-  ::ExitProcess(0);
-}
-
-// Whether `path` names a link rather than an entry of its own: Windows marks
-// junctions and symbolic links as reparse points; Wine shows a Unix link to
-// a file as that file, whose final path is then not the name's. An entry
-// whose final path cannot be had counts as a link.
-bool IsLink(const std::wstring& path) {
-  const DWORD a = ::GetFileAttributesW(path.c_str());
-  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
-  const std::size_t cut = path.find_last_of(L'\\');
-  if (cut == std::wstring::npos) return true;
-  const std::wstring parent = pv::FinalPathOf(path.substr(0, cut));
-  const std::wstring self = pv::FinalPathOf(path);
-  return parent.empty() || self.empty() || !pv::SamePathText(self, parent + path.substr(cut));
+  const int code = StartAndWait(L"runas", ModulePath(), parameters, L"", SW_SHOWNORMAL);
+  // A refused elevation prompt ends the run quietly, with 0, as before.
+  if (code < 0) SetupLog::Failure(L"restarting elevated", ::GetLastError());
+  EndWith(code < 0 ? 0 : code);
 }
 
 bool WriteAll(HANDLE file, const std::vector<std::uint8_t>& bytes) {
@@ -104,51 +127,66 @@ bool ReadBackEquals(HANDLE file, const std::vector<std::uint8_t>& bytes) {
   return true;
 }
 
+// The relocation folder and the copy in it, both held: the folder without
+// delete sharing (it cannot be swapped for a link while the copy starts),
+// the copy against writing and deleting.
+struct RelocatedCopy {
+  pv::UniqueFile folder;
+  pv::UniqueFile copy;
+};
+
 // The elevated uninstaller writes the program it then starts elevated into
 // the user's temporary folder, which the user (or anything running as the
-// user) can change. So: no link as folder or file, an old copy is taken
-// away rather than written through, the copy is made as a new file, and it
-// is kept open against writing and deleting, with its bytes read back,
-// until it has been started. Empty when any of that fails.
-pv::UniqueFile WriteRelocatedCopy(const std::wstring& folder, const std::wstring& target) {
+// user) can change. So every object is checked by the handle that is then
+// used: the folder is opened as itself and must be no link; an old copy is
+// taken away (deleted, or renamed aside when it still runs) after its own
+// handle showed it a plain file there; the copy is made as a new file whose
+// handle shows it in that folder before anything is written; and it is
+// opened again against writing and deleting, with its bytes read back,
+// and held so until it has been started. Empty when any of that fails.
+RelocatedCopy WriteRelocatedCopy(const std::wstring& folder) {
   std::vector<std::uint8_t> image;
   if (!ReadWholeFile(ModulePath(), image) || image.empty()) return {};
-  if (!pv::IsFolder(folder) || IsLink(folder)) return {};
-  if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    if (IsLink(target) || pv::IsFolder(target)) return {};
-    if (!::DeleteFileW(target.c_str())) {
+  RelocatedCopy out;
+  std::wstring folderFinal;
+  out.folder = pv::OpenFolderBelow(TempFolder(), product::kProductFolder, FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, folderFinal);
+  if (!out.folder) return {};
+  const std::wstring target = folder + L"\\unins000.exe";
+  const std::wstring expected = pv::JoinPath(folderFinal, L"unins000.exe");
+  if (pv::PathExists(target)) {
+    pv::UniqueFile old = pv::OpenEntry(target, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!old || !::GetFileInformationByHandle(old.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !pv::IsEntryAt(old.get(), expected))
+      return {};
+    if (!pv::DeleteOpenEntry(old.get())) {
       // A copy still running cannot be deleted, but can be renamed.
       wchar_t number[17];
-      ::wsprintfW(number, L"%08X%08X", static_cast<unsigned>(UniqueNumber64() >> 32),
-                  static_cast<unsigned>(UniqueNumber64()));
-      const std::wstring aside = target + L"." + number + L".old";
-      if (!::MoveFileExW(target.c_str(), aside.c_str(), 0)) return {};
-      ::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+      ::wsprintfW(number, L"%016I64X", UniqueNumber64());
+      const std::wstring name = std::wstring(L"unins000.exe.") + number + L".old";
+      if (!pv::RenameOpenEntry(old.get(), folder + L"\\" + name) ||
+          !pv::IsEntryAt(old.get(), pv::JoinPath(folderFinal, name)))
+        return {};
+      ::MoveFileExW((folder + L"\\" + name).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
   }
   {
-    pv::UniqueFile out(
+    pv::UniqueFile written(
         ::CreateFileW(target.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) return {};
-    if (!WriteAll(out.get(), image)) {
-      FILE_DISPOSITION_INFO disposition{};
-      disposition.DeleteFile = TRUE;
-      ::SetFileInformationByHandle(out.get(), FileDispositionInfo, &disposition, sizeof disposition);
+    if (!written) return {};
+    if (!pv::IsEntryAt(written.get(), expected) || !WriteAll(written.get(), image)) {
+      pv::DeleteOpenEntry(written.get());
       return {};
     }
   }
   // Reading is all the start of the program needs; writing and deleting
   // stay refused to everyone while this handle is open.
-  pv::UniqueFile held(::CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!held) return {};
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(held.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    return {};
-  const std::wstring folderFinal = pv::FinalPathOf(folder);
-  if (folderFinal.empty() || !pv::SamePathText(pv::FinalPath(held.get()), folderFinal + L"\\unins000.exe")) return {};
-  if (!ReadBackEquals(held.get(), image)) return {};
-  return held;
+  out.copy.reset(::CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!out.copy || !pv::IsEntryAt(out.copy.get(), expected) || !ReadBackEquals(out.copy.get(), image)) return {};
+  return out;
 }
 
 void RefuseRemoval(bool quiet) {
@@ -158,39 +196,60 @@ void RefuseRemoval(bool quiet) {
   ::ExitProcess(1);
 }
 
+// The copy that runs from the relocation folder has itself and the folder
+// deleted at the next start of Windows, the earliest a running program can
+// be removed; only when both are, by their handles, that folder and that
+// file, so no link swapped in can have a deletion aimed elsewhere.
+void ScheduleOwnDeletion(const std::wstring& folder, const std::wstring& self) {
+  std::wstring folderFinal;
+  pv::UniqueFile held = pv::OpenFolderBelow(TempFolder(), product::kProductFolder, FILE_READ_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, folderFinal);
+  pv::UniqueFile image =
+      pv::OpenEntry(self, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (!held || !image || !pv::IsEntryAt(image.get(), pv::JoinPath(folderFinal, L"unins000.exe"))) {
+    SetupLog::Line(L"the relocation folder " + folder +
+                   L" is not the program's own: nothing is scheduled for deletion");
+    return;
+  }
+  ::MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  ::MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 // The uninstaller cannot delete the install folder while it runs from it:
-// it copies itself to "<temp><product folder>\unins000.exe" and restarts
-// from there, in that folder, so that it holds nothing of the install folder.
-// The copy that runs from there has itself and the folder deleted at the
-// next start of Windows, the earliest a running program can be removed.
+// it copies itself to "<temp><product folder>\unins000.exe" and starts the
+// copy there, in that folder, so that the copy holds nothing of the install
+// folder. This process waits for the copy and ends with its exit code, so
+// that whoever started the uninstaller learns the result and finds the
+// removal over when it returns; the copy moves this program's running file
+// out of the install folder.
 void RelocateUninstaller(const std::vector<std::wstring>& args, bool quiet) {
   const std::wstring folder = TempFolder() + product::kProductFolder;
   const std::wstring target = folder + L"\\unins000.exe";
   const std::wstring self = ModulePath();
   if (::lstrcmpiW(self.c_str(), target.c_str()) == 0) {
-    ::MoveFileExW(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    ::MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    ScheduleOwnDeletion(folder, self);
     return;
   }
   EnsureFolder(folder);
-  pv::UniqueFile copy = WriteRelocatedCopy(folder, target);
-  if (!copy) RefuseRemoval(quiet);
+  RelocatedCopy copy = WriteRelocatedCopy(folder);
+  if (!copy.copy) RefuseRemoval(quiet);
+  // Nor may this process hold it while it waits: its current folder
+  // (Explorer starts it in the install folder) would keep the folder.
+  ::SetCurrentDirectoryW(folder.c_str());
   const bool vista = IsVistaOrLater();
-  const std::wstring parameters = RelaunchParameters(args);
-  SHELLEXECUTEINFOW info{};
-  info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
-  info.lpVerb = vista ? L"runas" : L"open";
-  info.lpFile = target.c_str();
-  info.lpParameters = vista ? parameters.c_str() : nullptr;
-  info.lpDirectory = folder.c_str();
-  info.nShow = vista ? SW_SHOWNORMAL : SW_SHOW;
-  SetupLog::Line(L"the uninstaller restarts from its copy " + target);
+  SetupLog::Line(L"the uninstaller restarts from its copy " + target + L" and waits for it");
   SetupLog::Flush();
-  if (!::ShellExecuteExW(&info)) SetupLog::Failure(L"starting " + target, ::GetLastError());
-  // Closed in a scope of its own: ExitProcess runs no destructors.
-  { UniqueHandle started(info.hProcess); }
-  ::ExitProcess(0);
+  const int code = StartAndWait(vista ? L"runas" : L"open", target, vista ? RelaunchParameters(args) : L"", folder,
+                                vista ? SW_SHOWNORMAL : SW_SHOW);
+  if (code < 0) {
+    const DWORD error = ::GetLastError();
+    SetupLog::Failure(L"starting " + target, error);
+    // Nothing was removed; a refused elevation prompt needs no message.
+    if (error == ERROR_CANCELLED) EndWith(1);
+    RefuseRemoval(quiet);
+  }
+  SetupLog::Line(L"the removal ended with code " + std::to_wstring(code));
+  EndWith(code);
 }
 
 }  // namespace
@@ -246,8 +305,12 @@ void RunQuietMode(CLMainBox& box) {
   box.quickLaunch = !IsWindows10();
   StartSetup(box);
   // A failed quiet install ends with its result, so deployment tools see it.
-  box.quietExitCode = box.installMode ? box.installResult.load() : 0;
-  ::PostQuitMessage(box.quietExitCode);
+  if (box.installMode) {
+    box.resultCode = box.installResult.load();
+  } else if (box.resultCode < 0) {
+    box.resultCode = 0;
+  }
+  ::PostQuitMessage(box.resultCode);
 }
 
 bool QuietRequested() { return ParseCommandLine(CommandLineArgs()).quiet; }

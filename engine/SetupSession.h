@@ -34,7 +34,7 @@ inline constexpr UINT WM_SETUP_FAILED = WM_APP + 0x402;
 //   bar's position only through SetProgress / SetProgressPos with
 //   progressLock held; the status text only through ShowStatus (the label's
 //   own lock). No worker calls a control or the window by any other path.
-// - quietExitCode and worker belong to the UI thread.
+// - resultCode and worker belong to the UI thread.
 class SetupSession {
  public:
   SetupSession() = default;
@@ -83,10 +83,11 @@ class SetupSession {
   // until the worker stores its result: a worker that never started, or a
   // wait that ended before it, must not read as success.
   std::atomic<int> installResult{kPkgInvalid};
-  // The exit code of a quiet run once its work is done, or -1 before. Kept
-  // apart from the quit message, which a window whose creation fails after
-  // its creation handler ran the work never gets to its loop.
-  int quietExitCode = -1;
+  // The exit code the work decided, or -1 before: a quiet run's result once
+  // its work is done, or 1 for a removal stopped half way. Kept apart from
+  // the quit message, which a window whose creation fails after its
+  // creation handler ran the work never gets to its loop.
+  int resultCode = -1;
 };
 
 }  // namespace pv

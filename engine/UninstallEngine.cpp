@@ -80,50 +80,142 @@ bool WaitForRemover(CHThread& remover, const std::atomic<bool>& closing) {
 
 }  // namespace
 
-void RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bool>* stop) {
+namespace {
+
+// Deletes the uninstaller in the install folder. The one the removal was
+// started from may still run (it waits for this copy to end and passes on
+// its exit code): Windows keeps a running program's file but lets it be
+// renamed, so it moves to this copy's folder in the temporary folder and is
+// deleted with it at the next start of Windows, and the install folder can
+// go now. Across volumes it cannot move: it then stays, with the folder,
+// until that restart.
+void RemoveUninstallerFile(const std::wstring& path, const std::wstring& expected, bool& scheduleRoot) {
+  UniqueFile entry = OpenEntry(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (!entry) return;
+  const std::wstring final = FinalPath(entry.get());
+  if (final.empty() || !SamePathText(final, expected)) {
+    SetupLog::Line(L"left " + path + L": it is reached through a link");
+    return;
+  }
+  if (DeleteOpenEntry(entry.get())) {
+    if (SetupLog::Enabled()) SetupLog::Line(L"removed " + path);
+    return;
+  }
+  std::wstring asideFolderFinal;
+  UniqueFile asideFolder = OpenFolderBelow(TempFolder(), product::kProductFolder, FILE_READ_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, asideFolderFinal);
+  wchar_t number[17];
+  ::wsprintfW(number, L"%016I64X", UniqueNumber64());
+  const std::wstring name = std::wstring(L"unins000.") + number + L".old";
+  const std::wstring aside = TempFolder() + product::kProductFolder + L"\\" + name;
+  if (asideFolder && RenameOpenEntry(entry.get(), aside) &&
+      SamePathText(FinalPath(entry.get()), JoinPath(asideFolderFinal, name))) {
+    ::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // The folder once more after it: the deletions run in the order given,
+    // and a folder goes only once empty.
+    const std::wstring folder = TempFolder() + product::kProductFolder;
+    ::MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    SetupLog::Line(L"moved the running " + path + L" to " + aside + L", deleted at the next start of Windows");
+    return;
+  }
+  ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  scheduleRoot = true;
+  SetupLog::Line(L"the running " + path + L" and its folder are deleted at the next start of Windows");
+}
+
+void LogLeft(const std::wstring& path, DWORD error) {
+  if (error == kErrorStoppedOnLink) {
+    SetupLog::Line(L"left " + path + L": it is a link, or reached through one, that cannot be removed by itself");
+  } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+    SetupLog::Failure(L"removing " + path, error);
+  }
+}
+
+}  // namespace
+
+bool RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bool>* stop) {
   const auto stopped = [stop] { return stop && stop->load(); };
   const JValue files = document->Find(SetupKeys::kFiles);
   const JValue folders = document->Find(SetupKeys::kFolders);
+  const std::wstring rootFull = Normalized(root);
+  std::wstring rootFinal;
+  // Held while the files go, so that the folder cannot be swapped meanwhile.
+  UniqueFile rootHeld =
+      OpenProductFolder(rootFull, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, rootFinal);
+  if (!rootHeld) {
+    if (PathExists(rootFull)) {
+      // Whatever the names in the document would reach through it is not ours.
+      SetupLog::Line(L"FAILED: the install folder " + rootFull +
+                     L" is a link, or reached through one: nothing below it is removed");
+      if (DeletePath(rootFull)) SetupLog::Line(L"removed the link " + rootFull);
+    }
+    return true;
+  }
+  rootFinal = WithoutTrailingSeparators(rootFinal);
+  const auto expected = [&](const std::wstring& full) {
+    return JoinPath(rootFinal, std::wstring_view(full).substr(rootFull.size() + 1));
+  };
+  const std::wstring uninstaller = JoinPath(rootFull, L"unins000.exe");
+
   for (int i = 0; i < files.Count(); ++i) {
-    if (stopped()) return;
-    const std::wstring path = DecodedPath(files.Element(i));
+    if (stopped()) return false;
+    const std::wstring full = Normalized(DecodedPath(files.Element(i)));
     // A damaged or forged document must not reach outside the product.
-    if (!PathInside(path, root)) continue;
-    if (HasExtension(path, L".exe") || HasExtension(path, L".dll")) {
+    if (!IsInsideFolder(full, rootFull) || SamePathText(full, uninstaller)) continue;
+    if (HasExtension(full, L".exe") || HasExtension(full, L".dll")) {
       std::wstring user;
-      if (pv::FindHolder(path, user)) {
+      if (pv::FindHolder(full, user)) {
         KillProcessesByName(user);
         ::Sleep(100);
       }
     }
-    if (::DeleteFileW(path.c_str())) {
-      if (SetupLog::Enabled()) SetupLog::Line(L"removed " + path);
-    } else if (const DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-      SetupLog::Failure(L"removing " + path, error);
+    if (DeleteFileAt(full, expected(full))) {
+      if (SetupLog::Enabled()) SetupLog::Line(L"removed " + full);
+    } else {
+      LogLeft(full, ::GetLastError());
     }
   }
-  if (stopped()) return;
-  DeletePath(root + L"\\unins000.exe");
+  rootHeld.reset();
+
+  // The root itself, when the list holds it, goes last, after the
+  // uninstaller: a deletion stopped before then leaves the uninstaller for
+  // another try.
+  bool rootListed = false;
   for (int i = 0; i < folders.Count(); ++i) {
-    if (stopped()) return;
-    const std::wstring path = DecodedPath(folders.Element(i));
-    if (PathInside(path, root) || pv::SamePathText(Normalized(path), Normalized(root))) {
-      if (DeleteTree(path) && SetupLog::Enabled()) SetupLog::Line(L"removed folder " + path);
+    if (stopped()) return false;
+    const std::wstring full = Normalized(DecodedPath(folders.Element(i)));
+    if (SamePathText(full, rootFull)) {
+      rootListed = true;
+      continue;
+    }
+    if (!IsInsideFolder(full, rootFull) || !PathExists(full)) continue;
+    if (DeleteTree(full, expected(full))) {
+      if (SetupLog::Enabled()) SetupLog::Line(L"removed folder " + full);
+    } else {
+      LogLeft(full, ::GetLastError());
     }
   }
-  if (!stopped() && ::PathIsDirectoryEmptyW(root.c_str())) DeleteTree(root);
+  if (stopped()) return false;
+  bool scheduleRoot = false;
+  RemoveUninstallerFile(uninstaller, expected(uninstaller), scheduleRoot);
+  if (rootListed || ::PathIsDirectoryEmptyW(rootFull.c_str())) {
+    if (DeleteTree(rootFull, rootFinal) && SetupLog::Enabled()) SetupLog::Line(L"removed folder " + rootFull);
+  }
+  if (scheduleRoot) ::MoveFileExW(rootFull.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return true;
 }
 
-bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
+RemovalResult Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
   const bool ownRun = session.installMode == 0;
   if (ownRun) session.progressTarget = 20;
   const std::wstring path = uninstallerPath.empty() ? ModulePath() : uninstallerPath;
   JValue document;
-  if (!ReadSetupConfig(path, document)) return false;
+  if (!ReadSetupConfig(path, document)) return RemovalResult::kRefused;
   const std::wstring root = DecodedPath(document.Find(SetupKeys::kSetup).Find(SetupKeys::kRoot));
   if (root.empty() || !UsableRoot(root)) {
     SetupLog::Line(L"FAILED: the uninstall document of " + path + L" names no usable install folder");
-    return false;
+    return RemovalResult::kRefused;
   }
   SetupLog::Line(L"removing the installation in " + root);
 
@@ -146,14 +238,31 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
 
   session.ShowStatus(L"正在删除文件...");
   if (ownRun) session.SetProgress(50, 100);
+  bool finished = false;
   {
-    // The thread owns what it reads: one that does not stop in time is left
-    // running (the process is ending) and must not outlive its data.
+    // The thread owns what it reads.
     auto removal = std::make_shared<const JValue>(std::move(document));
-    auto remover = std::make_unique<CHThread>();
-    if (remover->Start([removal, root](CHThread* self) { RemoveFiles(removal.get(), root, &self->stopRequested); }) &&
-        !WaitForRemover(*remover, session.closing))
-      remover.release();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    CHThread remover;
+    if (remover.Start([removal, root, done](CHThread* self) {
+          *done = RemoveFiles(removal.get(), root, &self->stopRequested);
+        })) {
+      if (!WaitForRemover(remover, session.closing)) {
+        // Still deleting while the process goes away: it ends here, before
+        // anything the thread still uses is destroyed. The registration and
+        // the uninstaller stay for another try.
+        SetupLog::Line(L"the file deletion did not stop in time: the removal ends unfinished");
+        SetupLog::Result(1);
+        ::TerminateProcess(::GetCurrentProcess(), 1);
+      }
+      finished = *done;
+    } else {
+      finished = RemoveFiles(removal.get(), root, &session.closing);
+    }
+  }
+  if (!finished) {
+    SetupLog::Line(L"the removal was stopped before it finished: the registration and the uninstaller stay");
+    return RemovalResult::kStopped;
   }
 
   session.ShowStatus(L"正在清理注册表...");
@@ -163,7 +272,7 @@ bool Uninstall(SetupSession& session, const std::wstring& uninstallerPath) {
   }
   if (RemoveUninstallRegistration()) SetupLog::Line(std::wstring(L"removed HKLM\\") + product::kUninstallKey);
   if (uninstallerPath.empty()) ::PostMessageW(session.SessionWindow(), WM_SETUP_FINISHED, 0, 0);
-  return true;
+  return RemovalResult::kRemoved;
 }
 
 }  // namespace pv

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The uninstaller's window: confirm, progress with the status texts, done;
 everything removed; a double click that removes once; closing the window
-while the files are deleted. And an install that fails: the failed page,
+while the files are deleted, which keeps the registration and the
+uninstaller. And an install that fails: the failed page,
 retry."""
 import json
 import os
@@ -47,6 +48,9 @@ class UninstallWindow(unittest.TestCase):
         self.assertIsNone(prefix.reg_values(UNINSTALL_KEY))
         w.click(*INSTALL, settle=0.5)
         self.assertTrue(wait_for(lambda: not windows(prefix, "^Pivset$"), 10))
+        # The uninstaller that was started waited for its copy's window and
+        # ends with the removal's code.
+        self.assertEqual(first.wait(timeout=20), 0)
 
 
 class RemovalClicks(unittest.TestCase):
@@ -121,11 +125,12 @@ class RemovalClicks(unittest.TestCase):
         self.assertTrue(wait_for(lambda: not w.alive(), 10))
         self.assertEqual(w.process.returncode, 0)
 
-    def test_2_closing_while_files_are_deleted_ends_the_process(self):
+    def test_2_closing_while_files_are_deleted_keeps_the_product_removable(self):
         stopped_midway = 0
         for attempt in range(10):
             # The product as the install left it, and its registration.
             shutil.copytree(self.product, self.root, dirs_exist_ok=True)
+            shutil.copy(self.uninstaller, os.path.join(self.root, "unins000.exe"))
             self.prefix.reg_add(UNINSTALL_KEY, "UninstallString", "REG_SZ", self.ROOT + "\\unins000.exe")
             w = self.start_uninstaller()
             w.click(*INSTALL, settle=0.0)
@@ -137,12 +142,15 @@ class RemovalClicks(unittest.TestCase):
             # A generous bound that tells a hang from an end.
             self.assertTrue(wait_for(lambda: not w.alive(), 20, step=0.05), attempt)
             self.assertLess(time.time() - closed, 5, attempt)
-            self.assertEqual(w.process.returncode, 0, attempt)
+            registered = self.prefix.reg_values(UNINSTALL_KEY) is not None
             if self.bulk_left() > 0:
                 stopped_midway += 1
-            # The deletion stopped where it was; the removal went on with
-            # its next step, the registration.
-            self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY), attempt)
+                self.assertTrue(registered, attempt)
+            # Stopped before its end, the removal keeps the registration and
+            # the uninstaller (Apps & features can still remove the rest),
+            # and says so with its exit code; done, it leaves neither.
+            self.assertEqual(os.path.exists(os.path.join(self.root, "unins000.exe")), registered, attempt)
+            self.assertEqual(w.process.returncode, 1 if registered else 0, attempt)
         # The close came while files were still being deleted.
         self.assertGreater(stopped_midway, 0)
 

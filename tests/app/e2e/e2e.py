@@ -106,6 +106,20 @@ class Prefix:
         return subprocess.Popen(["wine"] + list(args), env=e, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
 
+    def run_full_code(self, args, limit_ms=60000):
+        """Runs a program through ExitReport.exe: its whole 32-bit exit code
+        (the host sees only the low byte), or None when it did not end in
+        `limit_ms` or did not start."""
+        report = os.path.join(self.root, "exit-report.txt")
+        if os.path.exists(report):
+            os.remove(report)
+        rc = self.run([os.path.join(HELPERS, "ExitReport.exe"), "Z:" + report.replace("/", "\\"), str(limit_ms)] +
+                      list(args), timeout=limit_ms // 1000 + 60)
+        assert rc == 0, "ExitReport itself failed"
+        with open(report) as f:
+            lines = dict((line.split(" ", 1) + [""])[:2] for line in f.read().splitlines())
+        return int(lines["exit"], 16) if "exit" in lines else None
+
     def wait(self, timeout=180):
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=timeout)
 

@@ -207,6 +207,62 @@ class QuietUninstall(unittest.TestCase):
         self.assertFalse(os.path.exists(self.prefix.host(INSTALL_DIR)))
         with open(os.path.join(relocated, "unins000.exe"), "rb") as f:
             self.assertEqual(f.read(2), b"MZ")
+    def test_6_the_caller_gets_the_removals_result_when_it_is_over(self):
+        root = self.prefix.host(INSTALL_DIR)
+        uninstaller = INSTALL_DIR + "\\unins000.exe"
+        # Done: when the uninstaller returns 0 the product is gone already
+        # (no waiting for the prefix's other programs here).
+        self.install()
+        self.assertEqual(self.prefix.run([uninstaller, "/q"]), 0)
+        self.assertFalse(os.path.exists(root))
+        self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY))
+        self.prefix.wait()
+        # Failed: a damaged document reaches the caller as 1, through the copy.
+        self.install()
+        with open(os.path.join(root, "unins000.exe"), "wb") as f:
+            f.write(uninstaller_with('{"mode":0,"setup":{"root":"not base64!"}}'))
+        before = self.prefix.snapshot(skip=("users",))
+        self.assertEqual(self.prefix.run([uninstaller, "/q"]), 1)
+        self.prefix.wait()
+        self.assertEqual(diff(before, self.prefix.snapshot(skip=("users",))), ([], [], []))
+        self.assertIsNotNone(self.prefix.reg_values(UNINSTALL_KEY))
+        # A script removes the product and at once installs the next one:
+        # the removal is over before the install starts.
+        self.assertEqual(self.prefix.run([self.installer, "/q", "/D", "C:\\Apps"]), 0)
+        self.prefix.wait()
+        self.assertEqual(self.prefix.run([uninstaller, "/q"]), 0)
+        self.assertEqual(self.prefix.run([self.installer, "/q", "/D", "C:\\Apps"]), 0)
+        self.prefix.wait()
+        self.assertTrue(os.path.exists(os.path.join(root, "Orvane.exe")))
+        self.assertTrue(os.path.exists(os.path.join(root, "unins000.exe")))
+        self.assertEqual(self.prefix.reg_values(UNINSTALL_KEY)["UninstallString"][1], uninstaller)
+
+    def test_7_links_planted_in_the_install_folder_are_not_followed(self):
+        self.install()
+        root = self.prefix.host(INSTALL_DIR)
+        bait = self.prefix.host("C:\\Bait")
+        os.makedirs(os.path.join(bait, "locale", "zh-CN"), exist_ok=True)
+        # Files of the names the removal deletes, where the links lead.
+        for rel in ("config.ini", "sample.bin", "locale/zh-CN/strings.txt", "readme.txt"):
+            with open(os.path.join(bait, rel), "w") as f:
+                f.write("bait " + rel)
+        shutil.rmtree(os.path.join(root, "data"))
+        os.symlink(bait, os.path.join(root, "data"))
+        os.remove(os.path.join(root, "readme.txt"))
+        os.symlink(os.path.join(bait, "readme.txt"), os.path.join(root, "readme.txt"))
+        baited = {k: v for k, v in self.prefix.snapshot().items() if k.startswith("Bait")}
+        self.assertEqual(self.prefix.run([INSTALL_DIR + "\\unins000.exe", "/q"]), 0)
+        self.prefix.wait()
+        self.assertEqual({k: v for k, v in self.prefix.snapshot().items() if k.startswith("Bait")}, baited)
+        self.assertFalse(os.path.exists(os.path.join(root, "Orvane.exe")))
+        self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY))
+        # A link goes itself; under Wine, which cannot remove a host link
+        # without reaching its target, it stays, and so does its folder.
+        for name in ("data", "readme.txt"):
+            path = os.path.join(root, name)
+            self.assertTrue(not os.path.lexists(path) or os.path.islink(path), name)
+        shutil.rmtree(root, ignore_errors=True)
+
 
 if __name__ == "__main__":
     main()
