@@ -18,6 +18,12 @@ CHPivsetApp application;
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPWSTR commandLine, int showCommand) {
   HardenDllSearch();
   OpenRunLog();
+#ifdef PIVSET_TEST_CRASH_AFTER_LOG_OPENS
+  // A test build that crashes with a line still buffered: the log's
+  // exception filter must write it.
+  pv::SetupLog::Line(L"crashing on purpose");
+  *static_cast<volatile int*>(nullptr) = 1;
+#endif
   if (!theApp->Init(instance, prevInstance, commandLine, showCommand)) {
     pv::SetupLog::Result(application.ExitCodeWithoutLoop());
     return application.ExitCodeWithoutLoop();

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "engine/FileOps.h"
+#include "engine/FilePaths.h"
 #include "engine/Product.h"
 #include "engine/SetupLog.h"
 #include "ui/Handles.h"
@@ -41,6 +43,21 @@ std::wstring SystemVersion() {
   return text;
 }
 
+LONG WINAPI WriteLogOnCrash(EXCEPTION_POINTERS* exception) {
+  const EXCEPTION_RECORD* record = exception ? exception->ExceptionRecord : nullptr;
+  SetupLog::Crashed(record ? record->ExceptionCode : 0, record ? record->ExceptionAddress : nullptr);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+[[noreturn]] void RefuseLog(const std::wstring& file, bool quiet) {
+  const DWORD error = ::GetLastError();
+  if (!quiet) {
+    const std::wstring text = L"无法写入日志文件 " + file + L", 操作终止.\n\n" + SetupLog::ErrorText(error);
+    ::MessageBoxW(nullptr, text.c_str(), nullptr, MB_ICONERROR);
+  }
+  ::ExitProcess(kLogOpenFailed);
+}
+
 }  // namespace
 
 const std::wstring& RunLogPath() { return LogPath(); }
@@ -52,7 +69,8 @@ void OpenRunLog() {
     UniqueLocal owner(reinterpret_cast<HLOCAL>(argv));
     for (int i = 0; i < count; ++i) args.emplace_back(argv[i]);
   }
-  const std::wstring file = ParseCommandLine(args).logFile;
+  const CommandLineOptions options = ParseCommandLine(args);
+  const std::wstring& file = options.logFile;
   if (file.empty()) return;
   std::wstring absolute(MAX_PATH, L'\0');
   DWORD length = ::GetFullPathNameW(file.c_str(), static_cast<DWORD>(absolute.size()), absolute.data(), nullptr);
@@ -60,11 +78,13 @@ void OpenRunLog() {
     absolute.resize(length);
     length = ::GetFullPathNameW(file.c_str(), static_cast<DWORD>(absolute.size()), absolute.data(), nullptr);
   }
-  if (length == 0 || length >= absolute.size()) return;
+  if (length == 0 || length >= absolute.size()) RefuseLog(file, options.quiet);
   absolute.resize(length);
   LogPath() = absolute;
-  SetupLog::Open(absolute);
-  if (!SetupLog::Enabled()) return;
+  const std::size_t cut = absolute.find_last_of(L'\\');
+  if (cut != std::wstring::npos && cut > 2) EnsureFolder(absolute.substr(0, cut));
+  if (!SetupLog::Open(absolute)) RefuseLog(absolute, options.quiet);
+  ::SetUnhandledExceptionFilter(WriteLogOnCrash);
   SetupLog::Line(std::wstring(L"Pivset ") + PIVSET_VERSION_W + L" for " + product::kDisplayName + L", on " +
                  SystemVersion());
   wchar_t self[MAX_PATH] = {};

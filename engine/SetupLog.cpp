@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "engine/FilePaths.h"
+#include "engine/PathText.h"
 #include "ui/Handles.h"
 #include "ui/StringConverter.h"
 
@@ -18,6 +20,13 @@ struct State {
   UniqueFile file;
   std::string buffer;
   std::atomic<bool> enabled{false};
+  // A line written after the result (the last messages of the loop) still
+  // reaches the file when the program ends normally.
+  ~State() {
+    DWORD written = 0;
+    if (file && !buffer.empty())
+      ::WriteFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &written, nullptr);
+  }
 };
 
 State& state() {
@@ -45,13 +54,36 @@ void Append(State& s, std::wstring_view text) {
 
 }  // namespace
 
-void SetupLog::Open(const std::wstring& path) {
+bool SetupLog::Open(const std::wstring& path) {
   State& s = state();
   Lock lock(s.lock);
+  s.file.reset();
+  s.enabled = false;
   // Appending: a relaunched copy of the program writes on after its parent.
-  s.file.reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  s.enabled = static_cast<bool>(s.file);
+  // An existing file is opened as itself (a link there is not followed);
+  // a missing one is made new, which fails on any name there, a link to
+  // nowhere included.
+  constexpr DWORD kAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  UniqueFile file(::CreateFileW(path.c_str(), kAccess, kShare, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file && ::GetLastError() == ERROR_FILE_NOT_FOUND)
+    file.reset(::CreateFileW(path.c_str(), kAccess, kShare, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  const std::size_t cut = path.find_last_of(L'\\');
+  const std::wstring folderFinal = cut == std::wstring::npos ? std::wstring() : FinalPathOf(path.substr(0, cut + 1));
+  const std::wstring leaf = FileNamePart(LongPath(path));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file.get(), &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) || info.nNumberOfLinks != 1 ||
+      folderFinal.empty() || !IsEntryAt(file.get(), JoinPath(folderFinal, leaf))) {
+    file.reset();
+    ::SetLastError(kErrorStoppedOnLink);
+    return false;
+  }
+  s.file = std::move(file);
+  s.enabled = true;
+  return true;
 }
 
 bool SetupLog::Enabled() { return state().enabled.load(std::memory_order_relaxed); }
@@ -84,6 +116,22 @@ void SetupLog::Flush() {
   State& s = state();
   Lock lock(s.lock);
   WriteOut(s);
+}
+
+void SetupLog::Crashed(DWORD exceptionCode, const void* address) {
+  State& s = state();
+  if (!s.enabled) return;
+  // The crashing thread may hold the lock itself (it is re-entrant then);
+  // another thread holding it is given a moment, not an endless wait.
+  bool locked = false;
+  for (int attempt = 0; attempt < 50 && !(locked = ::TryEnterCriticalSection(s.lock.native())); ++attempt) ::Sleep(2);
+  if (!locked) return;
+  char text[96];
+  std::snprintf(text, sizeof text, "FAILED: the program crashed: exception 0x%08lX at %p",
+                static_cast<unsigned long>(exceptionCode), address);
+  Append(s, ToWide(text));
+  WriteOut(s);
+  s.lock.Leave();
 }
 
 std::wstring SetupLog::ErrorText(DWORD error) {

@@ -11,6 +11,7 @@
 #include "engine/InstallEngine.h"
 #include "engine/PathText.h"
 #include "engine/Product.h"
+#include "engine/SetupLog.h"
 #include "engine/SystemVersion.h"
 #include "ui/CHApp.h"
 #include "ui/CXEdit.h"
@@ -131,7 +132,11 @@ LRESULT CLMainBox::OnDestroy(WPARAM wParam, LPARAM lParam) {
   // waiting for the worker. It is ended here rather than killed thread by
   // thread, so that no lock the worker holds can stop the way out; the
   // system closes the temporary archive's handle, which deletes it.
-  if (worker.IsRunning()) ::TerminateProcess(::GetCurrentProcess(), 0);
+  if (worker.IsRunning()) {
+    SetupLog::Line(L"the window was closed during the install: the program ends at once");
+    SetupLog::Result(0);
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+  }
   closing = true;
   ::PostQuitMessage(0);
   return UIFrameWindow::OnDestroy(wParam, lParam);

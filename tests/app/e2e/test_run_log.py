@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """"/log <file>": a quiet install and its removal append their steps, files
 and result to the file (the uninstaller's relaunched copy to the same one,
-a path with blanks included); a failing install records the failure and its
-code; a log that cannot be opened does not stop the run; without "/log"
-nothing is written."""
+a path with blanks included, its missing folders made); a failing install
+records the failure and its code; a log that cannot be opened, or that is a
+link or a second name of another file, ends the run with 1622 before
+anything is touched; without "/log" nothing is written."""
 import os
 import unittest
 
-from e2e import SAMPLE, SAMPLE_CONFIG, Prefix, build_installer, main, read_package_config
+from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, Prefix, build_installer, diff, main, read_package_config
 
 INSTALL_DIR = "C:\\Apps\\Tervaset\\Orvane"
 
@@ -39,17 +40,15 @@ class RunLog(unittest.TestCase):
 
     def test_1_without_log_nothing_is_written(self):
         before = self.prefix.snapshot()
-        # A log whose folder does not exist only turns the log off.
-        self.assertEqual(self.prefix.run([self.installer, "/q", "/D", "C:\\Apps", "/log", "C:\\none\\x.log"]), 0)
-        self.prefix.wait()
-        self.assertTrue(os.path.exists(self.prefix.host(INSTALL_DIR + "\\Orvane.exe")))
         self.assertEqual(self.prefix.run([self.installer, "/q", "/D", "C:\\Apps"]), 0)
         self.prefix.wait()
+        self.assertTrue(os.path.exists(self.prefix.host(INSTALL_DIR + "\\Orvane.exe")))
         added = [k for k in self.prefix.snapshot() if k not in before]
-        self.assertEqual([k for k in added if k.lower().endswith(".log") or "none" in k], [])
+        self.assertEqual([k for k in added if k.lower().endswith(".log")], [])
 
     def test_2_install_and_removal_append_their_steps(self):
-        log = "C:\\my logs\\setup.log"
+        # The folders of the log are made.
+        log = "C:\\my logs\\new\\deeper\\setup.log"
         self.assertEqual(self.prefix.run([self.installer, "/q", "/D", "C:\\Apps", "/log", log]), 0)
         self.prefix.wait()
         text = read_log(self.prefix, log)
@@ -84,6 +83,45 @@ class RunLog(unittest.TestCase):
         self.assertIn("FAILED: reading the package: code 9 (很抱歉，安装包校验失败，请尝试重新下载...Orz): error ", text)
         self.assertIn("result code 9", text)
         self.assertNotIn("wrote ", text)
+
+    def test_4_a_log_that_cannot_be_opened_ends_the_run_untouched(self):
+        bait = self.prefix.host("C:\\bait")
+        os.makedirs(bait, exist_ok=True)
+        with open(os.path.join(bait, "system.ini"), "w") as f:
+            f.write("keep")
+        logs = self.prefix.host("C:\\logs")
+        os.makedirs(os.path.join(logs, "a folder.log"), exist_ok=True)
+        os.symlink(os.path.join(bait, "system.ini"), os.path.join(logs, "file-link.log"))
+        os.symlink(bait, os.path.join(logs, "folder-link"))
+        os.link(os.path.join(bait, "system.ini"), os.path.join(logs, "hard-link.log"))
+        with open(os.path.join(logs, "plain.txt"), "w") as f:
+            f.write("a file")
+        before = self.prefix.snapshot()
+        for name, log in (("a folder", "C:\\logs\\a folder.log"), ("a link to a file", "C:\\logs\\file-link.log"),
+                          ("a file in a linked folder", "C:\\logs\\folder-link\\system.ini"),
+                          ("a second name", "C:\\logs\\hard-link.log"),
+                          ("below a file", "C:\\logs\\plain.txt\\x.log")):
+            self.assertEqual(self.prefix.run_full_code([self.installer, "/q", "/D", "C:\\Untouched", "/log", log]),
+                             1622, name)
+            self.prefix.wait()
+            self.assertEqual(diff(before, self.prefix.snapshot()), ([], [], []), name)
+        # With the window a message box says so and waits for its answer
+        # (the run is ended here once it has waited a while).
+        self.assertIsNone(self.prefix.run_full_code([self.installer, "/log", "C:\\logs\\a folder.log"], 5000))
+        self.prefix.wait()
+        self.assertEqual(diff(before, self.prefix.snapshot()), ([], [], []))
+        with open(os.path.join(bait, "system.ini")) as f:
+            self.assertEqual(f.read(), "keep")
+
+    def test_5_a_crash_still_writes_what_the_log_holds(self):
+        crash = build_installer(os.path.join(self.prefix.root, "work", "crash.exe"), SAMPLE_CONFIG, folder=SAMPLE,
+                                stub=os.path.join(HELPERS, "setup-stub-crash.exe"))
+        log = "C:\\crash.log"
+        self.assertEqual(self.prefix.run_full_code([crash, "/q", "/log", log], 20000), 0xC0000005)
+        self.prefix.wait()
+        text = read_log(self.prefix, log)
+        self.assertIn("crashing on purpose", text)
+        self.assertIn("FAILED: the program crashed: exception 0xC0000005", text)
 
 
 if __name__ == "__main__":
