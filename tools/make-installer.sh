@@ -20,8 +20,17 @@ build=${PIVSET_BUILD:-$root/build}
 
 bash "$root/tools/setup.sh" >/dev/null
 python3 "$root/tools/product/product.py" check "$product" >/dev/null
-key=$(python3 -c 'import json,sys,re; print(re.sub(r"[^A-Za-z0-9_.-]", "_", json.load(open(sys.argv[1], encoding="utf-8"))["uninstallKey"]))' "$product")
-tree=$build/products/$key
+folder_name=$(python3 "$root/tools/product/product.py" build-folder "$product")
+key=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1], encoding="utf-8"))["uninstallKey"])' "$product")
+tree=$build/products/$folder_name
+# Two keys can make one folder name ("My App" and "My_App"): the tree says
+# whose it is, and another product's is never built over.
+mkdir -p "$tree"
+if [ -f "$tree/uninstall-key" ] && [ "$(cat "$tree/uninstall-key")" != "$key" ]; then
+  echo "$1: field \"uninstallKey\": \"$key\" needs the build folder $tree, which is the one of \"$(cat "$tree/uninstall-key")\"; give the product another key" >&2
+  exit 1
+fi
+printf '%s' "$key" > "$tree/uninstall-key"
 cmake -S "$root" -B "$tree/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DPIVSET_PRODUCT="$product" >/dev/null
 cmake --build "$tree/win" --target Pivset

@@ -28,7 +28,8 @@ class Definitions(unittest.TestCase):
     def write(self, definition):
         path = os.path.join(self.tmp.name, "product.json")
         with open(path, "w", encoding="utf-8") as f:
-            json.dump(definition, f, ensure_ascii=False)
+            # ASCII escapes: a lone surrogate reaches the reader as it would in a file.
+            json.dump(definition, f, ensure_ascii=True)
         return path
 
     def test_shipped_definitions_load(self):
@@ -42,6 +43,17 @@ class Definitions(unittest.TestCase):
             ("makerFolder", "Terva/set"),
             ("productFolder", "Orvane."),
             ("productFolder", "CON"),
+            ("productFolder", "com0.dat"),
+            ("makerFolder", "LPT\u00b9"),
+            ("makerFolder", "CONOUT$.log"),
+            ("makerFolder", "nul .txt"),
+            ("makerFolder", "AUX..x"),
+            ("uninstallKey", ".."),
+            ("makerSubKey", "."),
+            ("displayName", "Pel\ufffelio"),                # non-characters
+            ("tagLine", "\ufdd0 tag"),
+            ("publisher", "Terva\ud800set"),              # a lone surrogate
+            ("publisher", "Terva\u0085set"),              # a C1 control
             ("mainProgram", "Orvane"),
             ("uninstallKey", "Or\\vane"),
             ("makerSubKey", "  "),
@@ -66,6 +78,34 @@ class Definitions(unittest.TestCase):
                 with self.assertRaises(product.DefinitionError) as caught:
                     product.load(self.write(definition))
                 self.assertIn('"%s"' % field, str(caught.exception))
+
+    def test_texts_reach_imagemagick_as_typed(self):
+        import draw_skin
+        if not os.path.exists("/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"):
+            self.skipTest("no font to draw with")
+        width = lambda text: draw_skin.text_mask(text, 20)[0]  # noqa: E731
+        # An escape would draw "Save 2 now"; a file name its contents (or
+        # fail on a policy that forbids reading it).
+        self.assertGreater(width("Save %[fx:1+1] now"), width("Save 2 now") + 20)
+        self.assertGreater(width("@/etc/hostname"), width("@") * 5)
+        self.assertEqual(draw_skin.text_mask("a\\nb", 20)[1], draw_skin.text_mask("anb", 20)[1])
+        self.assertEqual(draw_skin.label_text("100% @home"), "100%% @home")
+        self.assertEqual(draw_skin.label_text("@x\\y"), "\\@x\\\\y")
+        # The manifest holds the name as text, never as markup.
+        manifest = product.manifest(dict(self.base, displayName='A&B <"x">'))
+        self.assertIn("A&amp;B &lt;\"x\"&gt; Setup", manifest)
+
+    def test_keys_that_share_a_build_folder_are_refused(self):
+        build = os.path.join(self.tmp.name, "build")
+        os.makedirs(os.path.join(build, "products", "My_App"))
+        with open(os.path.join(build, "products", "My_App", "uninstall-key"), "w") as f:
+            f.write("My App")
+        path = self.write(dict(self.base, uninstallKey="My_App"))
+        out = subprocess.run(["bash", os.path.join(SOURCE, "tools", "make-installer.sh"), path, "s.json", "f", "o.exe"],
+                             capture_output=True, text=True, env=dict(os.environ, PIVSET_BUILD=build))
+        self.assertEqual(out.returncode, 1, out.stderr)
+        self.assertIn('field "uninstallKey"', out.stderr)
+        self.assertEqual(os.listdir(os.path.join(build, "products", "My_App")), ["uninstall-key"])
 
     def test_generated_constants_carry_only_the_definition(self):
         source = product.constants_source(product.load(SECOND), SECOND)

@@ -8,6 +8,8 @@ engine's constants (a C++ source) and into the skin package (page art drawn
 with the product's name, accent and mark).
 
     product.py check DEFINITION             prints the files it depends on
+    product.py build-folder DEFINITION      prints the name of its folder under
+                                            build/products/
     product.py generate DEFINITION OUT_DIR  writes OUT_DIR/Product.cpp,
                                             OUT_DIR/Pivset.manifest,
                                             OUT_DIR/skin/ and OUT_DIR/skin.uir
@@ -37,7 +39,11 @@ INT_FIELDS = ["channel", "language"]
 # The fields the committed page art in resources/skin/images was drawn from.
 ART_FIELDS = ["displayName", "tagLine", "accent", "mark"]
 
-RESERVED_NAMES = {"CON", "PRN", "AUX", "NUL"} | {"COM%d" % i for i in range(1, 10)} | {"LPT%d" % i for i in range(1, 10)}
+# Names that open a device wherever they stand, with any extension: the
+# ports take the superscript digits too.
+PORT_DIGITS = "0123456789\u00b9\u00b2\u00b3"
+RESERVED_NAMES = ({"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"} | {"COM" + d for d in PORT_DIGITS} |
+                  {"LPT" + d for d in PORT_DIGITS})
 
 # Room on the window for the texts that carry the name: the title label is
 # 200 pixels wide at 12 pixels, the welcome page's word mark sits beside a
@@ -56,6 +62,26 @@ def fail(field, why):
     raise DefinitionError("field \"%s\": %s" % (field, why))
 
 
+def is_device_name(value):
+    """Whether Windows opens a device for this name: the part before the
+    first dot, blanks and dots at its end dropped ("CON", "con.txt",
+    "COM1 .log", "NUL...")."""
+    return value.split(".")[0].rstrip(" .").upper() in RESERVED_NAMES
+
+
+def check_characters(field, value):
+    """Refuses what no text of ours may hold: control characters (C0, DEL,
+    C1), lone surrogates and non-characters."""
+    for ch in value:
+        code = ord(ch)
+        if code < 32 or 127 <= code < 160:
+            fail(field, "has a control character (U+%04X)" % code)
+        if 0xD800 <= code <= 0xDFFF:
+            fail(field, "has a lone surrogate (U+%04X)" % code)
+        if 0xFDD0 <= code <= 0xFDEF or (code & 0xFFFE) == 0xFFFE:
+            fail(field, "has a non-character (U+%04X)" % code)
+
+
 def check_file_name(field, value):
     if not value.strip():
         fail(field, "is empty")
@@ -64,7 +90,7 @@ def check_file_name(field, value):
         fail(field, "has characters a file name cannot hold: %s" % " ".join(repr(ch) for ch in bad))
     if value != value.strip() or value.endswith("."):
         fail(field, "starts or ends with a space, or ends with a dot")
-    if value.split(".")[0].upper() in RESERVED_NAMES:
+    if is_device_name(value):
         fail(field, "is a name Windows reserves for a device")
     if len(value) > 64:
         fail(field, "is longer than 64 characters")
@@ -75,8 +101,17 @@ def check_key_name(field, value):
         fail(field, "is empty")
     if "\\" in value or any(ord(ch) < 32 for ch in value):
         fail(field, "has a backslash or a control character, which a registry key name cannot hold")
+    if value.strip() in (".", ".."):
+        fail(field, "is \".\" or \"..\", which name no key of its own")
     if len(value) > 255:
         fail(field, "is longer than a registry key name may be (255)")
+
+
+def build_folder_name(key):
+    """The folder under build/products/ that tools/make-installer.sh builds
+    a product in: its uninstall key with the characters a file name cannot
+    hold made "_"; "." and ".." never reach here (check_key_name)."""
+    return re.sub(r"[^A-Za-z0-9_.-]", "_", key)
 
 
 def check_address(field, value):
@@ -115,8 +150,7 @@ def load(path):
         if not isinstance(product[field], int) or isinstance(product[field], bool):
             fail(field, "must be an integer")
     for field in TEXT_FIELDS:
-        if any(ord(ch) < 32 or ord(ch) == 127 for ch in product[field]):
-            fail(field, "has a control character")
+        check_characters(field, product[field])
     unknown = sorted(set(product) - set(TEXT_FIELDS) - set(INT_FIELDS))
     if unknown:
         fail(unknown[0], "is not a field of a product definition")
@@ -280,7 +314,8 @@ def write_if_changed(path, text):
 
 
 def main(argv):
-    if len(argv) < 3 or argv[1] not in ("check", "generate") or (argv[1] == "generate") != (len(argv) == 4):
+    if len(argv) < 3 or argv[1] not in ("check", "generate", "build-folder") or \
+            (argv[1] == "generate") != (len(argv) == 4):
         sys.stderr.write(__doc__)
         return 2
     definition = argv[2]
@@ -289,6 +324,9 @@ def main(argv):
     except DefinitionError as e:
         sys.stderr.write("%s: %s\n" % (definition, e))
         return 1
+    if argv[1] == "build-folder":
+        print(build_folder_name(product["uninstallKey"]))
+        return 0
     if argv[1] == "check":
         if "markPath" in product:
             print(product["markPath"])

@@ -219,13 +219,21 @@ def radial_glow(canvas, cx, cy, r, color, alpha):
 _text_cache = {}
 
 
+def label_text(text):
+    """The text as ImageMagick's label: takes it literally: "%" starts a
+    property escape ("%[fx:...]" is evaluated), "\\" an escape of its own,
+    and a leading "@" names a file whose contents would be drawn."""
+    literal = text.replace("\\", "\\\\").replace("%", "%%")
+    return "\\" + literal if literal.startswith("@") else literal
+
+
 def text_mask(text, size, font=FONT, kerning=0):
     key = (text, size, font, kerning)
     if key not in _text_cache:
         with tempfile.TemporaryDirectory() as tmp:
             path = os.path.join(tmp, "t.png")
             subprocess.run(["convert", "-background", "none", "-fill", "white", "-font", font,
-                            "-pointsize", str(size), "-kerning", str(kerning), "label:" + text,
+                            "-pointsize", str(size), "-kerning", str(kerning), "label:" + label_text(text),
                             "-trim", "+repage", "PNG32:" + path], check=True)
             _text_cache[key] = read_png(path)
     return _text_cache[key]
@@ -378,10 +386,15 @@ def logo_mark(size):
 
 
 def scaled_png(path, size):
+    # Read by ImageMagick from standard input as PNG: a file name would be
+    # read for frame numbers ("[0]") and coder prefixes ("label:").
+    with open(path, "rb") as f:
+        data = f.read()
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "m.png")
-        subprocess.run(["convert", path, "-background", "none", "-resize", "%dx%d" % (size, size),
-                        "-gravity", "center", "-extent", "%dx%d" % (size, size), "PNG32:" + out], check=True)
+        subprocess.run(["convert", "png:-", "-background", "none", "-resize", "%dx%d" % (size, size),
+                        "-gravity", "center", "-extent", "%dx%d" % (size, size), "PNG32:" + out], input=data,
+                       check=True)
         width, height, rows = read_png(out)
     c = Canvas(width, height)
     for y in range(height):
