@@ -17,9 +17,17 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 exec 9>"$WINEPREFIX.lock"
 flock 9
-if [ ! -f "$WINEPREFIX/.pivset-ready" ]; then
+# The marker's content says which set-up the prefix has; an older one is made again.
+ready=2
+if [ "$(cat "$WINEPREFIX/.pivset-ready" 2>/dev/null)" != "$ready" ]; then
   rm -rf "$WINEPREFIX"
   wineboot -i 9>&- >/dev/null 2>&1
+  # Z: maps the host's root and looks like a roomy fixed disk: the install
+  # drive the program picks for itself would be the host's root. As a
+  # network drive it is never chosen, so nothing lands outside the prefix.
+  wine reg add 'HKLM\Software\Wine\Drives' /v z: /t REG_SZ /d network /f 9>&- >/dev/null 2>&1
+  # A crash ends the program at once instead of waiting in Wine's crash dialog.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f 9>&- >/dev/null 2>&1
   # Our skin names the Chinese UI face of Windows; map it to the installed CJK
   # font so that screenshots taken here show real glyphs.
   for face in "Microsoft YaHei" "Microsoft YaHei UI" "微软雅黑" "SimSun" "宋体"; do
@@ -27,7 +35,7 @@ if [ ! -f "$WINEPREFIX/.pivset-ready" ]; then
       9>&- >/dev/null 2>&1
   done
   wineserver -w 9>&-
-  touch "$WINEPREFIX/.pivset-ready"
+  echo "$ready" > "$WINEPREFIX/.pivset-ready"
 fi
 if [ -n "$version" ]; then
   want=$version

@@ -20,7 +20,16 @@ echo "== native tests (ASan + UBSan)"
 (cd "$build/native" && ctest --output-on-failure -j "$jobs") || failed+=(native)
 
 echo "== Windows tests under Wine"
+# Wine's Z: is the host's root: whatever a test installs without a folder of
+# its own must land inside its prefix, never there.
+root_before=$(LC_ALL=C ls -A /)
 (cd "$build/win" && ctest --output-on-failure -j "$jobs") || failed+=(windows)
+strays=$(LC_ALL=C comm -13 <(echo "$root_before") <(LC_ALL=C ls -A /))
+if [ -n "$strays" ]; then
+  echo "the Windows tests left this in the host's root (an install outside its prefix?):"
+  echo "$strays" | sed 's|^|  /|'
+  failed+=(strays)
+fi
 # The prefixes' wineservers and shared displays outlive the tests; end them.
 for prefix in "$build"/win/wineprefix*; do
   [ -d "$prefix" ] || continue
