@@ -13,7 +13,22 @@ namespace {
 // file's data sits in a whole copy buffer): a few of the extraction's copy
 // buffers, and as many kept for reuse.
 constexpr std::size_t kMaxQueuedBytes = 2u << 20;
-constexpr std::size_t kMaxSpareBuffers = 4;
+constexpr std::size_t kMaxSpareBuffers = 6;
+// A batch is handed over at this much data, or at this many operations
+// (many small files), whichever comes first.
+constexpr std::size_t kBatchBytes = 512u << 10;
+constexpr std::size_t kBatchOps = 96;
+
+// Deletes the file the writer made, by its handle where that has the right
+// (the name may no longer lead to it once closed), else by its name.
+void DeleteWritten(pv::UniqueFile& file, const std::wstring& target) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  const bool marked =
+      ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+  file.reset();
+  if (!marked) ::DeleteFileW(target.c_str());
+}
 
 bool WriteAll(HANDLE file, const char* data, std::size_t count) {
   while (count > 0) {
@@ -34,77 +49,112 @@ TargetWriter::TargetWriter(Opener open, Written written) : open_(std::move(open)
 
 TargetWriter::~TargetWriter() {
   if (threaded_) {
-    Push({Kind::kStop, {}, {}});
+    Add({Kind::kStop, {}, {}});
+    Hand(true);
     thread_.Wait();
   }
 }
 
-void TargetWriter::Begin(std::wstring target) { Push({Kind::kBegin, std::move(target), {}}); }
+void TargetWriter::Begin(std::wstring target) { Add({Kind::kBegin, std::move(target), {}}); }
 
-void TargetWriter::Write(std::vector<char> data) { Push({Kind::kData, {}, std::move(data)}); }
+void TargetWriter::Write(std::vector<char> data) { Add({Kind::kData, {}, std::move(data)}); }
 
-void TargetWriter::End(bool keep) { Push({keep ? Kind::kEnd : Kind::kDiscard, {}, {}}); }
+void TargetWriter::End(bool keep) { Add({keep ? Kind::kEnd : Kind::kDiscard, {}, {}}); }
 
 void TargetWriter::Drain() {
   if (!threaded_) return;
-  std::unique_lock<std::mutex> hold(lock_);
-  changed_.wait(hold, [this] { return queue_.empty() && !busy_; });
-}
-
-bool TargetWriter::Failed() {
-  std::lock_guard<std::mutex> hold(lock_);
-  return failed_;
+  Hand(true);
+  SrwGuard hold(lock_);
+  while (!queue_.empty() || busy_) {
+    callerWaits_ = true;
+    hold.Wait(room_);
+  }
+  callerWaits_ = false;
 }
 
 std::vector<char> TargetWriter::Buffer() {
-  std::lock_guard<std::mutex> hold(lock_);
+  if (!threaded_) {
+    if (spare_.empty()) return {};
+    std::vector<char> buffer = std::move(spare_.back());
+    spare_.pop_back();
+    return buffer;
+  }
+  SrwGuard hold(lock_);
   if (spare_.empty()) return {};
   std::vector<char> buffer = std::move(spare_.back());
   spare_.pop_back();
   return buffer;
 }
 
-void TargetWriter::Push(Op op) {
+void TargetWriter::Add(Op op) {
   if (!threaded_) {
     Apply(op);
     if (op.kind == Kind::kData && spare_.size() < kMaxSpareBuffers) spare_.push_back(std::move(op.data));
     return;
   }
-  std::unique_lock<std::mutex> hold(lock_);
-  // Data waits while enough is queued; the rest never waits, so a stop or
-  // an end always gets through.
-  if (op.kind == Kind::kData) {
-    changed_.wait(hold, [this] { return queuedBytes_ < kMaxQueuedBytes || queue_.empty(); });
-    queuedBytes_ += op.data.capacity();
+  // After a failure nothing more is written: collecting it would only wait
+  // for room the writer no longer makes by writing.
+  if (Failed() && op.kind != Kind::kStop) return;
+  batchBytes_ += op.data.capacity();
+  batch_.push_back(std::move(op));
+  if (batchBytes_ >= kBatchBytes || batch_.size() >= kBatchOps) Hand(false);
+}
+
+void TargetWriter::Hand(bool force) {
+  if (batch_.empty()) return;
+  SrwGuard hold(lock_);
+  // The batch waits while enough is queued; a forced one (the end) never
+  // waits, so a stop or a drain always gets through.
+  while (!force && queuedBytes_ > 0 && queuedBytes_ + batchBytes_ > kMaxQueuedBytes && !Failed()) {
+    callerWaits_ = true;
+    hold.Wait(room_);
   }
-  queue_.push_back(std::move(op));
-  changed_.notify_all();
+  callerWaits_ = false;
+  queuedBytes_ += batchBytes_;
+  queue_.push_back({std::move(batch_), batchBytes_});
+  batch_.clear();
+  batch_.reserve(kBatchOps);
+  batchBytes_ = 0;
+  if (writerWaits_) ::WakeConditionVariable(&ready_);
 }
 
 void TargetWriter::Run() {
+  Batch work;
+  std::vector<std::vector<char>> freed;
   for (;;) {
-    Op op;
     {
-      std::unique_lock<std::mutex> hold(lock_);
-      changed_.wait(hold, [this] { return !queue_.empty(); });
-      op = std::move(queue_.front());
+      SrwGuard hold(lock_);
+      while (queue_.empty()) {
+        writerWaits_ = true;
+        hold.Wait(ready_);
+      }
+      writerWaits_ = false;
+      work = std::move(queue_.front());
       queue_.pop_front();
       busy_ = true;
     }
-    if (op.kind == Kind::kStop) {
-      std::lock_guard<std::mutex> hold(lock_);
+    bool stop = false;
+    for (Op& op : work.ops) {
+      if (op.kind == Kind::kStop) {
+        stop = true;
+        break;
+      }
+      Apply(op);
+      if (op.kind == Kind::kData) freed.push_back(std::move(op.data));
+    }
+    {
+      SrwGuard hold(lock_);
+      queuedBytes_ -= std::min(queuedBytes_, work.bytes);
+      for (auto& buffer : freed) {
+        if (spare_.size() >= kMaxSpareBuffers) break;
+        spare_.push_back(std::move(buffer));
+      }
       busy_ = false;
-      changed_.notify_all();
-      return;
+      if (callerWaits_) ::WakeConditionVariable(&room_);
     }
-    Apply(op);
-    std::lock_guard<std::mutex> hold(lock_);
-    if (op.kind == Kind::kData) {
-      queuedBytes_ -= op.data.capacity();
-      if (spare_.size() < kMaxSpareBuffers) spare_.push_back(std::move(op.data));
-    }
-    busy_ = false;
-    changed_.notify_all();
+    freed.clear();
+    work.ops.clear();
+    if (stop) return;
   }
 }
 
@@ -112,13 +162,9 @@ void TargetWriter::Fail(const wchar_t* what, DWORD error) {
   pv::SetupLog::Failure(std::wstring(what) + pv::WithBackslashes(target_), error);
   // Nothing half-written stays behind; a file that could not be opened is
   // not ours to delete.
-  if (file_) {
-    file_.reset();
-    ::DeleteFileW(target_.c_str());
-  }
+  if (file_) DeleteWritten(file_, target_);
   skipping_ = true;
-  std::lock_guard<std::mutex> hold(lock_);
-  failed_ = true;
+  failed_.store(true, std::memory_order_release);
 }
 
 void TargetWriter::Apply(Op& op) {
@@ -135,12 +181,12 @@ void TargetWriter::Apply(Op& op) {
     case Kind::kEnd:
     case Kind::kDiscard:
       if (!file_) break;
-      file_.reset();
       if (op.kind == Kind::kDiscard) {
-        ::DeleteFileW(target_.c_str());
-      } else if (written_) {
-        written_(target_);
+        DeleteWritten(file_, target_);
+        break;
       }
+      file_.reset();
+      if (written_) written_(target_);
       break;
     case Kind::kStop:
       break;

@@ -2,10 +2,9 @@
 
 #include <windows.h>
 
-#include <condition_variable>
+#include <atomic>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,11 +18,19 @@ namespace pv {
 // the file system's work on the last one overlap. What waits to be written
 // is bounded; a caller that gets ahead waits.
 //
+// Work is handed over in batches: the caller collects what it hands over and
+// passes it on once a batch is full (or at Drain), and each side wakes the
+// other only when that one waits. A wake is a kernel call on Windows and a
+// server round trip under Wine, so the two threads meet a few times per
+// megabyte rather than once per buffer and per file. The writer takes one
+// batch at a time and makes room as each is done, so the caller rarely has
+// to wait for a whole queue to be written.
+//
 // The first failure (a file that cannot be created or written) is logged
 // with its Win32 error, a file half written is deleted, and everything
-// after it is dropped: the caller sees Failed() and stops. Drain() waits until all that
-// was handed over is done; nothing of the queue runs after it returns, so
-// the caller may then remove what was written.
+// after it is dropped: the caller sees Failed() and stops. Drain() waits
+// until all that was handed over is done; nothing of the queue runs after it
+// returns, so the caller may then remove what was written.
 class TargetWriter {
  public:
   // Opens a target for writing (GENERIC_WRITE), or INVALID_HANDLE_VALUE.
@@ -42,7 +49,8 @@ class TargetWriter {
   // `keep` false: the file is closed and deleted (its data turned out bad).
   void End(bool keep);
   void Drain();
-  bool Failed();
+  // Whether a write failed; what the caller still hands over is dropped.
+  bool Failed() const { return failed_.load(std::memory_order_acquire); }
 
   // A buffer for Write, recycled from written ones where there is one.
   std::vector<char> Buffer();
@@ -55,20 +63,36 @@ class TargetWriter {
     std::vector<char> data;
   };
 
-  void Push(Op op);
+  // The caller's side: collects, and passes a full batch on.
+  void Add(Op op);
+  void Hand(bool force);
   void Run();
   void Apply(Op& op);
   void Fail(const wchar_t* what, DWORD error);
 
   Opener open_;
   Written written_;
-  std::mutex lock_;
-  std::condition_variable changed_;
-  std::deque<Op> queue_;
+
+  // The caller's batch, not yet handed over.
+  std::vector<Op> batch_;
+  std::size_t batchBytes_ = 0;
+
+  // Shared, under lock_.
+  SrwLock lock_;
+  CONDITION_VARIABLE ready_ = CONDITION_VARIABLE_INIT;  // work for the writer
+  CONDITION_VARIABLE room_ = CONDITION_VARIABLE_INIT;   // room (or the end) for the caller
+  struct Batch {
+    std::vector<Op> ops;
+    std::size_t bytes = 0;
+  };
+  std::deque<Batch> queue_;
   std::size_t queuedBytes_ = 0;
-  bool busy_ = false;  // the thread holds an op taken from the queue
-  bool failed_ = false;
+  bool busy_ = false;  // the writer holds ops taken from the queue
+  bool writerWaits_ = false;
+  bool callerWaits_ = false;
   std::vector<std::vector<char>> spare_;
+  std::atomic<bool> failed_{false};
+
   // The writing thread's own state.
   pv::UniqueFile file_;
   std::wstring target_;
