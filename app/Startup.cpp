@@ -157,9 +157,8 @@ RelocatedCopy WriteRelocatedCopy(const std::wstring& folder) {
   if (pv::PathExists(target)) {
     pv::UniqueFile old = pv::OpenEntry(target, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!old || !::GetFileInformationByHandle(old.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        !pv::IsEntryAt(old.get(), expected))
+    pv::EntryFacts facts;
+    if (!old || !pv::QueryEntry(old.get(), facts) || facts.IsFolder() || !pv::IsEntryAt(old.get(), expected))
       return {};
     if (!pv::DeleteOpenEntry(old.get())) {
       // A copy still running cannot be deleted, but can be renamed.

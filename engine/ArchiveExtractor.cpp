@@ -166,9 +166,9 @@ bool ArchiveExtractor::EnsureFolderTracked(const std::wstring& full) {
   // The folder is checked by the handle that then keeps it in place: no
   // rename or delete can swap it for a link while the extraction uses it.
   pv::UniqueFile folder = pv::OpenEntry(full, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!folder || !::GetFileInformationByHandle(folder.get(), &info) ||
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !pv::IsEntryAt(folder.get(), ExpectedFinal(full))) {
+  pv::EntryFacts facts;
+  if (!folder || !pv::QueryEntry(folder.get(), facts) || !facts.IsFolder() ||
+      !pv::IsEntryAt(folder.get(), ExpectedFinal(full))) {
     pv::SetupLog::Failure(L"using folder " + full + L": it is not a folder of its own there (a file, or a link)",
                           folder ? pv::kErrorStoppedOnLink : ::GetLastError());
     return false;
@@ -207,9 +207,8 @@ HANDLE ArchiveExtractor::CreateTarget(const std::wstring& target) const {
   // Only a file of its own at that place: never a folder, never a link.
   pv::UniqueFile held =
       pv::OpenEntry(target, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!held || !::GetFileInformationByHandle(held.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      !pv::IsEntryAt(held.get(), expected)) {
+  pv::EntryFacts facts;
+  if (!held || !pv::QueryEntry(held.get(), facts) || facts.IsFolder() || !pv::IsEntryAt(held.get(), expected)) {
     ::SetLastError(held ? pv::kErrorStoppedOnLink : ::GetLastError());
     return INVALID_HANDLE_VALUE;
   }
@@ -319,10 +318,9 @@ bool ArchiveExtractor::ExistingPathsAreOwn(const std::map<std::wstring, std::wst
     if (!pv::PathExists(full)) return true;
     pv::UniqueFile entry =
         pv::OpenEntry(full, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!entry || !::GetFileInformationByHandle(entry.get(), &info)) return true;  // gone meanwhile, or held
-    const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (pv::IsEntryAt(entry.get(), ExpectedFinal(full)) && (isFolder || info.nNumberOfLinks == 1)) return true;
+    pv::EntryFacts facts;
+    if (!entry || !pv::QueryEntry(entry.get(), facts)) return true;  // gone meanwhile, or held
+    if (pv::IsEntryAt(entry.get(), ExpectedFinal(full)) && (facts.IsFolder() || facts.links == 1)) return true;
     pv::SetupLog::Line(L"FAILED: the archive check refused " + full + L": it is a link, or reached through one");
     return false;
   };

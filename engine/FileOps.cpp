@@ -205,13 +205,16 @@ bool RemovePath(const std::wstring& path, std::wstring_view expectedFinal = {}) 
     plainFile = false;  // replaced since it was listed
     if (refused()) return false;
   }
-  std::wstring resolved = FinalPath(entry.get());
-  // Opened as the entry itself, a link shows its own path; anything else
+  // Opened as the entry itself, a link shows its own name; anything else
   // means a link on the way there.
-  if (!expectedFinal.empty() && (resolved.empty() || !SamePathText(resolved, expectedFinal))) {
-    ::SetLastError(kErrorStoppedOnLink);
-    return false;
+  if (!expectedFinal.empty()) {
+    const std::wstring opened = OpenedPath(entry.get());
+    if (opened.empty() || !SamePathText(opened, expectedFinal)) {
+      ::SetLastError(kErrorStoppedOnLink);
+      return false;
+    }
   }
+  std::wstring resolved = FinalPath(entry.get());
   // A link named as given is removed as a link, whatever it points to.
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return DisposeOf(entry.get());
   if (listed & FILE_ATTRIBUTE_REPARSE_POINT) return false;
@@ -328,21 +331,25 @@ bool DeleteTree(const std::wstring& path, std::wstring_view expectedFinal) {
 }
 
 bool DeleteFileAt(const std::wstring& path, std::wstring_view expectedFinal) {
-  UniqueFile entry = OpenForDelete(path);
-  if (!entry) return false;
-  const DWORD attributes = AttributesOf(entry.get());
-  const std::wstring final = FinalPath(entry.get());
-  if (final.empty() || !SamePathText(final, expectedFinal)) {
+  // Without backup semantics a folder does not open: files and file links
+  // only. A removal makes this call for every file, so it asks for nothing
+  // it does not need: the name, then the deletion itself.
+  UniqueFile entry(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!entry) {
+    if (::GetLastError() == ERROR_ACCESS_DENIED && IsFolder(path)) ::SetLastError(ERROR_DIRECTORY);
+    return false;
+  }
+  const std::wstring opened = OpenedPath(entry.get());
+  if (opened.empty() || !SamePathText(opened, expectedFinal)) {
     entry.reset();
     ::SetLastError(kErrorStoppedOnLink);
     return false;
   }
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY) {
-    entry.reset();
-    ::SetLastError(ERROR_DIRECTORY);
-    return false;
-  }
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  if (::SetFileInformationByHandle(entry.get(), FileDispositionInfo, &disposition, sizeof disposition)) return true;
+  // A read-only file: DisposeOf clears the attribute first.
   return DisposeOf(entry.get());
 }
 
@@ -376,10 +383,9 @@ UniqueFile OpenForReplace(const std::wstring& path, std::wstring_view expectedFi
   file.reset(::CreateFileW(path.c_str(), kAccess, share, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return {};
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(file.get(), &info) ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) || info.nNumberOfLinks != 1 ||
-      !IsEntryAt(file.get(), expectedFinal)) {
+  EntryFacts facts;
+  if (!QueryEntry(file.get(), facts) || (facts.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+      facts.links != 1 || !IsEntryAt(file.get(), expectedFinal)) {
     file.reset();
     ::SetLastError(kErrorStoppedOnLink);
     return {};

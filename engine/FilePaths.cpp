@@ -1,5 +1,7 @@
 #include "engine/FilePaths.h"
 
+#include <winternl.h>
+
 #include <vector>
 
 #include "engine/PathText.h"
@@ -53,9 +55,53 @@ std::wstring FinalPathOf(const std::wstring& path) {
   return FinalPath(file.get());
 }
 
+std::wstring OpenedPath(HANDLE file) {
+  using QueryFn = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+  static const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+  constexpr int kObjectNameInformation = 1;
+  if (!query) return {};
+  alignas(UNICODE_STRING) unsigned char small[1024];
+  std::vector<unsigned char> large;
+  unsigned char* buffer = small;
+  ULONG size = sizeof small;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ULONG needed = 0;
+    const LONG status = query(file, kObjectNameInformation, buffer, size, &needed);
+    if (status >= 0) {
+      const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
+      return name->Buffer ? std::wstring(name->Buffer, name->Length / sizeof(wchar_t)) : std::wstring();
+    }
+    if (needed <= size) return {};
+    large.resize(needed + sizeof(wchar_t));
+    buffer = large.data();
+    size = static_cast<ULONG>(large.size());
+  }
+  return {};
+}
+
+std::wstring OpenedPathOf(const std::wstring& path) {
+  UniqueFile file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) return {};
+  return OpenedPath(file.get());
+}
+
 UniqueFile OpenEntry(const std::wstring& path, DWORD access, DWORD share) {
   return UniqueFile(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+bool QueryEntry(HANDLE entry, EntryFacts& facts) {
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  FILE_STANDARD_INFO standard{};
+  if (!::GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &tag, sizeof tag) ||
+      !::GetFileInformationByHandleEx(entry, FileStandardInfo, &standard, sizeof standard))
+    return false;
+  facts.attributes = tag.FileAttributes;
+  facts.links = standard.NumberOfLinks;
+  return true;
 }
 
 bool IsReparsePoint(HANDLE entry) {
@@ -66,14 +112,14 @@ bool IsReparsePoint(HANDLE entry) {
 
 bool IsEntryAt(HANDLE entry, std::wstring_view expected) {
   if (IsReparsePoint(entry)) return false;
-  const std::wstring final = FinalPath(entry);
-  return !final.empty() && SamePathText(final, expected);
+  const std::wstring opened = OpenedPath(entry);
+  return !opened.empty() && SamePathText(opened, expected);
 }
 
 UniqueFile OpenFolderBelow(const std::wstring& base, std::wstring_view relative, DWORD access, DWORD share,
                            std::wstring& final) {
   final.clear();
-  const std::wstring baseFinal = FinalPathOf(base);
+  const std::wstring baseFinal = OpenedPathOf(base);
   if (baseFinal.empty()) return {};
   // Short (8.3) names in `relative` are compared in their long form, which
   // the final path shows.
@@ -83,15 +129,14 @@ UniqueFile OpenFolderBelow(const std::wstring& base, std::wstring_view relative,
   if (IsInsideFolder(longFull, longBase)) levels = longFull.substr(JoinPath(longBase, L"").size());
   UniqueFile folder = OpenEntry(JoinPath(base, relative), access, share);
   if (!folder) return {};
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(folder.get(), &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    return {};
+  EntryFacts facts;
+  if (!QueryEntry(folder.get(), facts) || !facts.IsFolder()) return {};
   const std::wstring expected = WithoutTrailingSeparators(JoinPath(baseFinal, levels));
   if (!IsEntryAt(folder.get(), expected)) {
     ::SetLastError(kErrorStoppedOnLink);
     return {};
   }
-  final = FinalPath(folder.get());
+  final = OpenedPath(folder.get());
   return folder;
 }
 

@@ -22,6 +22,13 @@ std::wstring LongPath(const std::wstring& path);
 std::wstring FinalPath(HANDLE file);
 // The final path of a file or folder, opened without being changed.
 std::wstring FinalPathOf(const std::wstring& path);
+// The kernel's name of the open file or folder ("\Device\HarddiskVolume3\..."
+// on Windows, "\??\C:\..." under Wine): as FinalPath, every link on the way
+// resolved, but without the volume's DOS name being looked up, which costs
+// several calls (under Wine a request to the mount manager's process) per
+// query. Names from it compare only with names from it.
+std::wstring OpenedPath(HANDLE file);
+std::wstring OpenedPathOf(const std::wstring& path);
 
 // ERROR_STOPPED_ON_SYMLINK, which the toolchain's headers lack: the last
 // error of a refusal because a link was met.
@@ -30,17 +37,26 @@ inline constexpr DWORD kErrorStoppedOnLink = 681;
 // Opens the entry at `path` itself, file or folder: where the system marks
 // links (junctions, symbolic links), the link is opened, never its target.
 UniqueFile OpenEntry(const std::wstring& path, DWORD access, DWORD share);
-// Whether the open entry is the one `expected` names (a final path as
-// FinalPath gives it, compared without regard to case), reached without a
-// link on the way. Wine opens the target of a host link even when asked not
+// Whether the open entry is the one `expected` names (a name as OpenedPath
+// gives it, compared without regard to case), reached without a link on the
+// way. Wine opens the target of a host link even when asked not
 // to and does not mark it: only the final path tells.
 bool IsEntryAt(HANDLE entry, std::wstring_view expected);
+// What an open entry is, asked of the entry alone: GetFileInformationByHandle
+// also looks up the volume's serial number, under Wine a request to the
+// mount manager's process each time.
+struct EntryFacts {
+  DWORD attributes = 0;
+  DWORD links = 0;  // names of the file (hard links)
+  bool IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+};
+bool QueryEntry(HANDLE entry, EntryFacts& facts);
 // Whether the open entry is a reparse point (a link on Windows).
 bool IsReparsePoint(HANDLE entry);
 // Opens the folder `base`\`relative` (relative may hold several levels)
-// when it is a folder and no level of `relative` is a link: its final path is
-// the final path of `base` followed by `relative`. `final` receives that
-// path. Empty when the folder is missing, is no folder or is reached
+// when it is a folder and no level of `relative` is a link: its name
+// (OpenedPath) is the name of `base` followed by `relative`. `final`
+// receives that name, for the names of what lies below. Empty when the folder is missing, is no folder or is reached
 // through a link.
 UniqueFile OpenFolderBelow(const std::wstring& base, std::wstring_view relative, DWORD access, DWORD share,
                            std::wstring& final);

@@ -113,7 +113,7 @@ EngineResult Install(SetupSession& s) {
   // A new file, or the old uninstaller when that is a plain file of its
   // own there: never through a link planted in its place.
   const std::wstring uninstaller = s.installDir + L"\\unins000.exe";
-  const std::wstring folderFinal = FinalPathOf(s.installDir);
+  const std::wstring folderFinal = OpenedPathOf(s.installDir);
   UniqueFile uninstallerFile;
   if (!folderFinal.empty())
     uninstallerFile = OpenForReplace(uninstaller, JoinPath(folderFinal, L"unins000.exe"), 0, true);

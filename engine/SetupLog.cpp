@@ -71,11 +71,11 @@ bool SetupLog::Open(const std::wstring& path) {
     file.reset(::CreateFileW(path.c_str(), kAccess, kShare, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   const std::size_t cut = path.find_last_of(L'\\');
-  const std::wstring folderFinal = cut == std::wstring::npos ? std::wstring() : FinalPathOf(path.substr(0, cut + 1));
+  const std::wstring folderFinal = cut == std::wstring::npos ? std::wstring() : OpenedPathOf(path.substr(0, cut + 1));
   const std::wstring leaf = FileNamePart(LongPath(path));
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(file.get(), &info) ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) || info.nNumberOfLinks != 1 ||
+  EntryFacts facts;
+  if (!QueryEntry(file.get(), facts) || (facts.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+      facts.links != 1 ||
       folderFinal.empty() || !IsEntryAt(file.get(), JoinPath(folderFinal, leaf))) {
     file.reset();
     ::SetLastError(kErrorStoppedOnLink);
