@@ -51,11 +51,12 @@ bool MayBeHeld(const std::wstring& path) {
   return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
-// Whether a process other than this one runs a program of that file name;
-// empty when the process list cannot be had. Reads the system's process
-// list directly: a tool-help snapshot reads the same list and then copies
-// it into a section of its own, which takes twice as long under Wine.
-std::optional<bool> ProcessNamed(const std::wstring& name) {
+}  // namespace
+
+// Reads the system's process list directly: a tool-help snapshot reads the
+// same list and then copies it into a section of its own, which takes twice
+// as long under Wine.
+std::optional<std::vector<std::wstring>> RunningProgramNames() {
   using QueryFn = LONG(WINAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
   static const auto query = reinterpret_cast<QueryFn>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
@@ -71,17 +72,23 @@ std::optional<bool> ProcessNamed(const std::wstring& name) {
     buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed + 64 * 1024));
   }
   if (status < 0) return std::nullopt;
+  std::vector<std::wstring> names;
   const auto self = static_cast<ULONG_PTR>(::GetCurrentProcessId());
   for (std::size_t at = 0; at + sizeof(SYSTEM_PROCESS_INFORMATION) <= buffer.size();) {
     const auto* process = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + at);
     const auto id = reinterpret_cast<ULONG_PTR>(process->UniqueProcessId);
-    const std::wstring_view image(process->ImageName.Buffer ? process->ImageName.Buffer : L"",
-                                  process->ImageName.Length / sizeof(wchar_t));
-    if (id != self && id != 0 && SamePathText(image, name)) return true;
+    if (id != self && id != 0 && process->ImageName.Buffer)
+      names.emplace_back(process->ImageName.Buffer, process->ImageName.Length / sizeof(wchar_t));
     if (process->NextEntryOffset == 0) break;
     at += process->NextEntryOffset;
   }
-  return false;
+  return names;
+}
+
+namespace {
+
+bool Named(const std::vector<std::wstring>& running, const std::wstring& name) {
+  return std::any_of(running.begin(), running.end(), [&](const std::wstring& n) { return SamePathText(n, name); });
 }
 
 }  // namespace
@@ -114,12 +121,14 @@ bool FindFileUser(const std::wstring& path, std::wstring& user) {
   return false;
 }
 
-bool FindHolder(const std::wstring& path, std::wstring& user) {
+bool FindHolder(const std::wstring& path, std::wstring& user,
+                const std::optional<std::vector<std::wstring>>* running) {
   if (MayBeHeld(path)) return FindFileUser(path, user);
-  const std::optional<bool> named = ProcessNamed(FileNamePart(path));
-  if (!named) return FindFileUser(path, user);
+  const std::optional<std::vector<std::wstring>> now = running ? std::nullopt : RunningProgramNames();
+  const std::optional<std::vector<std::wstring>>& names = running ? *running : now;
+  if (!names) return FindFileUser(path, user);
   user.clear();
-  if (!*named) return false;
+  if (!Named(*names, FileNamePart(path))) return false;
   user = path;
   return true;
 }

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "ui/Handles.h"
 
@@ -19,7 +21,15 @@ bool FindFileUser(const std::wstring& path, std::wstring& user);
 // file: the module search takes a round trip to the server per module
 // under Wine (about a tenth of a second per file with a dozen programs
 // running), and a file no process holds can only be matched by name.
-bool FindHolder(const std::wstring& path, std::wstring& user);
+// With `running` (RunningProgramNames taken earlier), a file nobody holds is
+// matched against that list instead of a new one: a removal asks once, not
+// once per program file. A held file always gets the full search.
+bool FindHolder(const std::wstring& path, std::wstring& user,
+                const std::optional<std::vector<std::wstring>>* running = nullptr);
+
+// The executable names of the other running processes; empty when the
+// system's process list cannot be had.
+std::optional<std::vector<std::wstring>> RunningProgramNames();
 
 // Ends every other process whose executable name equals the file name part
 // of `path` (case-insensitive), without waiting for them to go. The calling

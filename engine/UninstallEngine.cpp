@@ -93,8 +93,8 @@ void RemoveUninstallerFile(const std::wstring& path, const std::wstring& expecte
   UniqueFile entry = OpenEntry(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   if (!entry) return;
-  const std::wstring final = FinalPath(entry.get());
-  if (final.empty() || !SamePathText(final, expected)) {
+  const std::wstring opened = OpenedPath(entry.get());
+  if (opened.empty() || !SamePathText(opened, expected)) {
     SetupLog::Line(L"left " + path + L": it is reached through a link");
     return;
   }
@@ -110,7 +110,7 @@ void RemoveUninstallerFile(const std::wstring& path, const std::wstring& expecte
   const std::wstring name = std::wstring(L"unins000.") + number + L".old";
   const std::wstring aside = TempFolder() + product::kProductFolder + L"\\" + name;
   if (asideFolder && RenameOpenEntry(entry.get(), aside) &&
-      SamePathText(FinalPath(entry.get()), JoinPath(asideFolderFinal, name))) {
+      SamePathText(OpenedPath(entry.get()), JoinPath(asideFolderFinal, name))) {
     ::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     // The folder once more after it: the deletions run in the order given,
     // and a folder goes only once empty.
@@ -157,6 +157,9 @@ bool RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bo
     return JoinPath(rootFinal, std::wstring_view(full).substr(rootFull.size() + 1));
   };
   const std::wstring uninstaller = JoinPath(rootFull, L"unins000.exe");
+  // The programs running now, asked once: a program file nobody holds is
+  // only matched by name, and the product was stopped already.
+  const std::optional<std::vector<std::wstring>> running = RunningProgramNames();
 
   for (int i = 0; i < files.Count(); ++i) {
     if (stopped()) return false;
@@ -165,7 +168,7 @@ bool RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bo
     if (!IsInsideFolder(full, rootFull) || SamePathText(full, uninstaller)) continue;
     if (HasExtension(full, L".exe") || HasExtension(full, L".dll")) {
       std::wstring user;
-      if (pv::FindHolder(full, user)) {
+      if (pv::FindHolder(full, user, &running)) {
         KillProcessesByName(user);
         ::Sleep(100);
       }
