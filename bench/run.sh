@@ -6,16 +6,24 @@
 #   - silent uninstall wall time: ours against NSIS's uninstaller;
 #   - start-up to the first paint of the main window, against a trivial
 #     program that shows one window;
-#   - peak memory of our install, and the size of the stripped setup stub.
+#   - peak memory of our install, and the size of the stripped setup stub;
+#   - the compared figures again in interleaved pairs (ours, peer, ours,
+#     peer ...: install against NSIS zlib, removal against NSIS's
+#     uninstaller, start-up against the trivial window), wall and CPU time,
+#     which the targets are judged on.
 # Prints the summary with the targets at the end; everything lands in
-# $BENCH_WORK/results (summary.txt, table.txt, hyperfine logs and JSON).
+# $BENCH_WORK/results (summary.txt, table.txt, hyperfine logs and JSON,
+# pairs-*.json).
 #
-#   bash bench/run.sh            # about 6 minutes on 2 cores
+#   bash bench/run.sh            # about 10 minutes on 2 cores
 #
 # Environment (all optional):
 #   RUNS=7 WARMUP=1     timed and warm-up runs per row
+#   PAIRS=11            pairs per paired comparison (one more pair warms up)
 #   ONLY="a b"          only these rows (install rows as in the table, plus
-#                       un-ours un-nsis-zlib startup slide memory)
+#                       un-ours un-nsis-zlib startup slide memory, and the
+#                       paired comparisons pairs-install pairs-removal
+#                       pairs-startup)
 #   BENCH_WORK          work folder (default build/bench)
 #   BENCH_NO_BUILD=1    use the build trees as they are
 #   KEEP_PREFIX=1       reuse the Wine prefix of an earlier run
@@ -125,6 +133,10 @@ else
   step "wineboot -i (fresh prefix)"
   timeout 180 wineboot -i > "$BENCH_RESULTS/wineboot.log" 2>&1 || true
   timeout 60 wineserver -w || true
+  # Z: is the host's root: declared a network drive, as in the test
+  # prefixes, so that no install picks it for a folder of its own.
+  wine reg add 'HKLM\Software\Wine\Drives' /v z: /d network /f >/dev/null 2>&1 || true
+  timeout 60 wineserver -w || true
 fi
 wait "$nsis_pid" || echo "NSIS build failed" >&2
 mkdir -p "$BENCH_INST"
@@ -133,6 +145,10 @@ mkdir -p "$BENCH_INST"
 wineserver -p
 started_server=1
 wine cmd /c exit >/dev/null 2>&1 || true
+# One windowed program stays up for the whole bench, so Wine's desktop
+# process is running before every row (as the shell always is on Windows).
+wine "$BUILD/trivial-window.exe" Keepalive >/dev/null 2>&1 &
+sleep 2
 wtemp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
 temp_dir=$(winepath -u "$wtemp" 2>/dev/null)
 
@@ -244,12 +260,58 @@ if wants memory; then
   rm -rf "$dest" "$BENCH_RESULTS/rss.tmp"
 fi
 
+# The compared figures again, interleaved: two runs a few seconds apart see
+# the same machine, while rows taken minutes apart need not.
+PAIRS=${PAIRS:-11}
+pair() {
+  local key=$1
+  shift
+  wants "pairs-$key" || return 0
+  step "pairs: $key, $PAIRS pairs + 1 warm-up"
+  python3 "$here/pairs.py" --pairs "$PAIRS" --warmup 1 --out "$BENCH_RESULTS/pairs-$key.json" "$@" \
+    2>> "$BENCH_RESULTS/pairs-$key.log" || echo "pairs $key failed" >&2
+}
+reset_install() { # DEST: the untimed reset before a paired install run (checks the previous one)
+  local dest=$BENCH_INST/$1 marker=$BENCH_RESULTS/$1.ran
+  echo "bash $(bench_quote "$harness/reset-row.sh") $(bench_quote "$dest") Tervaset/Orvane 1" \
+    "$(bench_quote "$marker") /dev/null ''"
+}
+for n in pair-ours pair-nsis; do
+  bash "$harness/reset-row.sh" "$BENCH_INST/$n" Tervaset/Orvane 0 "$BENCH_RESULTS/$n.ran" /dev/null "" >/dev/null 2>&1
+  rm -f "$BENCH_RESULTS/$n.ran"
+done
+pair install --a ours "wine $(bench_quote "$OURS") /q /D 'C:\bench\pair-ours'" \
+  --a-prepare "$(reset_install pair-ours)" \
+  --a-check "python3 $(bench_quote "$harness/verify.py") $(bench_quote "$BENCH_MANIFEST") $(bench_quote "$BENCH_INST/pair-ours/Tervaset/Orvane")" \
+  --b nsis-zlib "wine $(bench_quote "$BUILD/nsis-zlib.exe") /S '/D=C:\bench\pair-nsis\Tervaset\Orvane'" \
+  --b-prepare "$(reset_install pair-nsis)" \
+  --b-check "python3 $(bench_quote "$harness/verify.py") $(bench_quote "$BENCH_MANIFEST") $(bench_quote "$BENCH_INST/pair-nsis/Tervaset/Orvane")"
+for n in pair-ours pair-nsis; do
+  bash "$harness/reset-row.sh" "$BENCH_INST/$n" Tervaset/Orvane 0 "$BENCH_RESULTS/$n.ran" /dev/null "" >/dev/null 2>&1
+  rm -rf "$BENCH_RESULTS/$n.ran" "${BENCH_INST:?}/$n"
+done
+un_prep() { # NAME SETUP START_PATH
+  echo "bash $(bench_quote "$here/uninstall-prep.sh") $(bench_quote "$1") $(bench_quote "$BENCH_INST/$1")" \
+    "$(bench_quote "$2") $(bench_quote "$3")"
+}
+un_check() { echo "bash $(bench_quote "$here/uninstall-prep.sh") $(bench_quote "$1") $(bench_quote "$BENCH_INST/$1") check ''"; }
+pair removal --a un-ours "$(bench_quote "$BUILD/chainwait") -- wine '$wtemp\Orvane\unins000.exe' /q" \
+  --a-prepare "$(un_prep un-pair-ours "$OURS" "$temp_dir/Orvane/unins000.exe")" --a-check "$(un_check un-pair-ours)" \
+  --b un-nsis "$(bench_quote "$BUILD/chainwait") -- wine 'C:\bench\un-pair-nsis.start\Uninst.exe' /S '_?=C:\bench\un-pair-nsis\Tervaset\Orvane'" \
+  --b-prepare "$(un_prep un-pair-nsis "$BUILD/nsis-zlib.exe" "$BENCH_INST/un-pair-nsis.start/Uninst.exe")" \
+  --b-check "$(un_check un-pair-nsis)"
+rm -rf "$BENCH_INST"/un-pair-*
+pair startup --metric paint \
+  --a ours "$(bench_quote "$BUILD/startwatch") --timeout 30 --name Pivset -- wine $(bench_quote "$OURS")" \
+  --b trivial "$(bench_quote "$BUILD/startwatch") --timeout 30 --name Trivial -- wine $(bench_quote "$BUILD/trivial-window.exe")"
+
 step "done"
 {
   echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //');" \
     "$(wine --version 2>/dev/null); $(hyperfine --version); install folders on" \
     "$(df -T "$BENCH_INST" | awk 'NR==2 {print $2}'), warm page cache, sync before each run"
-  echo "runs: $RUNS timed + $WARMUP warm-up per row; command: bash bench/run.sh"
+  echo "runs: $RUNS timed + $WARMUP warm-up per row, $PAIRS pairs (+1 warm-up) per paired comparison;" \
+    "a windowed program kept running in the prefix throughout; command: bash bench/run.sh"
   # ONLY may leave out every install row: the harness's table is then empty.
   if [ -f "$BENCH_RESULTS/rows.tsv" ]; then
     python3 "$harness/table.py" "$BENCH_RESULTS" "$BENCH_MANIFEST" "$ZIP"

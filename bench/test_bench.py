@@ -41,6 +41,13 @@ class Results:
         with open(os.path.join(self.root, "uninstall.tsv"), "a") as f:
             f.write(f"{name}\t{status}\t{js}\n")
 
+    def pairs(self, key, runs, ok=True):
+        """runs: (a_figure, a_cpu, b_figure, b_cpu) per pair, as pairs.py writes them."""
+        run = lambda figure, cpu: {"wall": figure, "figure": figure, "user": cpu / 2, "sys": cpu / 2, "ok": ok}
+        with open(os.path.join(self.root, f"pairs-{key}.json"), "w") as f:
+            json.dump({"a": "ours", "b": "peer", "metric": "wall",
+                       "pairs": [{"a": run(a, ac), "b": run(b, bc)} for a, ac, b, bc in runs]}, f)
+
     def lines(self, name, lines):
         with open(os.path.join(self.root, name), "w") as f:
             f.write("".join(line + "\n" for line in lines))
@@ -63,56 +70,59 @@ class SummaryTest(unittest.TestCase):
         r.install_row("nsis-zlib", [2.0, 2.0, 1.0])     # median 2.0
         r.uninstall_row("un-ours", [1.0, 1.0, 1.0])
         r.uninstall_row("un-nsis-zlib", [4.0, 4.0, 4.0])
+        # Ratios per pair 0.5, 0.9 and 0.8: median 0.8 (not 1.3 / 1.5 of the medians).
+        r.pairs("install", [(1.0, 1.0, 2.0, 1.0), (0.9, 1.2, 1.0, 1.0), (4.0, 1.1, 5.0, 1.0)])
+        r.pairs("removal", [(0.3, 0.1, 0.4, 0.2)])
+        r.pairs("startup", [(0.2, 0.1, 0.15, 0.1), (0.21, 0.1, 0.15, 0.1)])
         r.lines("startup-ours.txt", ["110 130", "100 120", "90 110"])
         r.lines("startup-trivial.txt", ["50 60", "55 65", "45 55"])
         r.lines("memory-ours.txt", ["40000", "50000"])
         r.lines("slide-ours.txt", ["100 110 5 200 14", "100 110 6 210 15", "failed"])
         text = self.text(stub=600000, setup=26 * 1024 * 1024)
-        self.assertIn("ours / NSIS zlib = 0.500", text)
-        self.assertIn("target <= 0.95: met", text)
-        self.assertIn("ours / NSIS = 0.250", text)
-        self.assertIn("ours / trivial = 2.00   target <= 2.0: met", text)
+        self.assertIn("ratio 0.800 (0.500-0.900); CPU ours 1.100 s / 1.000 s, ratio 1.100 (1.000-1.200)  (3 pairs)",
+                      text)
+        self.assertIn("ratio 0.750 (0.750-0.750)", text)
+        self.assertIn("ratio 1.367 (1.333-1.400)", text)
         self.assertIn("48.8 MiB", text)                  # the highest run, 50000 KiB
         self.assertIn("26.0 MiB + 32 MiB = 58.0 MiB: met", text)
         self.assertIn("limit 1 MiB: met", text)
         self.assertIn("click to first drawing 5.5 ms, first to last drawing 199.5 ms  (2 runs)", text)
-        # Each of our rows beside its peer of the same run, with the spread.
+        # The rows of one run after the other stay, each of ours beside its peer.
         self.assertIn("(3 runs, 0.900-5.000 s)  = 0.500 x NSIS zlib", text)
         self.assertIn("(3 runs, 1.000-1.000 s)  = 0.250 x NSIS", text)
-        self.assertIn("ours / NSIS = 0.250   target <= 0.95: met", text)
-        self.assertEqual([l.split()[-1] for l in text.split("Targets:\n")[1].splitlines()], ["met"] * 5)
+        self.assertIn("ours / trivial = 2.00", text)
+        self.assertEqual([l.split()[-1] for l in text.split("Targets:\n")[1].splitlines()], ["met"] * 6)
 
     def test_targets_missed(self):
         r = self.results
-        r.install_row("ours", [1.0])
-        r.install_row("nsis-zlib", [1.0])
-        r.lines("startup-ours.txt", ["200 300"])
-        r.lines("startup-trivial.txt", ["50 100"])
+        r.pairs("install", [(1.0, 2.0, 1.0, 1.0)])
+        r.pairs("startup", [(0.3, 0.1, 0.1, 0.1)])
         r.lines("memory-ours.txt", [str(100 * 1024)])
         text = self.text(stub=2 * 1024 * 1024, setup=10 * 1024 * 1024)
-        self.assertIn("ours / NSIS zlib = 1.000   target <= 0.95: MISSED", text)
-        self.assertIn("ours / trivial = 3.00   target <= 2.0: MISSED", text)
         self.assertIn("42.0 MiB: MISSED", text)
         self.assertIn("limit 1 MiB: MISSED", text)
         targets = text.split("Targets:\n")[1]
-        self.assertIn("quiet install <= 0.95 x NSIS zlib", targets)
-        self.assertEqual(targets.count("MISSED"), 4)
-        self.assertIn("quiet removal <= 0.95 x NSIS uninstaller   not measured", targets)
+        self.assertRegex(targets, r"quiet install <= 0.95 x NSIS zlib \(paired\) +MISSED")
+        self.assertRegex(targets, r"quiet install CPU <= 1.3 x NSIS zlib \(paired\) +MISSED")
+        self.assertRegex(targets, r"start-up to first paint <= 1.50 x trivial window \(paired\) +MISSED")
+        self.assertEqual(targets.count("MISSED"), 5)
+        self.assertRegex(targets, r"quiet removal <= 0.95 x NSIS uninstaller \(paired\) +not measured")
 
     def test_failed_and_missing_rows_are_not_measured_never_met(self):
         r = self.results
         r.install_row("ours", [0.5], status="failed")
         r.install_row("nsis-zlib", [1.0])
+        r.pairs("install", [(0.5, 0.1, 1.0, 1.0)], ok=False)   # a run failed: the pair does not count
         r.lines("startup-ours.txt", ["failed", "120 -1"])   # a time-out, a window never painted
         text = self.text()
-        self.assertIn("ours / NSIS zlib = n/a   target <= 0.95: not measured", text)
-        self.assertIn("ours / trivial = n/a   target <= 2.0: not measured", text)
+        self.assertIn("quiet install            n/a (no pair in which both runs succeeded)", text)
         self.assertNotIn(": met", text)
+        self.assertNotIn(" met", text.split("Targets:\n")[1])
 
     def test_empty_results_folder(self):
         text = self.text()
-        # The install, removal and start-up ratios, and the five targets.
-        self.assertEqual(text.count("not measured"), 8)
+        # The six targets, the memory limit's verdict line among them.
+        self.assertEqual(text.count("not measured"), 6)
         self.assertIn("peak RSS of the install process   n/a", text)
 
 

@@ -21,7 +21,7 @@ rm -f "$dest.ran"
 rm -rf "$dest"
 wdest="C:\\bench\\$name"
 case $name in
-  un-ours*) wine "$setup" /q /D "$wdest" >/dev/null 2>&1 ;;
+  *ours*) wine "$setup" /q /D "$wdest" >/dev/null 2>&1 ;;
   *) wine "$setup" /S "/D=$wdest\\Tervaset\\Orvane" >/dev/null 2>&1 ;;
 esac
 python3 "$BENCH_DIR/verify.py" "$BENCH_MANIFEST" "$folder" >/dev/null || exit 1

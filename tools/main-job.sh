@@ -12,12 +12,13 @@ bash "$root/tools/build.sh"
 
 mkdir -p "$out"
 echo "== packing the sample product"
-"$build/native/tools/pivpack/pivpack" build \
+pivpack=$(bash "$root/tools/build-pivpack.sh")
+"$pivpack" build \
   --stub "$build/win/setup-stub.exe" \
   --config "$root/tools/sample-product/setup.json" \
   --folder "$build/win/sample-product" \
   --out "$out/PellioSetup.exe"
-"$build/native/tools/pivpack/pivpack" inspect "$out/PellioSetup.exe"
+"$pivpack" inspect "$out/PellioSetup.exe"
 echo "setup stub (stripped, without package): $(stat -c %s "$build/win/setup-stub.exe") bytes"
 
 # A Wine prefix of the main job's own, fresh each run, with the product's

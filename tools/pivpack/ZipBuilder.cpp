@@ -115,47 +115,66 @@ class Writer {
     return true;
   }
 
+  // Files go through the deflater a chunk at a time: the builder's memory
+  // does not grow with the size of a file, only with the archive it writes.
   bool AddEntry(const fs::path& path, const std::string& utf8Name, bool folder) {
     std::string name;
     if (!EntryName(utf8Name, name)) return false;
-    std::vector<char> data;
+    std::ifstream in;
+    std::uint64_t size = 0;
     if (!folder) {
-      std::ifstream in(path, std::ios::binary);
-      if (!in) return Fail("cannot read " + Utf8Name(path));
-      data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-      if (in.bad()) return Fail("cannot read " + Utf8Name(path));
+      std::error_code ec;
+      size = fs::file_size(path, ec);
+      in.open(path, std::ios::binary);
+      if (ec || !in) return Fail("cannot read " + Utf8Name(path));
     }
     zip_fileinfo info{};
     DosTime(path, info.tmz_date);
     info.external_fa = folder ? kAttrDirectory : kAttrArchive;
-    const int zip64 = data.size() >= 0xFFFFFFFFull ? 1 : 0;
+    const int zip64 = size >= 0xFFFFFFFFull ? 1 : 0;
     const int method = folder ? 0 : Z_DEFLATED;
     const uLong flags = options_.codePage == 0 ? kZipFlagUtf8 : 0;
     if (zipOpenNewFileInZip4_64(handle_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
                                 folder ? 0 : options_.level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr,
                                 0, 0 /* made by: MS-DOS */, flags, zip64) != ZIP_OK)
       return Fail("cannot add " + utf8Name);
-    std::size_t done = 0;
-    while (done < data.size()) {
-      const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(data.size() - done, 1u << 30));
-      if (zipWriteInFileInZip(handle_, data.data() + done, chunk) != ZIP_OK) return Fail("cannot add " + utf8Name);
-      done += chunk;
+    std::uint64_t done = 0;
+    if (!folder) {
+      buffer_.resize(kChunk);
+      while (in) {
+        in.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        const auto got = static_cast<unsigned>(in.gcount());
+        if (got == 0) break;
+        if (zipWriteInFileInZip(handle_, buffer_.data(), got) != ZIP_OK) {
+          zipCloseFileInZip(handle_);
+          return Fail("cannot add " + utf8Name);
+        }
+        done += got;
+      }
+      // A file that changed size while it was read would be stored with a
+      // header that promised another size class: refuse it.
+      if (in.bad() || done != size || (done >= 0xFFFFFFFFull) != (zip64 == 1)) {
+        zipCloseFileInZip(handle_);
+        return Fail("cannot read " + Utf8Name(path) + (in.bad() ? "" : " (it changed while it was read)"));
+      }
     }
     if (zipCloseFileInZip(handle_) != ZIP_OK) return Fail("cannot add " + utf8Name);
     if (folder) {
       ++stats_.folders;
     } else {
       ++stats_.files;
-      stats_.bytesIn += data.size();
+      stats_.bytesIn += done;
     }
     return true;
   }
 
+  static constexpr std::size_t kChunk = 1 << 20;
   const ZipBuildOptions& options_;
   std::vector<std::uint8_t>& zip_;
   ZipBuildStats& stats_;
   std::string& error_;
   zipFile handle_ = nullptr;
+  std::vector<char> buffer_;
 };
 
 }  // namespace
