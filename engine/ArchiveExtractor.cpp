@@ -246,17 +246,16 @@ bool ArchiveExtractor::ExtractFile(TargetWriter& writer, void* zip, const std::w
   bool dataOk = true;
   unsigned long long copied = 0;
   while (!writer.Failed()) {
-    std::vector<char> chunk = writer.Buffer();
-    chunk.resize(kCopyBuffer);
-    const int got = unzReadCurrentFile(zip, chunk.data(), static_cast<unsigned>(chunk.size()));
+    std::size_t room = 0;
+    char* at = writer.Space(room);
+    const int got = unzReadCurrentFile(zip, at, static_cast<unsigned>(std::min<std::size_t>(room, kCopyBuffer)));
     if (got < 0) {
       dataOk = false;  // a damaged deflate stream or a read error
       break;
     }
     if (got == 0) break;
     copied += static_cast<unsigned>(got);
-    chunk.resize(static_cast<std::size_t>(got));
-    writer.Write(std::move(chunk));
+    writer.Commit(static_cast<std::size_t>(got));
   }
   // Closing the entry checks its CRC once all of it was read.
   if (unzCloseCurrentFile(zip) != UNZ_OK) dataOk = false;

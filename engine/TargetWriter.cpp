@@ -9,14 +9,11 @@ namespace pv {
 
 namespace {
 
-// What may wait to be written, counted as the buffers' capacity (a small
-// file's data sits in a whole copy buffer): a few of the extraction's copy
-// buffers, and as many kept for reuse.
-constexpr std::size_t kMaxQueuedBytes = 2u << 20;
-constexpr std::size_t kMaxSpareBuffers = 6;
-// A batch is handed over at this much data, or at this many operations
-// (many small files), whichever comes first.
-constexpr std::size_t kBatchBytes = 512u << 10;
+// Batches that may wait to be written (each one arena), and arenas kept
+// for reuse: with the caller's and the writer's own, at most about 4 MiB.
+constexpr std::size_t kMaxQueuedBatches = 4;
+constexpr std::size_t kMaxSpareArenas = 3;
+// A batch is also handed over at this many operations (many small files).
 constexpr std::size_t kBatchOps = 96;
 
 // Deletes the file the writer made, by its handle where that has the right
@@ -44,22 +41,65 @@ bool WriteAll(HANDLE file, const char* data, std::size_t count) {
 }  // namespace
 
 TargetWriter::TargetWriter(Opener open, Written written) : open_(std::move(open)), written_(std::move(written)) {
+  batch_.ops.reserve(kBatchOps);
   threaded_ = thread_.Start([this](CHThread*) { Run(); });
 }
 
 TargetWriter::~TargetWriter() {
   if (threaded_) {
-    Add({Kind::kStop, {}, {}});
+    Add({Kind::kStop, {}});
     Hand(true);
     thread_.Wait();
   }
 }
 
-void TargetWriter::Begin(std::wstring target) { Add({Kind::kBegin, std::move(target), {}}); }
+void TargetWriter::Begin(std::wstring target) { Add({Kind::kBegin, std::move(target)}); }
 
-void TargetWriter::Write(std::vector<char> data) { Add({Kind::kData, {}, std::move(data)}); }
+void TargetWriter::End(bool keep) { Add({keep ? Kind::kEnd : Kind::kDiscard, {}}); }
 
-void TargetWriter::End(bool keep) { Add({keep ? Kind::kEnd : Kind::kDiscard, {}, {}}); }
+// Arenas are allocated uninitialised (new char[] clears nothing) and reused:
+// a buffer cleared or freshly mapped per file costs more than inflating
+// into it.
+std::unique_ptr<char[]> TargetWriter::Arena() {
+  if (threaded_) {
+    SrwGuard hold(lock_);
+    if (!spare_.empty()) {
+      auto arena = std::move(spare_.back());
+      spare_.pop_back();
+      return arena;
+    }
+  }
+  return std::unique_ptr<char[]>(new char[kArenaBytes]);
+}
+
+char* TargetWriter::Space(std::size_t& room) {
+  if (batch_.arena && kArenaBytes - batch_.used < kMinRoom) Hand(false);
+  if (!batch_.arena) {
+    batch_.arena = Arena();
+    batch_.used = 0;
+  }
+  room = kArenaBytes - batch_.used;
+  return batch_.arena.get() + batch_.used;
+}
+
+void TargetWriter::Commit(std::size_t count) {
+  if (count == 0) return;
+  Add({Kind::kData, {}, batch_.used, count});
+  // Without a thread the data was written at once: the arena is free again.
+  if (threaded_) batch_.used += count;
+}
+
+void TargetWriter::Write(const char* data, std::size_t count) {
+  while (count > 0) {
+    std::size_t room = 0;
+    char* at = Space(room);
+    const std::size_t piece = std::min(room, count);
+    std::copy(data, data + piece, at);
+    Commit(piece);
+    data += piece;
+    count -= piece;
+  }
+}
 
 void TargetWriter::Drain() {
   if (!threaded_) return;
@@ -72,55 +112,39 @@ void TargetWriter::Drain() {
   callerWaits_ = false;
 }
 
-std::vector<char> TargetWriter::Buffer() {
-  if (!threaded_) {
-    if (spare_.empty()) return {};
-    std::vector<char> buffer = std::move(spare_.back());
-    spare_.pop_back();
-    return buffer;
-  }
-  SrwGuard hold(lock_);
-  if (spare_.empty()) return {};
-  std::vector<char> buffer = std::move(spare_.back());
-  spare_.pop_back();
-  return buffer;
-}
-
 void TargetWriter::Add(Op op) {
   if (!threaded_) {
-    Apply(op);
-    if (op.kind == Kind::kData && spare_.size() < kMaxSpareBuffers) spare_.push_back(std::move(op.data));
+    Apply(op, batch_.arena.get());
     return;
   }
   // After a failure nothing more is written: collecting it would only wait
   // for room the writer no longer makes by writing.
   if (Failed() && op.kind != Kind::kStop) return;
-  batchBytes_ += op.data.capacity();
-  batch_.push_back(std::move(op));
-  if (batchBytes_ >= kBatchBytes || batch_.size() >= kBatchOps) Hand(false);
+  batch_.ops.push_back(std::move(op));
+  if (batch_.ops.size() >= kBatchOps) Hand(false);
 }
 
 void TargetWriter::Hand(bool force) {
-  if (batch_.empty()) return;
+  if (batch_.ops.empty()) {
+    batch_.used = 0;  // what was committed was dropped after a failure
+    return;
+  }
   SrwGuard hold(lock_);
   // The batch waits while enough is queued; a forced one (the end) never
   // waits, so a stop or a drain always gets through.
-  while (!force && queuedBytes_ > 0 && queuedBytes_ + batchBytes_ > kMaxQueuedBytes && !Failed()) {
+  while (!force && queue_.size() >= kMaxQueuedBatches && !Failed()) {
     callerWaits_ = true;
     hold.Wait(room_);
   }
   callerWaits_ = false;
-  queuedBytes_ += batchBytes_;
-  queue_.push_back({std::move(batch_), batchBytes_});
-  batch_.clear();
-  batch_.reserve(kBatchOps);
-  batchBytes_ = 0;
+  queue_.push_back(std::move(batch_));
+  batch_ = {};
+  batch_.ops.reserve(kBatchOps);
   if (writerWaits_) ::WakeConditionVariable(&ready_);
 }
 
 void TargetWriter::Run() {
   Batch work;
-  std::vector<std::vector<char>> freed;
   for (;;) {
     {
       SrwGuard hold(lock_);
@@ -139,21 +163,15 @@ void TargetWriter::Run() {
         stop = true;
         break;
       }
-      Apply(op);
-      if (op.kind == Kind::kData) freed.push_back(std::move(op.data));
+      Apply(op, work.arena.get());
     }
     {
       SrwGuard hold(lock_);
-      queuedBytes_ -= std::min(queuedBytes_, work.bytes);
-      for (auto& buffer : freed) {
-        if (spare_.size() >= kMaxSpareBuffers) break;
-        spare_.push_back(std::move(buffer));
-      }
+      if (work.arena && spare_.size() < kMaxSpareArenas) spare_.push_back(std::move(work.arena));
       busy_ = false;
       if (callerWaits_) ::WakeConditionVariable(&room_);
     }
-    freed.clear();
-    work.ops.clear();
+    work = {};
     if (stop) return;
   }
 }
@@ -167,7 +185,7 @@ void TargetWriter::Fail(const wchar_t* what, DWORD error) {
   failed_.store(true, std::memory_order_release);
 }
 
-void TargetWriter::Apply(Op& op) {
+void TargetWriter::Apply(Op& op, const char* arena) {
   if (skipping_) return;
   switch (op.kind) {
     case Kind::kBegin:
@@ -176,7 +194,7 @@ void TargetWriter::Apply(Op& op) {
       if (!file_) Fail(L"creating ", ::GetLastError());
       break;
     case Kind::kData:
-      if (file_ && !WriteAll(file_.get(), op.data.data(), op.data.size())) Fail(L"writing ", ::GetLastError());
+      if (file_ && !WriteAll(file_.get(), arena + op.offset, op.count)) Fail(L"writing ", ::GetLastError());
       break;
     case Kind::kEnd:
     case Kind::kDiscard:

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,14 @@ namespace pv {
 // the file system's work on the last one overlap. What waits to be written
 // is bounded; a caller that gets ahead waits.
 //
-// Work is handed over in batches: the caller collects what it hands over and
-// passes it on once a batch is full (or at Drain), and each side wakes the
-// other only when that one waits. A wake is a kernel call on Windows and a
-// server round trip under Wine, so the two threads meet a few times per
-// megabyte rather than once per buffer and per file. The writer takes one
-// batch at a time and makes room as each is done, so the caller rarely has
-// to wait for a whole queue to be written.
+// Work is handed over in batches. A batch owns one buffer (its arena) that
+// the caller inflates into directly (Space, then Commit), so small files
+// share a batch and no byte is copied or cleared on the way; the batch is
+// passed on once its arena or its list of operations is full (or at Drain),
+// and each side wakes the other only when that one waits. A wake is a kernel
+// call on Windows and a server round trip under Wine, so the two threads
+// meet a few times per megabyte rather than once per buffer and per file.
+// The writer takes one batch at a time and returns its arena for reuse.
 //
 // The first failure (a file that cannot be created or written) is logged
 // with its Win32 error, a file half written is deleted, and everything
@@ -45,52 +47,58 @@ class TargetWriter {
   ~TargetWriter();
 
   void Begin(std::wstring target);
-  void Write(std::vector<char> data);
+  // Room for the current file's next bytes: at least kMinRoom of them at the
+  // returned address, `room` in all. Commit says how many were filled.
+  char* Space(std::size_t& room);
+  void Commit(std::size_t count);
+  // Copies `count` bytes through Space and Commit.
+  void Write(const char* data, std::size_t count);
   // `keep` false: the file is closed and deleted (its data turned out bad).
   void End(bool keep);
   void Drain();
   // Whether a write failed; what the caller still hands over is dropped.
   bool Failed() const { return failed_.load(std::memory_order_acquire); }
 
-  // A buffer for Write, recycled from written ones where there is one.
-  std::vector<char> Buffer();
+  static constexpr std::size_t kArenaBytes = 512u << 10;
+  static constexpr std::size_t kMinRoom = 64u << 10;
 
  private:
   enum class Kind { kBegin, kData, kEnd, kDiscard, kStop };
   struct Op {
     Kind kind;
     std::wstring target;
-    std::vector<char> data;
+    std::size_t offset = 0;  // kData: where in the batch's arena
+    std::size_t count = 0;
+  };
+  struct Batch {
+    std::vector<Op> ops;
+    std::unique_ptr<char[]> arena;
+    std::size_t used = 0;
   };
 
   // The caller's side: collects, and passes a full batch on.
   void Add(Op op);
   void Hand(bool force);
+  std::unique_ptr<char[]> Arena();
   void Run();
-  void Apply(Op& op);
+  void Apply(Op& op, const char* arena);
   void Fail(const wchar_t* what, DWORD error);
 
   Opener open_;
   Written written_;
 
   // The caller's batch, not yet handed over.
-  std::vector<Op> batch_;
-  std::size_t batchBytes_ = 0;
+  Batch batch_;
 
   // Shared, under lock_.
   SrwLock lock_;
   CONDITION_VARIABLE ready_ = CONDITION_VARIABLE_INIT;  // work for the writer
   CONDITION_VARIABLE room_ = CONDITION_VARIABLE_INIT;   // room (or the end) for the caller
-  struct Batch {
-    std::vector<Op> ops;
-    std::size_t bytes = 0;
-  };
   std::deque<Batch> queue_;
-  std::size_t queuedBytes_ = 0;
-  bool busy_ = false;  // the writer holds ops taken from the queue
+  bool busy_ = false;  // the writer holds a batch taken from the queue
   bool writerWaits_ = false;
   bool callerWaits_ = false;
-  std::vector<std::vector<char>> spare_;
+  std::vector<std::unique_ptr<char[]>> spare_;
   std::atomic<bool> failed_{false};
 
   // The writing thread's own state.

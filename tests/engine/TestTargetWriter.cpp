@@ -34,16 +34,15 @@ TEST(TargetWriter, WritesEveryFileWholeByTheTimeItIsDrained) {
   for (int file = 0; file < 3; ++file) {
     writer.Begin(scratch / (L"f" + std::to_wstring(file)));
     for (int piece = 0; piece < 12; ++piece) {
-      std::vector<char> data = writer.Buffer();
-      data.assign(512 * 1024, static_cast<char>('a' + file));
-      writer.Write(std::move(data));
+      const std::vector<char> data(300 * 1024, static_cast<char>('a' + file));
+      writer.Write(data.data(), data.size());
     }
     writer.End(true);
   }
   writer.Drain();
   EXPECT_FALSE(writer.Failed());
   ASSERT_EQ(written.size(), 3u);
-  for (int file = 0; file < 3; ++file) EXPECT_EQ(SizeOf(written[file]), 12u * 512 * 1024);
+  for (int file = 0; file < 3; ++file) EXPECT_EQ(SizeOf(written[file]), 12u * 300 * 1024);
 }
 
 // A file that cannot be created fails the writer: what came before stays,
@@ -57,13 +56,13 @@ TEST(TargetWriter, StopsAtTheFirstFailureAndLeavesNothingHalfDone) {
       },
       [&](const std::wstring&) { ++written; });
   writer.Begin(scratch / L"kept");
-  writer.Write(std::vector<char>(100, 'k'));
+  writer.Write(std::string(100, 'k').data(), 100);
   writer.End(true);
   writer.Begin(scratch / L"discarded");
-  writer.Write(std::vector<char>(100, 'd'));
+  writer.Write(std::string(100, 'd').data(), 100);
   writer.End(false);
   writer.Begin(scratch / L"refused");
-  writer.Write(std::vector<char>(100, 'r'));
+  writer.Write(std::string(100, 'r').data(), 100);
   writer.End(true);
   writer.Begin(scratch / L"after");
   writer.End(true);
