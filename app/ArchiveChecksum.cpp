@@ -11,7 +11,11 @@ namespace pv {
 namespace package {
 
 std::uint32_t ArchiveCrc(std::span<const std::uint8_t> archive) {
-  uLong crc = crc32(0L, Z_NULL, 0);
+  return ArchiveCrc(static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0)), archive);
+}
+
+std::uint32_t ArchiveCrc(std::uint32_t start, std::span<const std::uint8_t> archive) {
+  uLong crc = start;
   // zlib takes lengths as uInt: feed it in pieces.
   std::size_t done = 0;
   while (done < archive.size()) {
@@ -31,10 +35,17 @@ std::string FormatArchiveCrc(std::uint32_t crc) {
 ArchiveCrcCheck CheckArchiveCrc(const JValue& config, std::span<const std::uint8_t> archive,
                                 std::uint64_t archiveLength) {
   if (!config.Has(kArchiveCrcKey)) return ArchiveCrcCheck::kAbsent;
+  if (archive.size() != archiveLength) return ArchiveCrcCheck::kMismatch;
+  return CheckArchiveCrc(config, ArchiveCrc(archive), archive.size(), archiveLength);
+}
+
+ArchiveCrcCheck CheckArchiveCrc(const JValue& config, std::uint32_t crc, std::uint64_t present,
+                                std::uint64_t archiveLength) {
+  if (!config.Has(kArchiveCrcKey)) return ArchiveCrcCheck::kAbsent;
   const JValue& value = config.Find(kArchiveCrcKey);
-  if (value.Type() != JString || archive.size() != archiveLength) return ArchiveCrcCheck::kMismatch;
-  return std::strcmp(value.ToText(), FormatArchiveCrc(ArchiveCrc(archive)).c_str()) == 0 ? ArchiveCrcCheck::kMatches
-                                                                                         : ArchiveCrcCheck::kMismatch;
+  if (value.Type() != JString || present != archiveLength) return ArchiveCrcCheck::kMismatch;
+  return std::strcmp(value.ToText(), FormatArchiveCrc(crc).c_str()) == 0 ? ArchiveCrcCheck::kMatches
+                                                                         : ArchiveCrcCheck::kMismatch;
 }
 
 }  // namespace package

@@ -21,6 +21,8 @@ namespace package {
 inline constexpr const char* kArchiveCrcKey = "zcrc32";
 
 std::uint32_t ArchiveCrc(std::span<const std::uint8_t> archive);
+// Continues `crc` (the CRC of the bytes before) over `more`.
+std::uint32_t ArchiveCrc(std::uint32_t crc, std::span<const std::uint8_t> more);
 std::string FormatArchiveCrc(std::uint32_t crc);
 
 enum class ArchiveCrcCheck {
@@ -33,6 +35,9 @@ enum class ArchiveCrcCheck {
 // `archiveLength` is Z as stored, so an archive with bytes missing at its end
 // never matches.
 ArchiveCrcCheck CheckArchiveCrc(const JValue& config, std::span<const std::uint8_t> archive,
+                                std::uint64_t archiveLength);
+// The same with the CRC of the `present` bytes computed by the caller.
+ArchiveCrcCheck CheckArchiveCrc(const JValue& config, std::uint32_t crc, std::uint64_t present,
                                 std::uint64_t archiveLength);
 
 }  // namespace package

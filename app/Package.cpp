@@ -2,7 +2,9 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <span>
 
 #include "app/ArchiveChecksum.h"
@@ -50,22 +52,32 @@ std::uint64_t FileSize(HANDLE file) {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-// Reads the whole file from its start into `bytes` (sized to the file).
-bool ReadAll(HANDLE file, std::uint64_t size, std::vector<std::uint8_t>& bytes) {
-  LARGE_INTEGER zero{};
-  if (!::SetFilePointerEx(file, zero, nullptr, FILE_BEGIN)) return false;
-  bytes.resize(static_cast<std::size_t>(size));
-  std::size_t done = 0;
-  while (done < bytes.size()) {
+// Reads `count` bytes at `offset` into `bytes`, which it sizes to them.
+// The buffer is allocated uninitialised: clearing pages only to overwrite
+// them costs a fault and a clear per page.
+bool ReadHead(HANDLE file, std::uint64_t count, std::unique_ptr<std::uint8_t[]>& bytes) {
+  bytes.reset(new std::uint8_t[static_cast<std::size_t>(count)]);
+  FileSource source(file, count);
+  return source.ReadAt(0, bytes.get(), static_cast<std::size_t>(count));
+}
+
+// Streams `count` bytes of `file` from `offset` through `each` in pieces of
+// one reused buffer; false when a read fails or `each` does.
+bool ForEachPiece(HANDLE file, std::uint64_t offset, std::uint64_t count,
+                  const std::function<bool(std::span<const std::uint8_t>)>& each) {
+  constexpr std::size_t kPiece = 1u << 20;
+  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kPiece]);
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  if (!::SetFilePointerEx(file, to, nullptr, FILE_BEGIN)) return false;
+  while (count > 0) {
+    const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(count, kPiece));
     DWORD got = 0;
-    const std::size_t left = bytes.size() - done;
-    const DWORD want = left > (8u << 20) ? (8u << 20) : static_cast<DWORD>(left);
-    if (!::ReadFile(file, bytes.data() + done, want, &got, nullptr)) return false;
-    if (got == 0) break;
-    done += got;
+    if (!::ReadFile(file, buffer.get(), want, &got, nullptr) || got == 0) return false;
+    if (!each(std::span<const std::uint8_t>(buffer.get(), got))) return false;
+    count -= got;
   }
-  // A file that shrank while it was read is not the file we measured.
-  return done == bytes.size();
+  return true;
 }
 
 bool WriteAll(HANDLE file, const std::uint8_t* data, std::size_t count) {
@@ -117,6 +129,8 @@ bool ReadSetupConfig(const std::wstring& path, JValue& document) {
 PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wstring& installDir,
                                      const std::function<void()>& onLoaded) {
   PackageArchive out;
+  // Held for the whole read and without write sharing: the bytes checked
+  // are the bytes written, though they are read twice.
   pv::UniqueFile file = OpenForReading(ownPath);
   const std::uint64_t size = file ? FileSize(file.get()) : 0;
   std::uint32_t locator = 0;
@@ -128,33 +142,52 @@ PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wst
     out.result = kPkgInvalid;
     return out;
   }
-  if (!ReadAll(file.get(), size, out.image)) {
+  // The head: the program image and the configuration with the lengths
+  // around it. The archive is only streamed, so memory does not grow with
+  // it.
+  std::unique_ptr<std::uint8_t[]> head;
+  std::uint64_t headSize = std::min<std::uint64_t>(size, locator + 4ull);
+  if (!ReadHead(file.get(), headSize, head)) {
     out.result = kPkgReadFailed;
-    out.image = {};
     return out;
   }
-  file.reset();
+  if (headSize == locator + 4ull) {
+    headSize = std::min<std::uint64_t>(size, locator + 8ull + package::ReadU32(head.get() + locator));
+    if (!ReadHead(file.get(), headSize, head)) {
+      out.result = kPkgReadFailed;
+      return out;
+    }
+  }
   if (onLoaded) onLoaded();
 
-  const package::PackageSpan span = package::CheckPackage(out.image, locator);
+  const std::span<const std::uint8_t> headBytes(head.get(), static_cast<std::size_t>(headSize));
+  const package::PackageSpan span = package::CheckPackage(headBytes, size, locator);
   if (span.result != kEngineOk) {
     out.result = span.result;
-    out.image = {};
     return out;
   }
   out.locator = span.locator;
   out.configLength = span.configLength;
 
-  // The configuration as this copy holds it, next to the bytes its checksum
-  // covers: a damaged archive ends here, before anything is written.
+  // The configuration's checksum against the archive bytes present: a
+  // damaged archive ends here, before anything is written.
   JValue config;
-  const std::string configText(reinterpret_cast<const char*>(out.image.data()) + span.locator + 4, span.configLength);
+  const std::string configText(reinterpret_cast<const char*>(head.get()) + span.locator + 4, span.configLength);
   JParse(configText.c_str(), config);
-  const auto archive = std::span<const std::uint8_t>(out.image).subspan(span.archiveOffset, span.archivePresent);
-  const package::ArchiveCrcCheck crc = package::CheckArchiveCrc(config, archive, span.archiveLength);
+  package::ArchiveCrcCheck crc = package::ArchiveCrcCheck::kAbsent;
+  if (config.Has(package::kArchiveCrcKey)) {
+    std::uint32_t sum = package::ArchiveCrc({});
+    if (!ForEachPiece(file.get(), span.archiveOffset, span.archivePresent, [&](std::span<const std::uint8_t> piece) {
+          sum = package::ArchiveCrc(sum, piece);
+          return true;
+        })) {
+      out.result = kPkgReadFailed;
+      return out;
+    }
+    crc = package::CheckArchiveCrc(config, sum, span.archivePresent, span.archiveLength);
+  }
   if (crc == package::ArchiveCrcCheck::kMismatch) {
     out.result = kPkgVerifyFailed;
-    out.image = {};
     return out;
   }
   out.archiveVerified = crc == package::ArchiveCrcCheck::kMatches;
@@ -166,18 +199,26 @@ PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wst
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   // A write that fails (a full disk) must not pass a truncated archive on;
   // closing the handle deletes the partial file.
-  if (!out.zipFile || !WriteAll(out.zipFile.get(), out.image.data() + span.archiveOffset, span.archivePresent)) {
+  bool writeFailed = false;
+  const bool written =
+      out.zipFile &&
+      ForEachPiece(file.get(), span.archiveOffset, span.archivePresent, [&](std::span<const std::uint8_t> piece) {
+        writeFailed = !WriteAll(out.zipFile.get(), piece.data(), piece.size());
+        return !writeFailed;
+      });
+  if (!written) {
+    out.result = !out.zipFile || writeFailed ? kPkgTempWriteFailed : kPkgReadFailed;
     out.zipFile.reset();
-    out.result = kPkgTempWriteFailed;
-    out.image = {};
     return out;
   }
   LARGE_INTEGER zero{};
   ::SetFilePointerEx(out.zipFile.get(), zero, nullptr, FILE_BEGIN);
+  // What the uninstaller is made of: the program image, the first P bytes.
+  out.image.assign(head.get(), head.get() + span.locator);
   return out;
 }
 
-bool WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t locator, const JValue& document,
+bool WriteUninstallerImage(std::span<const std::uint8_t> image, std::uint32_t locator, const JValue& document,
                            HANDLE file) {
   const std::vector<std::uint8_t> uninstaller = package::ComposeUninstallerImage(image, locator, document.Dump());
   if (WriteAll(file, uninstaller.data(), uninstaller.size())) return true;

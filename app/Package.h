@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ bool ReadSetupConfig(const std::wstring& path, JValue& document);
 // and never outlives the run, even when the process is killed.
 struct PackageArchive {
   EngineResult result = kEngineOk;
-  std::vector<std::uint8_t> image;  // the whole running file
+  std::vector<std::uint8_t> image;  // the running file's program image: its first P bytes
   std::uint32_t locator = 0;        // P
   std::uint32_t configLength = 0;   // L
   bool archiveVerified = false;     // the configuration's checksum matched the archive
@@ -32,12 +33,14 @@ struct PackageArchive {
   pv::UniqueFile zipFile;
 };
 
-// First stage of the install: holds the running file in memory, checks the
-// package and the archive's checksum when the configuration has one (code 9
-// when it does not match), and writes the archive to a temporary ZIP file
-// (in the temporary folder when it has 600 MiB free, otherwise in
-// `installDir`). `onLoaded` runs once the file is held in memory, before its
-// checks.
+// First stage of the install: reads the running file's head (the image and
+// the configuration), checks the package and the archive's checksum when the
+// configuration has one (code 9 when it does not match), and writes the
+// archive to a temporary ZIP file (in the temporary folder when it has 600
+// MiB free, otherwise in `installDir`). The archive is streamed twice, for
+// the checksum and for the copy, through one buffer while the file is held
+// open without write sharing, so memory does not grow with it. `onLoaded`
+// runs once the head is read, before its checks.
 PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wstring& installDir,
                                      const std::function<void()>& onLoaded = {});
 
@@ -47,7 +50,7 @@ PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wst
 // is no link). False (with the thread's last error) when it could not be
 // written whole; the file is then deleted, and the install goes on without
 // an uninstaller.
-bool WriteUninstallerImage(const std::vector<std::uint8_t>& image, std::uint32_t locator, const JValue& document,
+bool WriteUninstallerImage(std::span<const std::uint8_t> image, std::uint32_t locator, const JValue& document,
                            HANDLE file);
 
 // The temporary ZIP goes to the temporary folder only with this much free.

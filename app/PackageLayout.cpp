@@ -69,9 +69,15 @@ std::optional<std::string> ReadConfigText(ByteSource& source) {
 }
 
 PackageSpan CheckPackage(std::span<const std::uint8_t> image, std::uint32_t locator) {
+  return CheckPackage(image, image.size(), locator);
+}
+
+PackageSpan CheckPackage(std::span<const std::uint8_t> image, std::uint64_t size, std::uint32_t locator) {
   PackageSpan span;
   span.locator = locator;
-  const std::uint64_t size = image.size();
+  // Reads a field the file has but the head does not hold: the head was cut
+  // short by its reader.
+  const auto held = [&](std::uint64_t end) { return end <= image.size(); };
   if (locator == 0 || locator > size) {
     span.result = kPkgInvalid;
     return span;
@@ -79,6 +85,10 @@ PackageSpan CheckPackage(std::span<const std::uint8_t> image, std::uint32_t loca
   std::uint64_t rest = size - locator;
   if (rest < 4) {
     span.result = kPkgConfigInvalid;
+    return span;
+  }
+  if (!held(locator + 4ull)) {
+    span.result = kPkgReadFailed;
     return span;
   }
   span.configLength = ReadU32(image.data() + locator);
@@ -90,6 +100,10 @@ PackageSpan CheckPackage(std::span<const std::uint8_t> image, std::uint32_t loca
   rest = size - lengthField;
   if (rest < 4) {
     span.result = kPkgContentInvalid;
+    return span;
+  }
+  if (!held(lengthField + 4)) {
+    span.result = kPkgReadFailed;
     return span;
   }
   span.archiveLength = ReadU32(image.data() + lengthField);

@@ -80,6 +80,11 @@ struct PackageSpan {
 // archive length follows or Z exceeds the bytes after its field by more than
 // 4 (up to 4 too many are accepted; only the bytes present are written).
 PackageSpan CheckPackage(std::span<const std::uint8_t> image, std::uint32_t locator);
+// The same checks on the head of a file of `fileSize` bytes: `head` holds its
+// first bytes, at least up to the archive (P + 8 + L) where the file has
+// them. A head shorter than that reads as code 2 (the file could not be
+// read).
+PackageSpan CheckPackage(std::span<const std::uint8_t> head, std::uint64_t fileSize, std::uint32_t locator);
 
 // The uninstaller image: the first P bytes of the running image, the length
 // of the document text and the text; the locator field holds P. The image

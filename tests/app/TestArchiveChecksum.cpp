@@ -21,6 +21,14 @@ TEST(ArchiveChecksum, MatchesOnlyTheBytesItWasMadeFrom) {
   EXPECT_EQ(CheckArchiveCrc(config, archive, archive.size()), ArchiveCrcCheck::kAbsent);
   config.Member(kArchiveCrcKey) = JValue(FormatArchiveCrc(ArchiveCrc(archive)));
   EXPECT_EQ(CheckArchiveCrc(config, archive, archive.size()), ArchiveCrcCheck::kMatches);
+  // Taken piece by piece, as the installer streams its archive.
+  std::uint32_t crc = ArchiveCrc({});
+  for (std::size_t at = 0; at < archive.size(); at += 4096)
+    crc = ArchiveCrc(
+        crc, std::span<const std::uint8_t>(archive).subspan(at, std::min<std::size_t>(4096, archive.size() - at)));
+  EXPECT_EQ(crc, ArchiveCrc(archive));
+  EXPECT_EQ(CheckArchiveCrc(config, crc, archive.size(), archive.size()), ArchiveCrcCheck::kMatches);
+  EXPECT_EQ(CheckArchiveCrc(config, crc, archive.size() - 1, archive.size()), ArchiveCrcCheck::kMismatch);
 
   auto flipped = archive;
   flipped[54321] ^= 0x10;

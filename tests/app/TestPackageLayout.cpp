@@ -59,6 +59,17 @@ TEST(PackageLayout, EveryTruncationFailsCleanlyWithItsCode) {
     if (want == kEngineOk) {
       EXPECT_EQ(span.archivePresent, std::min(Z, cut - (P + 8 + L))) << "cut " << cut;
     }
+    // The same file read as a head of `cut` bytes: whatever the file holds
+    // up to its archive is taken from the head; a head cut before that is a
+    // failed read, never a read past its end.
+    const PackageSpan whole =
+        CheckPackage(std::span<const std::uint8_t>(image).first(std::min(cut, P + 8 + L)), image.size(), kImageEnd);
+    if (cut >= P + 8 + L) {
+      EXPECT_EQ(whole.result, kEngineOk) << "cut " << cut;
+      EXPECT_EQ(whole.archivePresent, Z) << "cut " << cut;
+    } else {
+      EXPECT_EQ(whole.result, kPkgReadFailed) << "cut " << cut;
+    }
   }
 }
 
