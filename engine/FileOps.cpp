@@ -330,12 +330,13 @@ bool DeleteTree(const std::wstring& path, std::wstring_view expectedFinal) {
   return RemovePath(path, expectedFinal);
 }
 
-bool DeleteFileAt(const std::wstring& path, std::wstring_view expectedFinal) {
+bool DeleteFileAt(const std::wstring& path, std::wstring_view expectedFinal, bool exclusive) {
   // Without backup semantics a folder does not open: files and file links
   // only. A removal makes this call for every file, so it asks for nothing
   // it does not need: the name, then the deletion itself.
-  UniqueFile entry(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  const DWORD access = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | (exclusive ? FILE_WRITE_DATA : 0);
+  UniqueFile entry(::CreateFileW(path.c_str(), access, exclusive ? 0 : kShareAll, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!entry) {
     if (::GetLastError() == ERROR_ACCESS_DENIED && IsFolder(path)) ::SetLastError(ERROR_DIRECTORY);
     return false;

@@ -45,8 +45,12 @@ bool DeleteTree(const std::wstring& path, std::wstring_view expectedFinal);
 // file reached through a link (or, under Wine, a host link, which the
 // system opens as its target) is left. False with the Win32 error when
 // nothing was deleted: kErrorStoppedOnLink for a link met, ERROR_FILE_NOT_FOUND
-// when nothing is there, ERROR_DIRECTORY for a folder.
-bool DeleteFileAt(const std::wstring& path, std::wstring_view expectedFinal);
+// when nothing is there, ERROR_DIRECTORY for a folder. `exclusive` opens it
+// for writing and unshared, as a proof that no program holds or runs it: a
+// program file can then be deleted without asking who uses it (the open
+// fails, with ERROR_SHARING_VIOLATION or ERROR_ACCESS_DENIED, when somebody
+// does, or the file is read-only).
+bool DeleteFileAt(const std::wstring& path, std::wstring_view expectedFinal, bool exclusive = false);
 // Opens `path` to be written from its start (GENERIC_WRITE and DELETE,
 // shared as `share` says), creating the file or emptying the one there. An
 // existing entry must be a plain file with no other hard link whose final

@@ -132,6 +132,11 @@ bool FindHolder(const std::wstring& path, std::wstring& user, const std::optiona
   return true;
 }
 
+bool ProgramNamedRuns(const std::optional<std::vector<std::wstring>>& running, const std::wstring& path) {
+  std::wstring user;
+  return running ? Named(*running, FileNamePart(path)) : FindFileUser(path, user);
+}
+
 int KillProcessesByName(const std::wstring& path) {
   std::wstring name = FileNamePart(path);
   if (name.empty()) return 0;

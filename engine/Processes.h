@@ -31,6 +31,10 @@ bool FindHolder(const std::wstring& path, std::wstring& user,
 // system's process list cannot be had.
 std::optional<std::vector<std::wstring>> RunningProgramNames();
 
+// Whether a program named like the file part of `path` runs, by `running`
+// (RunningProgramNames), or by a new look when that list could not be had.
+bool ProgramNamedRuns(const std::optional<std::vector<std::wstring>>& running, const std::wstring& path);
+
 // Ends every other process whose executable name equals the file name part
 // of `path` (case-insensitive), without waiting for them to go. The calling
 // process is never ended. Returns how many were told to end.

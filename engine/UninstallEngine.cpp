@@ -157,9 +157,10 @@ bool RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bo
     return JoinPath(rootFinal, std::wstring_view(full).substr(rootFull.size() + 1));
   };
   const std::wstring uninstaller = JoinPath(rootFull, L"unins000.exe");
-  // The programs running now, asked once: a program file nobody holds is
-  // only matched by name, and the product was stopped already.
-  const std::optional<std::vector<std::wstring>> running = RunningProgramNames();
+  // The programs running, asked once, at the first program file: a program
+  // file nobody holds is only matched by name, and the product was stopped
+  // already.
+  std::optional<std::optional<std::vector<std::wstring>>> running;
 
   for (int i = 0; i < files.Count(); ++i) {
     if (stopped()) return false;
@@ -167,8 +168,22 @@ bool RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bo
     // A damaged or forged document must not reach outside the product.
     if (!IsInsideFolder(full, rootFull) || SamePathText(full, uninstaller)) continue;
     if (HasExtension(full, L".exe") || HasExtension(full, L".dll")) {
+      // Opened unshared for writing, a program file is free: it goes at
+      // once, by that handle, and programs of its name elsewhere are ended
+      // all the same. Otherwise whoever holds it is ended first.
+      if (!running) running = RunningProgramNames();
+      if (DeleteFileAt(full, expected(full), true)) {
+        if (SetupLog::Enabled()) SetupLog::Line(L"removed " + full);
+        if (ProgramNamedRuns(*running, full)) KillProcessesByName(full);
+        continue;
+      }
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) {
+        LogLeft(full, error);
+        continue;
+      }
       std::wstring user;
-      if (pv::FindHolder(full, user, &running)) {
+      if (pv::FindHolder(full, user, &*running)) {
         KillProcessesByName(user);
         ::Sleep(100);
       }
