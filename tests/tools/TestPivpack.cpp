@@ -3,11 +3,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <memory>
 #include <sstream>
 
 #include "app/ArchiveChecksum.h"
 #include "app/PackageLayout.h"
 #include "json/JReader.h"
+#include "tools/pivpack/FileZipIo.h"
 #include "tools/pivpack/InstallerBuilder.h"
 #include "tools/pivpack/MemoryZipIo.h"
 #include "tools/pivpack/PeImage.h"
@@ -134,6 +137,32 @@ TEST(InstallerBuilder, AppendsThePackageAndWritesTheLocator) {
   ASSERT_TRUE(BuildInstaller(stub, "{\"mode\":0}", {}, false, out, error)) << error;
   EXPECT_EQ(out.size(), 0x400 + 4 + 11u);
   EXPECT_TRUE(InspectInstaller(out, report));
+
+  // Through files, a piece at a time, the same bytes: the folder zipped into
+  // a file, the installer written from it.
+  TempDir built;
+  const auto readAll = [](const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> archive(OpenBinaryFile(built.path / "a.zip", "w+b"), std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenBinaryFile(built.path / "setup.exe", "wb"), std::fclose);
+    ASSERT_TRUE(archive && file);
+    ASSERT_TRUE(BuildZipFromFolder(dir.path / "none", {}, archive.get(), stats, error) == false);
+    ASSERT_TRUE(BuildZipFromFolder(dir.path, {}, archive.get(), stats, error)) << error;
+    ASSERT_TRUE(BuildInstallerFile(stub, "{\"mode\":1}", archive.get(), file.get(), error)) << error;
+  }
+  const auto fromFiles = readAll(built.path / "setup.exe");
+  ASSERT_TRUE(BuildInstaller(stub, "{\"mode\":1}", readAll(built.path / "a.zip"), true, out, error)) << error;
+  EXPECT_EQ(fromFiles, out);
+  // A file that is not a ZIP is refused as the one in memory is.
+  WriteText(built.path / "not.zip", "not a zip");
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> archive(OpenBinaryFile(built.path / "not.zip", "rb"), std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenBinaryFile(built.path / "bad.exe", "wb"), std::fclose);
+    EXPECT_FALSE(BuildInstallerFile(stub, "{\"mode\":1}", archive.get(), file.get(), error));
+  }
 }
 
 TEST(InstallerBuilder, RefusesWhatWouldNotWork) {

@@ -11,6 +11,7 @@
 #include "engine/EntryNameEncoding.h"
 #include "json/JReader.h"
 #include "tools/pivpack/CodePage.h"
+#include "tools/pivpack/FileZipIo.h"
 #include "tools/pivpack/MemoryZipIo.h"
 #include "tools/pivpack/PeImage.h"
 
@@ -66,12 +67,9 @@ bool DescribeName(std::uint16_t flags, std::string_view raw, std::span<const std
   return valid;
 }
 
-ArchiveCheck CheckArchive(std::span<const std::uint8_t> archive, unsigned codePage) {
+ArchiveCheck CheckArchive(zlib_filefunc64_def& funcs, unsigned codePage) {
   ArchiveCheck check;
-  std::vector<std::uint8_t> bytes(archive.begin(), archive.end());
-  zlib_filefunc64_def funcs;
-  FillMemoryFileFuncs(funcs, bytes);
-  unzFile zip = unzOpen2_64("memory", &funcs);
+  unzFile zip = unzOpen2_64("archive", &funcs);
   if (!zip) {
     check.error = "the archive is not a ZIP file";
     return check;
@@ -123,11 +121,19 @@ ArchiveCheck CheckArchive(std::span<const std::uint8_t> archive, unsigned codePa
   return check;
 }
 
-}  // namespace
+ArchiveCheck CheckArchive(std::span<const std::uint8_t> archive, unsigned codePage) {
+  std::vector<std::uint8_t> bytes(archive.begin(), archive.end());
+  zlib_filefunc64_def funcs;
+  FillMemoryFileFuncs(funcs, bytes);
+  return CheckArchive(funcs, codePage);
+}
 
-bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& configText,
-                    std::span<const std::uint8_t> archive, bool withArchive, std::vector<std::uint8_t>& out,
-                    std::string& error) {
+// Everything before the archive bytes: the image up to P with the locator
+// set, L, the configuration (with the archive's checksum) and, with an
+// archive, Z. `checkArchive` runs after the configuration's checks.
+bool ComposeHead(std::span<const std::uint8_t> stub, const std::string& configText, bool withArchive, std::uint32_t crc,
+                 std::uint64_t archiveSize, const std::function<ArchiveCheck()>& checkArchive,
+                 std::vector<std::uint8_t>& head, std::string& error) {
   PeImageInfo pe;
   if (!ReadPeImage(stub, pe, error)) return false;
   if (package::ReadU32(stub.data() + pe.locatorOffset) != 0) {
@@ -145,32 +151,106 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& confi
   JValue doc;
   if (!ParseConfig(configText, doc, error)) return false;
   // Our checksum of the archive bytes, replacing any the configuration had.
-  if (withArchive)
-    doc.Member(package::kArchiveCrcKey) = JValue(package::FormatArchiveCrc(package::ArchiveCrc(archive)));
+  if (withArchive) doc.Member(package::kArchiveCrcKey) = JValue(package::FormatArchiveCrc(crc));
   const std::string text = doc.Dump();
   if (withArchive) {
-    const ArchiveCheck check = CheckArchive(archive, 0);
+    const ArchiveCheck check = checkArchive();
     if (!check.ok) {
       error = check.error;
       return false;
     }
   }
   const std::uint64_t total = static_cast<std::uint64_t>(pe.imageEnd) + 4 + text.size() + (withArchive ? 4 : 0) +
-                              (withArchive ? archive.size() : 0);
+                              (withArchive ? archiveSize : 0);
   if (total > 0xFFFFFFFFull) {
     error = "the installer would exceed 4 GiB";
     return false;
   }
-  out.assign(stub.begin(), stub.begin() + pe.imageEnd);
-  package::WriteU32(out.data() + pe.locatorOffset, pe.imageEnd);
+  head.assign(stub.begin(), stub.begin() + pe.imageEnd);
+  package::WriteU32(head.data() + pe.locatorOffset, pe.imageEnd);
   std::uint8_t field[4];
   package::WriteU32(field, static_cast<std::uint32_t>(text.size()));
-  out.insert(out.end(), field, field + 4);
-  out.insert(out.end(), text.begin(), text.end());
+  head.insert(head.end(), field, field + 4);
+  head.insert(head.end(), text.begin(), text.end());
   if (withArchive) {
-    package::WriteU32(field, static_cast<std::uint32_t>(archive.size()));
-    out.insert(out.end(), field, field + 4);
-    out.insert(out.end(), archive.begin(), archive.end());
+    package::WriteU32(field, static_cast<std::uint32_t>(archiveSize));
+    head.insert(head.end(), field, field + 4);
+  }
+  return true;
+}
+
+bool Seek(std::FILE* file, std::uint64_t offset, int whence) {
+#ifdef _WIN32
+  return _fseeki64(file, static_cast<__int64>(offset), whence) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), whence) == 0;
+#endif
+}
+
+std::uint64_t Tell(std::FILE* file) {
+#ifdef _WIN32
+  return static_cast<std::uint64_t>(_ftelli64(file));
+#else
+  return static_cast<std::uint64_t>(ftello(file));
+#endif
+}
+
+}  // namespace
+
+bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& configText,
+                    std::span<const std::uint8_t> archive, bool withArchive, std::vector<std::uint8_t>& out,
+                    std::string& error) {
+  const std::uint32_t crc = withArchive ? package::ArchiveCrc(archive) : 0;
+  if (!ComposeHead(
+          stub, configText, withArchive, crc, archive.size(), [&] { return CheckArchive(archive, 0); }, out, error))
+    return false;
+  if (withArchive) out.insert(out.end(), archive.begin(), archive.end());
+  return true;
+}
+
+bool BuildInstallerFile(std::span<const std::uint8_t> stub, const std::string& configText, std::FILE* archive,
+                        std::FILE* out, std::string& error) {
+  std::vector<std::uint8_t> buffer(1u << 20);
+  std::uint64_t size = 0;
+  std::uint32_t crc = package::ArchiveCrc({});
+  if (archive) {
+    if (!Seek(archive, 0, SEEK_SET)) {
+      error = "cannot read the archive";
+      return false;
+    }
+    std::size_t got;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), archive)) > 0) {
+      crc = package::ArchiveCrc(crc, std::span<const std::uint8_t>(buffer.data(), got));
+      size += got;
+    }
+    if (std::ferror(archive)) {
+      error = "cannot read the archive";
+      return false;
+    }
+  }
+  std::vector<std::uint8_t> head;
+  const auto check = [&] {
+    Seek(archive, 0, SEEK_SET);
+    zlib_filefunc64_def funcs;
+    FillFileZipFuncs(funcs, archive);
+    return CheckArchive(funcs, 0);
+  };
+  if (!ComposeHead(stub, configText, archive != nullptr, crc, size, check, head, error)) return false;
+  bool ok = std::fwrite(head.data(), 1, head.size(), out) == head.size();
+  if (ok && archive) {
+    // The bytes the checksum was taken of, a piece at a time.
+    ok = Seek(archive, 0, SEEK_SET);
+    std::uint64_t copied = 0;
+    std::size_t got;
+    while (ok && (got = std::fread(buffer.data(), 1, buffer.size(), archive)) > 0) {
+      ok = std::fwrite(buffer.data(), 1, got, out) == got;
+      copied += got;
+    }
+    ok = ok && !std::ferror(archive) && copied == size && Tell(archive) == size;
+  }
+  if (!ok || std::fflush(out) != 0) {
+    error = "cannot write the installer";
+    return false;
   }
   return true;
 }

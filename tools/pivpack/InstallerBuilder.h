@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <ostream>
 #include <span>
 #include <string>
@@ -19,6 +20,13 @@ namespace pv {
 bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& configText,
                     std::span<const std::uint8_t> archive, bool withArchive, std::vector<std::uint8_t>& out,
                     std::string& error);
+
+// The same from an archive file (nullptr: none) into an installer file,
+// both opened by the caller (OpenBinaryFile): the archive is read a piece at
+// a time, for its checksum, its check and its copy, so memory does not grow
+// with it.
+bool BuildInstallerFile(std::span<const std::uint8_t> stub, const std::string& configText, std::FILE* archive,
+                        std::FILE* out, std::string& error);
 
 // The product a setup stub was built for ("Pellio (folder Tervaset\\Orvane,
 // ...)"), or "" when the image does not record one.

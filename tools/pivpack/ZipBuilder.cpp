@@ -9,6 +9,7 @@
 
 #include "engine/EntryNameEncoding.h"
 #include "tools/pivpack/CodePage.h"
+#include "tools/pivpack/FileZipIo.h"
 #include "tools/pivpack/MemoryZipIo.h"
 
 namespace pv {
@@ -58,13 +59,11 @@ void DosTime(const fs::path& p, tm_zip& out) {
 
 class Writer {
  public:
-  Writer(const ZipBuildOptions& options, std::vector<std::uint8_t>& zip, ZipBuildStats& stats, std::string& error)
-      : options_(options), zip_(zip), stats_(stats), error_(error) {}
+  Writer(const ZipBuildOptions& options, zlib_filefunc64_def& funcs, ZipBuildStats& stats, std::string& error)
+      : options_(options), funcs_(funcs), stats_(stats), error_(error) {}
 
   bool Run(const fs::path& root) {
-    zlib_filefunc64_def funcs;
-    FillMemoryFileFuncs(funcs, zip_);
-    handle_ = zipOpen2_64("memory", APPEND_STATUS_CREATE, nullptr, &funcs);
+    handle_ = zipOpen2_64("archive", APPEND_STATUS_CREATE, nullptr, &funcs_);
     if (!handle_) return Fail("cannot start the archive");
     const bool ok = AddFolder(root, "");
     if (zipClose(handle_, nullptr) != ZIP_OK && ok) return Fail("cannot finish the archive");
@@ -170,7 +169,7 @@ class Writer {
 
   static constexpr std::size_t kChunk = 1 << 20;
   const ZipBuildOptions& options_;
-  std::vector<std::uint8_t>& zip_;
+  zlib_filefunc64_def& funcs_;
   ZipBuildStats& stats_;
   std::string& error_;
   zipFile handle_ = nullptr;
@@ -188,7 +187,28 @@ bool BuildZipFromFolder(const fs::path& folder, const ZipBuildOptions& options, 
     error = "not a folder: " + Utf8Name(folder);
     return false;
   }
-  return Writer(options, zip, stats, error).Run(folder);
+  zlib_filefunc64_def funcs;
+  FillMemoryFileFuncs(funcs, zip);
+  return Writer(options, funcs, stats, error).Run(folder);
+}
+
+bool BuildZipFromFolder(const fs::path& folder, const ZipBuildOptions& options, std::FILE* zip, ZipBuildStats& stats,
+                        std::string& error) {
+  stats = {};
+  error.clear();
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    error = "not a folder: " + Utf8Name(folder);
+    return false;
+  }
+  zlib_filefunc64_def funcs;
+  FillFileZipFuncs(funcs, zip);
+  const bool ok = Writer(options, funcs, stats, error).Run(folder);
+  if (ok && std::fflush(zip) != 0) {
+    error = "cannot write the archive";
+    return false;
+  }
+  return ok;
 }
 
 }  // namespace pv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,5 +29,9 @@ struct ZipBuildStats {
 // file cannot be read.
 bool BuildZipFromFolder(const std::filesystem::path& folder, const ZipBuildOptions& options,
                         std::vector<std::uint8_t>& zip, ZipBuildStats& stats, std::string& error);
+// The same into a file opened for writing (OpenBinaryFile "w+b"): memory does
+// not grow with the archive.
+bool BuildZipFromFolder(const std::filesystem::path& folder, const ZipBuildOptions& options, std::FILE* zip,
+                        ZipBuildStats& stats, std::string& error);
 
 }  // namespace pv

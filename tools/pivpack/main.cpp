@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include <shellapi.h>
 #endif
 
+#include "tools/pivpack/FileZipIo.h"
 #include "tools/pivpack/InstallerBuilder.h"
 #include "tools/pivpack/ZipBuilder.h"
 
@@ -46,20 +48,6 @@ bool ReadBytes(const fs::path& path, std::vector<std::uint8_t>& bytes) {
   if (!in) return false;
   bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
-}
-
-bool WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-  const fs::path temp = path.string() + ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) return false;
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) fs::remove(temp, ec);
-  return !ec;
 }
 
 int Fail(const std::string& message) {
@@ -110,24 +98,60 @@ int Build(int argc, char** argv) {
   const int sources = !folder.empty() + !zip.empty() + noArchive;
   if (stub.empty() || config.empty() || out.empty() || sources != 1) return Usage();
 
-  std::vector<std::uint8_t> stubBytes, configBytes, archive;
+  std::vector<std::uint8_t> stubBytes, configBytes;
   if (!ReadBytes(stub, stubBytes)) return Fail("cannot read " + stub.string());
   if (!ReadBytes(config, configBytes)) return Fail("cannot read " + config.string());
   const std::string configText(configBytes.begin(), configBytes.end());
   if (configText.find('\0') != std::string::npos) return Fail("the configuration holds a NUL byte");
   std::string error;
+  // The archive and the installer go through files, a piece at a time: the
+  // builder's memory does not grow with the product.
+  const fs::path part = out.string() + ".part";
+  const fs::path zipPart = out.string() + ".zip.part";
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> archive(nullptr, std::fclose);
+  const auto cleanUp = [&] {
+    std::error_code ec;
+    fs::remove(part, ec);
+    if (!folder.empty()) fs::remove(zipPart, ec);
+  };
   if (!folder.empty()) {
+    archive.reset(OpenBinaryFile(zipPart, "w+b"));
+    if (!archive) return Fail("cannot write " + zipPart.string());
     ZipBuildStats stats;
-    if (!BuildZipFromFolder(folder, options, archive, stats, error)) return Fail(error);
+    if (!BuildZipFromFolder(folder, options, archive.get(), stats, error)) {
+      archive.reset();
+      cleanUp();
+      return Fail(error);
+    }
     std::cout << "zipped " << stats.folders << " folders and " << stats.files << " files (" << stats.bytesIn
-              << " bytes) into " << archive.size() << " bytes\n";
+              << " bytes) into " << fs::file_size(zipPart) << " bytes\n";
   } else if (!zip.empty()) {
-    if (!ReadBytes(zip, archive)) return Fail("cannot read " + zip.string());
+    archive.reset(OpenBinaryFile(zip, "rb"));
+    if (!archive) return Fail("cannot read " + zip.string());
   }
-  std::vector<std::uint8_t> installer;
-  if (!BuildInstaller(stubBytes, configText, archive, !noArchive, installer, error)) return Fail(error);
-  if (!WriteBytes(out, installer)) return Fail("cannot write " + out.string());
-  std::cout << "wrote " << out.string() << " (" << installer.size() << " bytes)\n";
+  bool built;
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> installer(OpenBinaryFile(part, "wb"), std::fclose);
+    if (!installer) {
+      archive.reset();
+      cleanUp();
+      return Fail("cannot write " + out.string());
+    }
+    built = BuildInstallerFile(stubBytes, configText, archive.get(), installer.get(), error);
+    if (std::fclose(installer.release()) != 0 && built) {
+      built = false;
+      error = "cannot write " + out.string();
+    }
+  }
+  archive.reset();
+  std::error_code ec;
+  if (built) fs::rename(part, out, ec);
+  if (!built || ec) {
+    cleanUp();
+    return Fail(built ? "cannot write " + out.string() : error);
+  }
+  cleanUp();
+  std::cout << "wrote " << out.string() << " (" << fs::file_size(out) << " bytes)\n";
   return 0;
 }
 
