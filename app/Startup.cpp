@@ -158,8 +158,7 @@ RelocatedCopy WriteRelocatedCopy(const std::wstring& folder) {
     pv::UniqueFile old = pv::OpenEntry(target, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     pv::EntryFacts facts;
-    if (!old || !pv::QueryEntry(old.get(), facts) || facts.IsFolder() || !pv::IsEntryAt(old.get(), expected))
-      return {};
+    if (!old || !pv::QueryEntry(old.get(), facts) || facts.IsFolder() || !pv::IsEntryAt(old.get(), expected)) return {};
     if (!pv::DeleteOpenEntry(old.get())) {
       // A copy still running cannot be deleted, but can be renamed.
       wchar_t number[17];
@@ -279,6 +278,7 @@ void RunStartupChecks(CLMainBox& box) {
 
   box.silent = options.quiet ? 1 : 0;
   box.update = options.update ? 1 : 0;
+  box.allowDowngrade = options.downgrade;
   if (box.installMode != 0) box.config = std::move(config);
   if (options.hasParent) box.installDir = InstallDirUnder(options.parentFolder, product::kInstallSuffix);
 }

@@ -384,8 +384,9 @@ UniqueFile OpenForReplace(const std::wstring& path, std::wstring_view expectedFi
                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return {};
   EntryFacts facts;
-  if (!QueryEntry(file.get(), facts) || (facts.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
-      facts.links != 1 || !IsEntryAt(file.get(), expectedFinal)) {
+  if (!QueryEntry(file.get(), facts) ||
+      (facts.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) || facts.links != 1 ||
+      !IsEntryAt(file.get(), expectedFinal)) {
     file.reset();
     ::SetLastError(kErrorStoppedOnLink);
     return {};

@@ -121,8 +121,7 @@ bool FindFileUser(const std::wstring& path, std::wstring& user) {
   return false;
 }
 
-bool FindHolder(const std::wstring& path, std::wstring& user,
-                const std::optional<std::vector<std::wstring>>* running) {
+bool FindHolder(const std::wstring& path, std::wstring& user, const std::optional<std::vector<std::wstring>>* running) {
   if (MayBeHeld(path)) return FindFileUser(path, user);
   const std::optional<std::vector<std::wstring>> now = running ? std::nullopt : RunningProgramNames();
   const std::optional<std::vector<std::wstring>>& names = running ? *running : now;

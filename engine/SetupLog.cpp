@@ -74,8 +74,8 @@ bool SetupLog::Open(const std::wstring& path) {
   const std::wstring folderFinal = cut == std::wstring::npos ? std::wstring() : OpenedPathOf(path.substr(0, cut + 1));
   const std::wstring leaf = FileNamePart(LongPath(path));
   EntryFacts facts;
-  if (!QueryEntry(file.get(), facts) || (facts.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
-      facts.links != 1 ||
+  if (!QueryEntry(file.get(), facts) ||
+      (facts.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) || facts.links != 1 ||
       folderFinal.empty() || !IsEntryAt(file.get(), JoinPath(folderFinal, leaf))) {
     file.reset();
     ::SetLastError(kErrorStoppedOnLink);

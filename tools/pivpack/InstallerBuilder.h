@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "json/JValue.h"
+
 namespace pv {
 
 // Puts a package behind a setup executable's image:
@@ -19,6 +21,10 @@ namespace pv {
 bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& configText,
                     std::span<const std::uint8_t> archive, bool withArchive, std::vector<std::uint8_t>& out,
                     std::string& error);
+
+// The product definition a setup stub was built for (its public fields);
+// false when the image does not record one.
+bool StubDefinition(std::span<const std::uint8_t> image, JValue& product);
 
 // The product a setup stub was built for ("Pellio (folder Tervaset\\Orvane,
 // ...)"), or "" when the image does not record one.
