@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
-"""The setup programs' resources as Explorer and Apps & features read them:
-windres turns each built stub back into a resource file, which is parsed
-here: the icon group (every size, the larger ones PNG-compressed), the version
-resource with the product's texts and numbers, and the manifest's assembly
-version."""
+"""What Windows and package managers read of a setup program.
+
+The resources as Explorer and Apps & features read them: windres turns each
+built stub back into a resource file, which is parsed here: the icon group
+(every size, the larger ones PNG-compressed), the version resource with the
+product's texts and numbers, and the manifest's assembly version. And the
+package manager's manifest that `pivpack inspect --winget` writes, checked
+against the fields and patterns its schema requires."""
+import hashlib
 import json
+import re
 import os
 import struct
 import subprocess
@@ -14,6 +19,7 @@ import unittest
 
 SOURCE = os.environ["PIVSET_SOURCE_DIR"]
 BUILD = os.environ["PIVSET_WIN_BUILD"]
+PIVPACK = os.environ.get("PIVSET_HOST_PIVPACK", "")
 sys.path.insert(0, os.path.join(SOURCE, "tools", "product"))
 import product  # noqa: E402
 
@@ -168,6 +174,107 @@ class StubResources(unittest.TestCase):
                 return res[at + header:at + header + size]
             at = (at + header + size + 3) & ~3
         raise AssertionError("no version resource")
+
+
+# The singleton manifest's required fields and the patterns and values its
+# schema (version 1.6.0) gives for the ones we write.
+REQUIRED = ["PackageIdentifier", "PackageVersion", "PackageLocale", "Publisher", "PackageName", "License",
+            "ShortDescription", "Installers", "ManifestType", "ManifestVersion"]
+INSTALLER_REQUIRED = ["Architecture", "InstallerType", "InstallerUrl", "InstallerSha256"]
+PATTERNS = {
+    "PackageIdentifier": r'^[^\.\s\\/:\*\?"<>\|\x01-\x1f]{1,32}(\.[^\.\s\\/:\*\?"<>\|\x01-\x1f]{1,32}){1,7}$',
+    "PackageVersion": r'^[^\\/:\*\?"<>\|\x01-\x1f]+$',
+    "PackageLocale": r"^([a-zA-Z]{2,3}|[iI]-[a-zA-Z]+|[xX]-[a-zA-Z]{1,8})(-[a-zA-Z]{1,8})*$",
+    "ManifestVersion": r"^(0|[1-9][0-9]{0,3}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|6553[0-5])"
+                       r"(\.(0|[1-9][0-9]{0,3}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|6553[0-5])){2}$",
+}
+RESPONSES = {"packageInUse", "packageInUseByApplication", "installInProgress", "fileInUse", "missingDependency",
+             "diskFull", "insufficientMemory", "invalidParameter", "noNetwork", "contactSupport",
+             "rebootRequiredToFinish", "rebootRequiredForInstall", "rebootInitiated", "cancelledByUser",
+             "alreadyInstalled", "downgrade", "blockedByPolicy", "systemNotSupported", "custom"}
+SWITCHES = {"Silent", "SilentWithProgress", "Interactive", "InstallLocation", "Log", "Upgrade", "Custom", "Repair"}
+
+
+@unittest.skipUnless(os.path.exists(PIVPACK), "the host package builder is not built")
+class WingetManifest(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.addCleanup(self.tmp.cleanup)
+
+    def pack(self, stub, config=None):
+        folder = os.path.join(self.tmp.name, "files")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "readme.txt"), "w") as f:
+            f.write("a product")
+        config_path = os.path.join(self.tmp.name, "setup.json")
+        with open(config_path, "w") as f:
+            json.dump(config or {"mode": 1, "lastrun": "readme.txt"}, f)
+        installer = os.path.join(self.tmp.name, "setup.exe")
+        args = [PIVPACK, "build", "--stub", os.path.join(BUILD, stub), "--config", config_path, "--out", installer]
+        args += ["--no-archive"] if config and config.get("mode") == 0 else ["--folder", folder]
+        subprocess.run(args, check=True, stdout=subprocess.DEVNULL)
+        return installer
+
+    def manifest(self, installer):
+        import yaml
+        out = os.path.join(self.tmp.name, "manifest.yaml")
+        r = subprocess.run([PIVPACK, "inspect", "--winget", out, installer], capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        with open(out, encoding="utf-8") as f:
+            return yaml.safe_load(f)
+
+    def check(self, manifest, installer, definition):
+        with open(definition, encoding="utf-8") as f:
+            spec = json.load(f)
+        for key in REQUIRED:
+            self.assertIn(key, manifest)
+        for key, pattern in PATTERNS.items():
+            self.assertRegex(str(manifest[key]), pattern, key)
+        self.assertEqual(manifest["ManifestType"], "singleton")
+        self.assertEqual(len(manifest["Installers"]), 1)
+        entry = manifest["Installers"][0]
+        for key in INSTALLER_REQUIRED:
+            self.assertIn(key, entry)
+        with open(installer, "rb") as f:
+            self.assertEqual(entry["InstallerSha256"], hashlib.sha256(f.read()).hexdigest().upper())
+        self.assertEqual((entry["InstallerType"], entry["Scope"], entry["UpgradeBehavior"]), ("exe", "machine", "install"))
+        switches = entry["InstallerSwitches"]
+        self.assertLessEqual(set(switches), SWITCHES)
+        self.assertEqual((switches["Silent"], switches["SilentWithProgress"]), ("/q", "/q"))
+        self.assertEqual(switches["InstallLocation"], '/D "<INSTALLPATH>"')
+        self.assertEqual(switches["Log"], '/log "<LOGPATH>"')
+        codes = {c["InstallerReturnCode"]: c["ReturnResponse"] for c in entry["ExpectedReturnCodes"]}
+        self.assertLessEqual(set(codes.values()), RESPONSES)
+        self.assertEqual(codes[1638], "downgrade")
+        self.assertEqual(codes[6], "diskFull")
+        self.assertNotIn(0, codes)
+        # The entry the install registers, as Apps & features lists it.
+        self.assertEqual(entry["AppsAndFeaturesEntries"], [{
+            "DisplayName": spec["displayName"], "Publisher": spec["publisher"], "DisplayVersion": spec["version"],
+            "ProductCode": spec["uninstallKey"], "InstallerType": "exe"}])
+        self.assertEqual((manifest["PackageVersion"], manifest["PackageName"], manifest["Publisher"]),
+                         (spec["version"], spec["displayName"], spec["publisher"]))
+        return manifest
+
+    def test_default_product(self):
+        installer = self.pack("setup-stub.exe")
+        manifest = self.check(self.manifest(installer), installer, os.path.join(SOURCE, "resources", "product.json"))
+        self.assertEqual((manifest["PackageIdentifier"], manifest["PackageLocale"]), ("Tervaset.Orvane", "zh-CN"))
+
+    def test_names_with_blanks_and_wide_characters(self):
+        installer = self.pack("setup-stub-second.exe")
+        manifest = self.check(self.manifest(installer), installer,
+                              os.path.join(SOURCE, "tests", "app", "e2e", "second-product", "product.json"))
+        self.assertEqual((manifest["PackageIdentifier"], manifest["PackageLocale"]),
+                         ("Brightfold明折科技.LumoraDesk", "en-US"))
+
+    def test_an_uninstaller_gets_no_manifest(self):
+        uninstaller = self.pack("setup-stub.exe", {"mode": 0})
+        out = os.path.join(self.tmp.name, "manifest.yaml")
+        r = subprocess.run([PIVPACK, "inspect", "--winget", out, uninstaller], capture_output=True, text=True)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("not an installer", r.stderr)
+        self.assertFalse(os.path.exists(out))
 
 
 if __name__ == "__main__":
