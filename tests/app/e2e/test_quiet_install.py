@@ -44,7 +44,7 @@ def check_registration(test, values, product, uninstaller_host, version="1.0.0")
     test.assertEqual(values["URLInfoAbout"], values["HelpLink"])
     today = datetime.date.today()
     test.assertIn(values["InstallDate"][1], [(today - datetime.timedelta(days=d)).strftime("%Y%m%d") for d in (0, 1)])
-    test.assertEqual(len(values), 18)
+    test.assertEqual(len(values), 17)
 
 
 def payload(dest, extra=None, drop=()):
