@@ -137,8 +137,9 @@ class Installer:
 def window_icons(prefix, window):
     """The icons the window manager shows for a window (_NET_WM_ICON, which
     Wine fills from the window's class icons): {size: [(a, r, g, b), ...]}."""
-    out = subprocess.run(["xprop", "-id", window, "-notype", "_NET_WM_ICON"], env=prefix.env, capture_output=True,
-                         text=True).stdout
+    # As numbers: by default xprop draws the icons as text.
+    out = subprocess.run(["xprop", "-id", window, "-notype", "-f", "_NET_WM_ICON", "32c", " = $0+", "_NET_WM_ICON"],
+                         env=prefix.env, capture_output=True, text=True).stdout
     if "=" not in out:
         return {}
     values = [int(v) for v in out.split("=", 1)[1].replace("\n", " ").replace(",", " ").split()

@@ -40,7 +40,8 @@ std::string IdentifierPart(std::string_view text, const char* fallback) {
   int characters = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte < 0x80 && (byte <= 0x20 || byte == 0x7F || std::string_view(".\\/:*?\"<>|").find(text[i]) != std::string_view::npos))
+    if (byte < 0x80 &&
+        (byte <= 0x20 || byte == 0x7F || std::string_view(".\\/:*?\"<>|").find(text[i]) != std::string_view::npos))
       continue;
     const bool starts = (byte & 0xC0) != 0x80;
     if (starts && ++characters > 32) break;
@@ -125,9 +126,9 @@ bool WriteWingetManifest(std::span<const std::uint8_t> installer, std::ostream& 
   static constexpr struct {
     int code;
     const char* response;
-  } kCodes[] = {{1, "contactSupport"},    {2, "contactSupport"}, {3, "contactSupport"},
-                {5, "contactSupport"},    {6, "diskFull"},       {8, "contactSupport"},
-                {9, "contactSupport"},    {1622, "invalidParameter"}, {1638, "downgrade"}};
+  } kCodes[] = {{1, "contactSupport"}, {2, "contactSupport"}, {3, "contactSupport"}, {5, "contactSupport"},
+                {6, "diskFull"},       {8, "contactSupport"}, {9, "contactSupport"}, {1622, "invalidParameter"},
+                {1638, "downgrade"}};
   for (const auto& code : kCodes)
     out << "      - InstallerReturnCode: " << code.code << "\n        ReturnResponse: " << code.response << "\n";
   out << "    AppsAndFeaturesEntries:\n"
