@@ -64,6 +64,7 @@ class SecondProduct(unittest.TestCase):
             self.assertFalse(name.encode("utf-16-le") in image or name.encode("utf-8") in image, name)
         report = subprocess.run([PIVPACK, "inspect", self.installer], capture_output=True, text=True).stdout
         self.assertIn("product:        %s (folder %s\\Lumora, uninstall key LumoraDesk" % (NAME, MAKER), report)
+        self.assertIn("version:        2.4.1\n", report)
 
     def test_2_window_shows_its_title_icon_and_art(self):
         os.makedirs(SHOTS, exist_ok=True)
