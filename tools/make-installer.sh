@@ -41,4 +41,4 @@ fi
 cmake --build "$build/native" --target pivpack
 "$build/native/tools/pivpack/pivpack" build --stub "$tree/win/setup-stub.exe" --config "$config" \
   --folder "$folder" --out "$out"
-"$build/native/tools/pivpack/pivpack" inspect "$out" | grep -E '^(product|result):'
+"$build/native/tools/pivpack/pivpack" inspect "$out" | grep -E '^(product|version|result):'
