@@ -4,6 +4,7 @@
 
 #include "app/EngineResult.h"
 #include "app/Startup.h"
+#include "engine/Product.h"
 #include "window/CLMainBox.h"
 
 namespace pv {
@@ -18,8 +19,8 @@ bool CHPivsetApp::InitInstance() {
   // A quiet run's window is only the address the engines post to: a
   // message-only window, which the display never hears of.
   HWND parent = QuietRequested() ? HWND_MESSAGE : nullptr;
-  mainBox_->Create(parent, nullptr, WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, L"Pivset", L"CHWindow",
-                   WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0);
+  mainBox_->Create(parent, nullptr, WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, product::kWindowTitle,
+                   L"CHWindow", WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0);
   HWND window = mainBox_->GetHwnd();
   if (!window) {
     KeepQuietResult();

@@ -10,6 +10,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args) {
       options.quiet = true;
     } else if (arg == L"/update") {
       options.update = true;
+    } else if (arg == L"/downgrade") {
+      options.downgrade = true;
     } else if (arg == L"/log") {
       if (i + 1 < args.size()) options.logFile = args[++i];
     } else if (arg == L"/D") {

@@ -14,6 +14,7 @@ struct CommandLineOptions {
   bool hasParent = false;     // "/D <folder>" was given
   std::wstring parentFolder;  // the last "/D"'s folder, taken as it is
   std::wstring logFile;       // "/log <file>": the last one's file; empty: no log
+  bool downgrade = false;     // "/downgrade": replace a newer installed version
 };
 
 // `args` is the whole split command line, program name first.

@@ -16,6 +16,10 @@ enum EngineResult : int {
   kPkgExtractFailed = 8,      // the archive could not be opened or extracted
   kPkgVerifyFailed = 9,       // the archive does not match the configuration's "zcrc32"
   kPkgDownloadFailed = 10,    // not raised
+  // Not a package error: a newer version of the product is registered and
+  // the run was not allowed to replace it; nothing was touched. The code
+  // Windows Installer gives for another version already installed.
+  kNewerVersionInstalled = 1638,
 };
 
 inline constexpr int kEngineResultCount = 10;

@@ -85,8 +85,8 @@ void OpenRunLog() {
   if (cut != std::wstring::npos && cut > 2) EnsureFolder(absolute.substr(0, cut));
   if (!SetupLog::Open(absolute)) RefuseLog(absolute, options.quiet);
   ::SetUnhandledExceptionFilter(WriteLogOnCrash);
-  SetupLog::Line(std::wstring(L"Pivset ") + PIVSET_VERSION_W + L" for " + product::kDisplayName + L", on " +
-                 SystemVersion());
+  SetupLog::Line(std::wstring(L"Pivset ") + PIVSET_VERSION_W + L" for " + product::kDisplayName + L" " +
+                 product::kVersion + L", on " + SystemVersion());
   wchar_t self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
   SetupLog::Line(std::wstring(L"program: ") + self + L", process " + std::to_wstring(::GetCurrentProcessId()));

@@ -278,6 +278,7 @@ void RunStartupChecks(CLMainBox& box) {
 
   box.silent = options.quiet ? 1 : 0;
   box.update = options.update ? 1 : 0;
+  box.allowDowngrade = options.downgrade;
   if (box.installMode != 0) box.config = std::move(config);
   if (options.hasParent) box.installDir = InstallDirUnder(options.parentFolder, product::kInstallSuffix);
 }

@@ -4,10 +4,11 @@
 # pivset_add_product(<name> DEFINITION <file.json> OUTPUT_DIR <dir>)
 #   Checks the definition when CMake configures (a bad one fails with a
 #   message naming the field) and, at build time, generates from it the
-#   product's constants and its skin package into <dir>: Product.cpp and
+#   product's constants, its resources and its skin package into <dir>:
+#   Product.cpp, Pivset.manifest, ProductResources.rc with product.ico, and
 #   skin.uir. In the Windows build it defines the OBJECT libraries
 #   pv_product_<name> (the constants), pv_skin_<name> (the skin as
-#   resource "UIR" 129) and pv_resources_<name> (the manifest). The target pv_skin_package_<name> builds skin.uir.
+#   resource "UIR" 129) and pv_resources_<name> (the manifest, the version resource and the icon). The target pv_skin_package_<name> builds skin.uir.
 #
 # pivset_add_setup(<target> PRODUCT <name> STUB <file>)
 #   The setup program for a product, and its stripped copy <file>: the stub
@@ -29,6 +30,7 @@ function(pivset_add_product name)
     "${CMAKE_SOURCE_DIR}/resources/skin/*.json" "${CMAKE_SOURCE_DIR}/resources/skin/images/*.png")
   set(dir "${P_OUTPUT_DIR}")
   add_custom_command(OUTPUT "${dir}/Product.cpp" "${dir}/skin.uir" "${dir}/Pivset.manifest"
+                            "${dir}/ProductResources.rc" "${dir}/product.ico"
     COMMAND "${Python3_EXECUTABLE}" "${PIVSET_PRODUCT_TOOL}" generate "${definition}" "${dir}"
     DEPENDS "${definition}" ${extra} ${skin_sources} "${PIVSET_PRODUCT_TOOL}"
             "${CMAKE_SOURCE_DIR}/tools/skin/draw_skin.py" "${CMAKE_SOURCE_DIR}/tools/skin/pack_skin.py"
@@ -44,11 +46,13 @@ function(pivset_add_product name)
     set_source_files_properties("${CMAKE_SOURCE_DIR}/resources/skin.rc" TARGET_DIRECTORY pv_skin_${name}
                                 PROPERTIES OBJECT_DEPENDS "${dir}/skin.uir")
     add_dependencies(pv_skin_${name} pv_skin_package_${name})
-    # The program's own resources (its manifest), found the same way.
+    # The program's own resources (its manifest, version and icon), found
+    # the same way.
     add_library(pv_resources_${name} OBJECT "${CMAKE_SOURCE_DIR}/resources/Pivset.rc")
     target_include_directories(pv_resources_${name} PRIVATE "${dir}")
     set_source_files_properties("${CMAKE_SOURCE_DIR}/resources/Pivset.rc" TARGET_DIRECTORY pv_resources_${name}
-                                PROPERTIES OBJECT_DEPENDS "${dir}/Pivset.manifest")
+                                PROPERTIES OBJECT_DEPENDS
+                                "${dir}/Pivset.manifest;${dir}/ProductResources.rc;${dir}/product.ico")
     add_dependencies(pv_resources_${name} pv_skin_package_${name})
   endif()
 endfunction()

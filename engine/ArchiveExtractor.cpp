@@ -269,6 +269,7 @@ bool ArchiveExtractor::ExtractFile(TargetWriter& writer, void* zip, const std::w
     return false;
   }
   writer.End(true);
+  bytesWritten_ += copied;
   Record(files_, fileCount_++, target);
   return true;
 }

@@ -76,6 +76,8 @@ class ArchiveExtractor {
   const JValue& folders() const { return folders_; }
   // Entries handled so far (for progress and reports).
   std::size_t entriesDone() const { return entriesDone_; }
+  // Bytes of the files written whole so far (the registration's size).
+  unsigned long long bytesWritten() const { return bytesWritten_; }
 
  private:
   bool ExtractFolder(const std::wstring& name);
@@ -108,6 +110,7 @@ class ArchiveExtractor {
   int fileCount_ = 0;
   int folderCount_ = 0;
   std::size_t entriesDone_ = 0;
+  unsigned long long bytesWritten_ = 0;
   std::vector<std::wstring> createdFolders_;  // in creation order
   std::set<std::wstring> seenTargets_;        // upper-cased full paths
   pv::UniqueFile installHandle_;

@@ -13,6 +13,7 @@
 #include "engine/PathText.h"
 #include "engine/Processes.h"
 #include "engine/Product.h"
+#include "engine/ProductVersion.h"
 #include "engine/Security.h"
 #include "engine/SetupLog.h"
 #include "engine/Shortcuts.h"
@@ -61,8 +62,23 @@ void RunInstRun(const SetupSession& session) {
   if (session.installMode) StartCommandLines(session.installDir, session.instRun);
 }
 
+std::wstring NewerVersionInstalled() {
+  const std::wstring installed = ReadDisplayVersion();
+  return IsDowngrade(product::kVersion, installed) ? installed : std::wstring();
+}
+
 EngineResult Install(SetupSession& s) {
   using namespace SetupKeys;
+  // Going back to an older version replaces the newer one only when the
+  // run says so; otherwise it ends before anything is read or touched.
+  if (!s.allowDowngrade) {
+    const std::wstring newer = NewerVersionInstalled();
+    if (!newer.empty()) {
+      SetupLog::Line(L"FAILED: version " + newer + L" is installed, newer than this " + product::kVersion +
+                     L"; \"/downgrade\" replaces it");
+      return kNewerVersionInstalled;
+    }
+  }
   s.progressTarget = 50;
 
   // The package is read and checked before a previous installation is
@@ -117,10 +133,14 @@ EngineResult Install(SetupSession& s) {
   UniqueFile uninstallerFile;
   if (!folderFinal.empty())
     uninstallerFile = OpenForReplace(uninstaller, JoinPath(folderFinal, L"unins000.exe"), 0, true);
-  if (uninstallerFile && WriteUninstallerImage(package.image, package.locator, document, uninstallerFile.get()))
+  unsigned long long bytesWritten = extractor.bytesWritten();
+  if (uninstallerFile && WriteUninstallerImage(package.image, package.locator, document, uninstallerFile.get())) {
     SetupLog::Line(L"wrote " + uninstaller);
-  else
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(uninstallerFile.get(), &size)) bytesWritten += static_cast<unsigned long long>(size.QuadPart);
+  } else {
     SetupLog::Failure(L"writing " + uninstaller, ::GetLastError());
+  }
   uninstallerFile.reset();
   package.image = {};
 
@@ -135,7 +155,7 @@ EngineResult Install(SetupSession& s) {
   // what is in it as it was; what the product makes there inherits.
   if (pv::PathExists(dataFolder) && !GrantEveryoneFullControl(dataFolder))
     SetupLog::Failure(L"opening the data folder " + dataFolder + L" to everyone", ::GetLastError());
-  if (WriteUninstallRegistration(s.installDir, s.channel))
+  if (WriteUninstallRegistration(s.installDir, s.channel, bytesWritten))
     SetupLog::Line(std::wstring(L"registered HKLM\\") + product::kUninstallKey);
   else
     SetupLog::Failure(std::wstring(L"registering HKLM\\") + product::kUninstallKey, ::GetLastError());

@@ -19,6 +19,11 @@ void InstallWorker(SetupSession& session);
 // session.installDir; posts WM_SETUP_FINISHED itself on success.
 EngineResult Install(SetupSession& session);
 
+// The registered version of the product when it is newer than this
+// program's (installing would go back to an older one); empty otherwise,
+// and for a registration without a version (an older build of ours).
+std::wstring NewerVersionInstalled();
+
 // Starts the "instrun" command lines of the install.
 void RunInstRun(const SetupSession& session);
 

@@ -22,7 +22,9 @@ extern const wchar_t kUninstallKeyName[];
 extern const wchar_t kUninstallKey[];  // "SOFTWARE\...\Uninstall\<key name>"
 extern const wchar_t kMakerKey[];      // "SOFTWARE\Tervaset", under HKEY_CURRENT_USER
 extern const wchar_t kMakerSubKey[];
-extern const int kChannel;  // stored as "channel" and the registry value "Channel"
+extern const int kChannel;            // stored as "channel" and the registry value "Channel"
+extern const wchar_t kWindowTitle[];  // "Pivset": the window's title, which the taskbar shows
+extern const wchar_t kVersion[];      // "1.0.0": the version resource, "DisplayVersion", upgrades
 
 inline constexpr wchar_t kUninstallerName[] = L"unins000.exe";
 inline constexpr wchar_t kUninstallParentKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";

@@ -70,6 +70,9 @@ class SetupSession {
   int installMode = 1;  // 0: uninstall
   int silent = 0;       // "/q"
   int update = 0;       // "/update"
+  // "/downgrade", or the window's user agreed: an install may replace a
+  // newer registered version.
+  bool allowDowngrade = false;
   int channel = pv::product::kChannel;
   JValue config;             // the install configuration (install mode)
   JValue instRun;            // "instrun", run when the install is done

@@ -124,6 +124,22 @@ void RemoveUninstallerFile(const std::wstring& path, const std::wstring& expecte
   SetupLog::Line(L"the running " + path + L" and its folder are deleted at the next start of Windows");
 }
 
+// The maker's folder that held the install folder ("Tervaset" in
+// "...\Tervaset\Orvane") goes as well once nothing else is in it; a folder
+// of another name, or one that still holds something, stays. Only the
+// folder the root's own handle showed as its parent is removed.
+void RemoveEmptyMakerFolder(const std::wstring& rootFull, const std::wstring& rootFinal) {
+  if (PathExists(rootFull)) return;
+  const std::size_t cut = rootFull.find_last_of(L'\\');
+  const std::size_t cutFinal = rootFinal.find_last_of(L'\\');
+  if (cut == std::wstring::npos || cutFinal == std::wstring::npos) return;
+  const std::wstring maker = rootFull.substr(0, cut);
+  if (::lstrcmpiW(maker.c_str() + maker.find_last_of(L'\\') + 1, product::kMakerFolder) != 0) return;
+  if (IsProtectedFolder(maker) || !::PathIsDirectoryEmptyW(maker.c_str())) return;
+  if (DeleteTree(maker, rootFinal.substr(0, cutFinal)) && SetupLog::Enabled())
+    SetupLog::Line(L"removed the empty folder " + maker);
+}
+
 void LogLeft(const std::wstring& path, DWORD error) {
   if (error == kErrorStoppedOnLink) {
     SetupLog::Line(L"left " + path + L": it is a link, or reached through one, that cannot be removed by itself");
@@ -219,6 +235,7 @@ bool RemoveFiles(const JValue* document, std::wstring root, const std::atomic<bo
   RemoveUninstallerFile(uninstaller, expected(uninstaller), scheduleRoot);
   if (rootListed || ::PathIsDirectoryEmptyW(rootFull.c_str())) {
     if (DeleteTree(rootFull, rootFinal) && SetupLog::Enabled()) SetupLog::Line(L"removed folder " + rootFull);
+    RemoveEmptyMakerFolder(rootFull, rootFinal);
   }
   if (scheduleRoot) ::MoveFileExW(rootFull.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return true;

@@ -16,9 +16,18 @@ std::wstring ReadUninstallString();
 
 // Creates or opens the entry and sets, in this order, "DisplayName",
 // "DisplayIcon", "HelpLink", "UninstallString", "Publisher", "Lang" (REG_SZ)
-// and "Channel" (REG_DWORD), ignoring failures of single values. False when
-// the entry could not be created.
-bool WriteUninstallRegistration(const std::wstring& installDir, int channel);
+// and "Channel" (REG_DWORD); then what Apps & features and deployment tools
+// read: "DisplayVersion", "VersionMajor", "VersionMinor", "InstallLocation",
+// "EstimatedSize" (kilobytes of `bytesWritten`, rounded up),
+// "QuietUninstallString" (the uninstaller in quotes, then " /q"),
+// "NoModify", "NoRepair", "URLInfoAbout" (the help link) and "InstallDate"
+// (today, yyyymmdd). Failures of single values are ignored. False when the
+// entry could not be created.
+bool WriteUninstallRegistration(const std::wstring& installDir, int channel, unsigned long long bytesWritten = 0);
+
+// The entry's "DisplayVersion"; empty when there is none (no registration,
+// or one an older build of ours wrote).
+std::wstring ReadDisplayVersion();
 
 // Deletes the entry; false when it did not exist or could not be deleted.
 bool RemoveUninstallRegistration();

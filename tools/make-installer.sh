@@ -38,4 +38,4 @@ cmake --build "$tree/win" --target Pivset
 # build, without the test tree's sanitizers.
 pivpack=$(bash "$root/tools/build-pivpack.sh")
 "$pivpack" build --stub "$tree/win/setup-stub.exe" --config "$config" --folder "$folder" --out "$out"
-"$pivpack" inspect "$out" | grep -E '^(product|result):'
+"$pivpack" inspect "$out" | grep -E '^(product|version|result):'

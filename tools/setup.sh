@@ -11,7 +11,7 @@ PACKAGES=(
   mingw-w64-tools libz-mingw-w64-dev
   g++ clang libclang-rt-14-dev clang-format-14 zlib1g-dev googletest
   wine wine64 fonts-wine xvfb xauth x11-utils xdotool xcompmgr imagemagick fonts-wqy-microhei
-  osslsigncode openssl dpkg-dev bzip2 xz-utils unzip zip locales
+  osslsigncode openssl dpkg-dev bzip2 xz-utils unzip zip locales python3-yaml
 )
 
 as_root() {

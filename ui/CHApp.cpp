@@ -37,6 +37,14 @@ ATOM CHApp::RegisterWindowClass(HINSTANCE instance) {
   wc.lpfnWndProc = &CHWindow::WindowRouter;
   wc.hInstance = instance;
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  // The program's icon in both sizes, for the taskbar button and Alt+Tab;
+  // none where the module has no icon (the test programs). Shared: the
+  // system keeps them for the life of the process.
+  wc.hIcon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                                             ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+  wc.hIconSm =
+      static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                                      ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   // System colour brush number 5 (COLOR_MENU + 1); our windows paint
   // themselves, so it only shows before the first paint.
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5));

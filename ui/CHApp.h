@@ -25,7 +25,12 @@ class CHApp {
   // Runs until WM_QUIT, then calls ExitInstance; returns the quit code.
   int Run();
 
-  // Registers the "CHWindow" class for a module. A class that this module
+  // The module's icon group that the window class shows (the first, which
+  // Explorer shows for the file).
+  static constexpr int kProgramIconId = 1;
+
+  // Registers the "CHWindow" class for a module, with the module's icon
+  // when it has one. A class that this module
   // already registered with our procedure gives its atom again, so tests and
   // helper programs may prepare it more than once.
   static ATOM RegisterWindowClass(HINSTANCE instance);

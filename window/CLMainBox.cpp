@@ -422,7 +422,27 @@ bool CLMainBox::AcceptInstallFolder(const std::wstring& folder) const {
   return pv::EnsureFolder(folder);
 }
 
+bool CLMainBox::ConfirmDowngrade() {
+  if (allowDowngrade) return true;
+  const std::wstring newer = NewerVersionInstalled();
+  if (newer.empty()) return true;
+  const std::wstring text = std::wstring(L"此电脑已安装 ") + pv::product::kDisplayName + L" " + newer +
+                            L", 比本安装程序的版本 " + pv::product::kVersion + L" 更新.\n\n是否用旧版本替换它?";
+  if (::MessageBoxW(hwnd, text.c_str(), pv::product::kDisplayName, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
+      IDYES) {
+    pv::SetupLog::Line(L"the user agreed to replace the newer version " + newer);
+    allowDowngrade = true;
+    return true;
+  }
+  // Nothing has been touched: the run ends as a quiet one would.
+  pv::SetupLog::Line(L"the user kept the newer version " + newer);
+  resultCode = kNewerVersionInstalled;
+  ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  return false;
+}
+
 void CLMainBox::StartInstall(UIObject* page) {
+  if (!ConfirmDowngrade()) return;
   const std::wstring folder = pathEdit_ ? pathEdit_->GetText() : installDir;
   if (!AcceptInstallFolder(folder)) {
     ::MessageBoxW(hwnd, kFolderError, nullptr, MB_ICONERROR);

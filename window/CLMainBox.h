@@ -76,6 +76,9 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   void PlaceShadows(int x, int y, int w, int h);
   void ChooseFolder();
   void StartInstall(UIObject* page);
+  // Asks before an install replaces a newer registered version; false when
+  // the user keeps it (the window then closes).
+  bool ConfirmDowngrade();
   bool AcceptInstallFolder(const std::wstring& folder) const;
   void SlideWorker(const std::atomic<bool>& stopRequested);
 

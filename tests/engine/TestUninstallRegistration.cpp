@@ -58,8 +58,8 @@ std::vector<BYTE> SzBytes(const std::wstring& text) {
   return std::vector<BYTE>(begin, begin + (text.size() + 1) * sizeof(wchar_t));
 }
 
-TEST_F(UninstallRegistration, WritesSevenValuesInThe32BitView) {
-  ASSERT_TRUE(pv::WriteUninstallRegistration(L"D:\\Tervaset\\Orvane", 30001));
+TEST_F(UninstallRegistration, WritesItsValuesInThe32BitView) {
+  ASSERT_TRUE(pv::WriteUninstallRegistration(L"D:\\Tervaset\\Orvane", 30001, 5 * 1024 + 1));
 
   pv::RegKey entry;
   ASSERT_EQ(entry.Open(HKEY_LOCAL_MACHINE, pv::product::kUninstallKey, KEY_READ | kView32), ERROR_SUCCESS);
@@ -68,22 +68,45 @@ TEST_F(UninstallRegistration, WritesSevenValuesInThe32BitView) {
   ASSERT_EQ(::RegQueryInfoKeyW(entry.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
                                nullptr, nullptr, nullptr),
             ERROR_SUCCESS);
-  EXPECT_EQ(values, 7u);
+  EXPECT_EQ(values, 17u);
   const std::wstring uninstaller = L"D:\\Tervaset\\Orvane\\unins000.exe";
   const struct {
     const wchar_t* name;
     std::wstring text;
-  } texts[] = {{L"DisplayName", L"Pellio"},       {L"DisplayIcon", uninstaller}, {L"HelpLink", pv::product::kHelpLink},
-               {L"UninstallString", uninstaller}, {L"Publisher", L"Tervaset"},   {L"Lang", L"2052"}};
+  } texts[] = {{L"DisplayName", L"Pellio"},
+               {L"DisplayIcon", uninstaller},
+               {L"HelpLink", pv::product::kHelpLink},
+               {L"UninstallString", uninstaller},
+               {L"Publisher", L"Tervaset"},
+               {L"Lang", L"2052"},
+               {L"DisplayVersion", L"1.0.0"},
+               {L"InstallLocation", L"D:\\Tervaset\\Orvane"},
+               {L"QuietUninstallString", L"\"" + uninstaller + L"\" /q"},
+               {L"URLInfoAbout", pv::product::kHelpLink}};
   for (const auto& expected : texts) {
     Value value = ReadValue(entry.get(), expected.name);
     EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << testing::PrintToString(std::wstring(expected.name));
     EXPECT_EQ(value.data, SzBytes(expected.text)) << testing::PrintToString(std::wstring(expected.name));
   }
-  Value channel = ReadValue(entry.get(), L"Channel");
-  EXPECT_EQ(channel.type, static_cast<DWORD>(REG_DWORD));
-  ASSERT_EQ(channel.data.size(), 4u);
-  EXPECT_EQ(*reinterpret_cast<const DWORD*>(channel.data.data()), 30001u);
+  // The size is rounded up to whole kilobytes.
+  for (const auto& [name, number] : {std::pair{L"Channel", 30001u},
+                                     {L"VersionMajor", 1u},
+                                     {L"VersionMinor", 0u},
+                                     {L"EstimatedSize", 6u},
+                                     {L"NoModify", 1u},
+                                     {L"NoRepair", 1u}}) {
+    Value value = ReadValue(entry.get(), name);
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD)) << testing::PrintToString(std::wstring(name));
+    ASSERT_EQ(value.data.size(), 4u) << testing::PrintToString(std::wstring(name));
+    EXPECT_EQ(*reinterpret_cast<const DWORD*>(value.data.data()), number) << testing::PrintToString(std::wstring(name));
+  }
+  std::wstring date;
+  ASSERT_EQ(entry.QueryText(L"InstallDate", 16, date), ERROR_SUCCESS);
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  EXPECT_EQ(date.size(), 8u);
+  EXPECT_EQ(date.substr(0, 4), std::to_wstring(now.wYear));
+  EXPECT_EQ(pv::ReadDisplayVersion(), L"1.0.0");
 
   EXPECT_EQ(pv::ReadUninstallString(), uninstaller);
 
@@ -176,6 +199,7 @@ TEST_F(UninstallRegistration, RemovesTheEntryAndNothingElse) {
   EXPECT_TRUE(pv::RemoveUninstallRegistration());
   EXPECT_EQ(subkeys(), before);
   EXPECT_EQ(pv::ReadUninstallString(), L"");
+  EXPECT_EQ(pv::ReadDisplayVersion(), L"");
 }
 
 TEST_F(UninstallRegistration, RemovesTheMakerKeyOnlyWithoutSubkeys) {

@@ -14,6 +14,7 @@
 #include "tools/pivpack/InstallerBuilder.h"
 #include "tools/pivpack/MemoryZipIo.h"
 #include "tools/pivpack/PeImage.h"
+#include "tools/pivpack/Sha256.h"
 #include "tools/pivpack/ZipBuilder.h"
 
 using namespace pv;
@@ -286,4 +287,15 @@ TEST(ZipBuilder, RefusesNamesTheCodePageCannotHold) {
   EXPECT_NE(error.find("not valid UTF-8"), std::string::npos) << error;
 #endif
   EXPECT_FALSE(BuildZipFromFolder(dir.path / "missing", {}, zip, stats, error));
+}
+
+TEST(Sha256, KnownDigestsAcrossThePaddingBoundary) {
+  const auto digest = [](std::string_view text) {
+    return Sha256Hex(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  };
+  EXPECT_EQ(digest(""), "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855");
+  EXPECT_EQ(digest("abc"), "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD");
+  // 56 bytes: the length no longer fits the last block, which takes a second.
+  EXPECT_EQ(digest("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "248D6A61D20638B8E5C026930C3E6039A33CE45964FF2167F6ECEDD419DB06C1");
 }

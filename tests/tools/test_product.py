@@ -35,6 +35,11 @@ class Definitions(unittest.TestCase):
     def test_shipped_definitions_load(self):
         self.assertEqual(product.load(DEFAULT)["displayName"], "Pellio")
         self.assertEqual(product.load(SECOND)["uninstallKey"], "LumoraDesk")
+        # The default product's window keeps its title; a copyright may be left out.
+        self.assertEqual(product.load(DEFAULT)["windowTitle"], "Pivset")
+        self.assertEqual(product.load(SECOND)["copyright"], "")
+        self.assertEqual(product.version_parts("1.2.3"), [1, 2, 3, 0])
+        self.assertEqual(product.version_parts("65535.0.0.7"), [65535, 0, 0, 7])
 
     def test_unusable_fields_are_named(self):
         cases = [
@@ -67,6 +72,18 @@ class Definitions(unittest.TestCase):
             ("tagLine", "很长的一句" * 10),
             ("mark", "missing.png"),
             ("colour", "#000000"),                       # not a field
+            ("version", None),
+            ("version", "1.2"),
+            ("version", "1.2.3.4.5"),
+            ("version", "1.02.3"),
+            ("version", "1.2.3-beta"),
+            ("version", "1.65536.0"),
+            ("version", 1),
+            ("windowTitle", None),
+            ("windowTitle", " "),
+            ("windowTitle", "Setup\u0007"),
+            ("copyright", 2025),
+            ("copyright", "\u00a9 Terva\u200eset\u0000"),
         ]
         for field, value in cases:
             definition = dict(self.base)

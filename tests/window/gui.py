@@ -73,12 +73,14 @@ def save_window_shot(prefix, path, origin, margin=40):
 class Installer:
     """One run of the setup program with its window on the display."""
 
-    def __init__(self, prefix, program, args=(), env=None, attach=False):
+    def __init__(self, prefix, program, args=(), env=None, attach=False, title="Pivset"):
         """Starts `program`, or with `attach` waits for a window that a
-        program started elsewhere (an uninstaller's relaunched copy) shows."""
+        program started elsewhere (an uninstaller's relaunched copy) shows,
+        titled `title` (the product definition's "windowTitle")."""
         self.prefix = prefix
+        self.title = "^%s$" % title
         self.process = None if attach else prefix.start([program] + list(args), env=env)
-        found = wait_for(lambda: windows(prefix, "^Pivset$"), seconds=30)
+        found = wait_for(lambda: windows(prefix, self.title), seconds=30)
         if not found:
             raise AssertionError("the installer window did not appear")
         self.window = found[0]
@@ -123,13 +125,46 @@ class Installer:
 
     def alive(self):
         if self.process is None:
-            return bool(windows(self.prefix, "^Pivset$"))
+            return bool(windows(self.prefix, self.title))
         return self.process.poll() is None
 
     def close(self):
         if self.process is not None and self.alive():
             self.process.kill()
         self.prefix.close_programs()
+
+
+def window_icons(prefix, window):
+    """The icons the window manager shows for a window (_NET_WM_ICON, which
+    Wine fills from the window's class icons): {size: [(a, r, g, b), ...]}."""
+    # As numbers: by default xprop draws the icons as text.
+    out = subprocess.run(["xprop", "-id", window, "-notype", "-f", "_NET_WM_ICON", "32c", " = $0+", "_NET_WM_ICON"],
+                         env=prefix.env, capture_output=True, text=True).stdout
+    if "=" not in out:
+        return {}
+    values = [int(v) for v in out.split("=", 1)[1].replace("\n", " ").replace(",", " ").split()
+              if v.strip().isdigit()]
+    icons = {}
+    while len(values) >= 2:
+        width, height = values[0], values[1]
+        pixels = values[2:2 + width * height]
+        icons[width] = [((p >> 24) & 255, (p >> 16) & 255, (p >> 8) & 255, p & 255) for p in pixels]
+        values = values[2 + width * height:]
+    return icons
+
+
+def icon_image(ico_path, size):
+    """One bitmap image of an icon file as [(a, r, g, b), ...], top row first."""
+    import struct
+    with open(ico_path, "rb") as f:
+        data = f.read()
+    for i in range(struct.unpack_from("<H", data, 4)[0]):
+        width, _, _, _, _, _, length, offset = struct.unpack_from("<BBBBHHII", data, 6 + 16 * i)
+        if width == size:
+            image = data[offset + 40:offset + 40 + size * size * 4]
+            rows = [image[y * size * 4:(y + 1) * size * 4] for y in range(size)][::-1]
+            return [(row[x * 4 + 3], row[x * 4 + 2], row[x * 4 + 1], row[x * 4]) for row in rows for x in range(size)]
+    raise AssertionError("no %d-pixel image in %s" % (size, ico_path))
 
 
 def near(color, expected, tolerance=24):

@@ -3,7 +3,8 @@
 options, a typed folder, the install with its progress, the done page that
 starts the product; the error message of an empty folder; the update mode;
 the shadows and the caption drag; closing during an install; double clicks
-that take one click."""
+that take one click; the question before an older version replaces a newer
+one."""
 import os
 import shutil
 import subprocess
@@ -11,7 +12,8 @@ import time
 import unittest
 
 from gui import (HEIGHT, WIDTH, Installer, Prefix, geometry, near, wait_for, windows, xdo)
-from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, main, make_zip, raw_installer
+from e2e import (BUILD, HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, diff, main, make_zip,
+                 raw_installer)
 
 import json
 
@@ -264,6 +266,35 @@ class InstallWindow(unittest.TestCase):
         w.click(*CLOSE, page=False, settle=0.0)
         self.assertTrue(wait_for(lambda: not w.alive(), 10))
         self.assertEqual(w.process.returncode, 0)
+
+
+    def test_8_an_older_version_asks_before_it_replaces_the_newer_one(self):
+        older = build_installer(os.path.join(self.prefix.root, "work", "older.exe"), SAMPLE_CONFIG, folder=SAMPLE,
+                                stub=os.path.join(BUILD, "setup-stub-older.exe"))
+        registered = self.prefix.reg_values(UNINSTALL_KEY)
+        self.assertEqual(registered["DisplayVersion"][1], "1.0.0")
+        before = self.prefix.snapshot(skip=("users",))
+
+        def ask():
+            w = Installer(self.prefix, older)
+            self.addCleanup(w.close)
+            w.click(*INSTALL, settle=0.5)
+            self.assertTrue(wait_for(lambda: windows(self.prefix, "^Pellio$"), 10), "no question")
+            return w
+
+        # "No", the default answer: the run ends with nothing touched.
+        w = ask()
+        shot(w, "install-12-downgrade-question")
+        xdo(self.prefix, "key", "Return")
+        self.assertTrue(wait_for(lambda: not w.alive(), 10))
+        self.assertEqual(w.process.returncode, 1638 & 0xFF)  # the host sees the low byte
+        self.assertEqual(diff(before, self.prefix.snapshot(skip=("users",))), ([], [], []))
+        self.assertEqual(self.prefix.reg_values(UNINSTALL_KEY), registered)
+        # "Yes": the older version replaces the newer one.
+        w = ask()
+        xdo(self.prefix, "key", "shift+Tab", "Return")
+        version = lambda: (self.prefix.reg_values(UNINSTALL_KEY) or {}).get("DisplayVersion", (None, None))[1]  # noqa
+        self.assertTrue(wait_for(lambda: version() == "0.9.0", 60), version())
 
 
 if __name__ == "__main__":

@@ -255,19 +255,23 @@ bool BuildInstallerFile(std::span<const std::uint8_t> stub, const std::string& c
   return true;
 }
 
-std::string StubProduct(std::span<const std::uint8_t> image) {
+bool StubDefinition(std::span<const std::uint8_t> image, JValue& product) {
   // The build places the product definition, as one line of JSON after this
   // marker, among the stub's read-only data.
   static constexpr std::string_view kTag = "PivsetProduct:";
   const auto* begin = reinterpret_cast<const char*>(image.data());
   const auto* end = begin + image.size();
   const auto* at = std::search(begin, end, std::boyer_moore_horspool_searcher(kTag.begin(), kTag.end()));
-  if (at == end) return "";
+  if (at == end) return false;
   const auto* text = at + kTag.size();
   const auto* stop = std::find(text, end, '\0');
-  JValue product;
   JReader reader;
-  if (stop == end || !reader.Parse(text, product) || product.Type() != JObject) return "";
+  return stop != end && reader.Parse(text, product) && product.Type() == JObject;
+}
+
+std::string StubProduct(std::span<const std::uint8_t> image) {
+  JValue product;
+  if (!StubDefinition(image, product)) return "";
   return std::string(product.Find("displayName").ToText()) + " (folder " + product.Find("makerFolder").ToText() + "\\" +
          product.Find("productFolder").ToText() + ", uninstall key " + product.Find("uninstallKey").ToText() +
          ", publisher " + product.Find("publisher").ToText() + ")";
@@ -283,9 +287,12 @@ bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report, 
   PeImageInfo pe;
   std::string error;
   if (!ReadPeImage(file, pe, error)) problem(error);
-  const std::string product =
-      StubProduct(file.first(pe.imageEnd ? std::min<std::size_t>(pe.imageEnd, file.size()) : file.size()));
+  const auto stubImage = file.first(pe.imageEnd ? std::min<std::size_t>(pe.imageEnd, file.size()) : file.size());
+  const std::string product = StubProduct(stubImage);
   report << "product:        " << (product.empty() ? "not recorded (a stub of another build)" : product) << "\n";
+  JValue definition;
+  if (StubDefinition(stubImage, definition) && definition.Has("version"))
+    report << "version:        " << definition.Find("version").ToText() << "\n";
   // A table the entry points past the end of (a signed installer's header
   // copied without the table) makes trust checks call the file malformed.
   if (pe.certificateSize != 0 && static_cast<std::uint64_t>(pe.certificateOffset) + pe.certificateSize > file.size())

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "json/JValue.h"
+
 namespace pv {
 
 // Puts a package behind a setup executable's image:
@@ -27,6 +29,10 @@ bool BuildInstaller(std::span<const std::uint8_t> stub, const std::string& confi
 // with it.
 bool BuildInstallerFile(std::span<const std::uint8_t> stub, const std::string& configText, std::FILE* archive,
                         std::FILE* out, std::string& error);
+
+// The product definition a setup stub was built for (its public fields);
+// false when the image does not record one.
+bool StubDefinition(std::span<const std::uint8_t> image, JValue& product);
 
 // The product a setup stub was built for ("Pellio (folder Tervaset\\Orvane,
 // ...)"), or "" when the image does not record one.

@@ -3,11 +3,12 @@
 //
 //   pivpack build --stub setup.exe --config setup.json (--folder DIR | --zip FILE | --no-archive)
 //                 [--codepage N] [--level 9] --out installer.exe
-//   pivpack inspect [--codepage N] installer.exe
+//   pivpack inspect [--codepage N] [--winget manifest.yaml] installer.exe
 //
 // Entry names are written in UTF-8 with the ZIP's UTF-8 flag unless
 // --codepage asks for the legacy form in that ANSI code page; inspect shows
-// names without the flag in --codepage (936 by default).
+// names without the flag in --codepage (936 by default); --winget also
+// writes a package manager's manifest for an installer that passes.
 
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,7 @@
 
 #include "tools/pivpack/FileZipIo.h"
 #include "tools/pivpack/InstallerBuilder.h"
+#include "tools/pivpack/WingetManifest.h"
 #include "tools/pivpack/ZipBuilder.h"
 
 using namespace pv;
@@ -39,7 +42,7 @@ int Usage() {
   std::cerr << "usage:\n"
                "  pivpack build --stub SETUP.EXE --config SETUP.JSON (--folder DIR | --zip FILE | --no-archive)\n"
                "                [--codepage N] [--level 1-9] --out INSTALLER.EXE\n"
-               "  pivpack inspect [--codepage N] INSTALLER.EXE\n";
+               "  pivpack inspect [--codepage N] [--winget MANIFEST.YAML] INSTALLER.EXE\n";
   return 2;
 }
 
@@ -157,19 +160,36 @@ int Build(int argc, char** argv) {
 
 int Inspect(int argc, char** argv) {
   unsigned codePage = 936;
+  fs::path winget;
   int at = 2;
-  if (argc == 5 && std::strcmp(argv[2], "--codepage") == 0) {
-    char* end = nullptr;
-    const long v = std::strtol(argv[3], &end, 10);
-    if (*end || v < 1 || v > 65535) return Usage();
-    codePage = static_cast<unsigned>(v);
-    at = 4;
-  } else if (argc != 3) {
-    return Usage();
+  for (; at + 1 < argc; at += 2) {
+    if (std::strcmp(argv[at], "--codepage") == 0) {
+      char* end = nullptr;
+      const long v = std::strtol(argv[at + 1], &end, 10);
+      if (*end || v < 1 || v > 65535) return Usage();
+      codePage = static_cast<unsigned>(v);
+    } else if (std::strcmp(argv[at], "--winget") == 0) {
+      winget = fs::u8path(argv[at + 1]);
+    } else {
+      return Usage();
+    }
   }
+  if (at != argc - 1) return Usage();
   std::vector<std::uint8_t> bytes;
   if (!ReadBytes(fs::u8path(argv[at]), bytes)) return Fail(std::string("cannot read ") + argv[at]);
-  return InspectInstaller(bytes, std::cout, codePage) ? 0 : 1;
+  if (!InspectInstaller(bytes, std::cout, codePage)) {
+    if (!winget.empty()) std::cerr << "pivpack: no manifest written: the installer failed its checks\n";
+    return 1;
+  }
+  if (winget.empty()) return 0;
+  std::ostringstream manifest;
+  std::string error;
+  if (!WriteWingetManifest(bytes, manifest, error)) return Fail(error);
+  const std::string text = manifest.str();
+  if (!WriteBytes(winget, std::vector<std::uint8_t>(text.begin(), text.end())))
+    return Fail("cannot write " + winget.string());
+  std::cout << "wrote " << winget.string() << "\n";
+  return 0;
 }
 
 }  // namespace

@@ -1,18 +1,50 @@
 #!/usr/bin/env python3
 """Quiet installs of the sample product: what lands on the drive, in the
-uninstaller's document and in the registry; then a reinstall over it."""
+uninstaller's document and in the registry; then a reinstall over it, and
+installs that would go back to an older version."""
+import datetime
 import io
 import os
 import shutil
+import subprocess
 import unittest
 import zipfile
 
-from e2e import (BUILD, HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, Prefix, build_installer, decode_paths,
+from e2e import (BUILD, HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, Prefix, build_installer, decode_paths, diff,
                  main, read_package_config, sample_files)
 
 import json
 
 INSTALL_DIR = "C:\\Apps\\Tervaset\\Orvane"
+OLDER_STUB = os.path.join(BUILD, "setup-stub-older.exe")
+NEWER_VERSION_INSTALLED = 1638
+
+
+def estimated_size(product, uninstaller):
+    """Kilobytes of the product's files and the uninstaller, rounded up."""
+    total = os.path.getsize(uninstaller)
+    for base, _, files in os.walk(product):
+        total += sum(os.path.getsize(os.path.join(base, f)) for f in files)
+    return (total + 1023) // 1024
+
+
+def check_registration(test, values, product, uninstaller_host, version="1.0.0"):
+    """The values Apps & features and deployment tools read, besides the seven."""
+    uninstaller = INSTALL_DIR + "\\unins000.exe"
+    major, minor = (int(p) for p in version.split(".")[:2])
+    test.assertEqual(values["DisplayVersion"], ("REG_SZ", version))
+    test.assertEqual(values["VersionMajor"], ("REG_DWORD", hex(major)))
+    test.assertEqual(values["VersionMinor"], ("REG_DWORD", hex(minor)))
+    test.assertEqual(values["InstallLocation"], ("REG_SZ", INSTALL_DIR))
+    test.assertEqual(values["EstimatedSize"],
+                     ("REG_DWORD", hex(estimated_size(product, uninstaller_host))))
+    test.assertEqual(values["QuietUninstallString"], ("REG_SZ", '"%s" /q' % uninstaller))
+    test.assertEqual(values["NoModify"], ("REG_DWORD", "0x1"))
+    test.assertEqual(values["NoRepair"], ("REG_DWORD", "0x1"))
+    test.assertEqual(values["URLInfoAbout"], values["HelpLink"])
+    today = datetime.date.today()
+    test.assertIn(values["InstallDate"][1], [(today - datetime.timedelta(days=d)).strftime("%Y%m%d") for d in (0, 1)])
+    test.assertEqual(len(values), 17)
 
 
 def payload(dest, extra=None, drop=()):
@@ -114,7 +146,8 @@ class QuietInstall(unittest.TestCase):
         self.assertEqual(values["Channel"], ("REG_DWORD", "0x7531"))
         self.assertIn("Publisher", values)
         self.assertIn("HelpLink", values)
-        self.assertEqual(len(values), 7)
+        check_registration(self, values, os.path.join(self.work, "v1", "product"),
+                           os.path.join(self.prefix.host(INSTALL_DIR), "unins000.exe"))
         self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY, "64"))
 
     def test_4_links_point_at_the_product(self):
@@ -149,7 +182,10 @@ class QuietInstall(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(root, "user-notes.txt")))
         # The previous version's clean-up programs do not run at an install.
         self.assertFalse(os.path.exists(os.path.join(root, "tools", "uninstrun-ran.txt")))
-        self.assertEqual(self.prefix.reg_values(UNINSTALL_KEY)["UninstallString"][1], INSTALL_DIR + "\\unins000.exe")
+        values = self.prefix.reg_values(UNINSTALL_KEY)
+        self.assertEqual(values["UninstallString"][1], INSTALL_DIR + "\\unins000.exe")
+        # The size is the new version's, counted afresh.
+        check_registration(self, values, product, os.path.join(root, "unins000.exe"))
 
     def test_6_links_planted_in_the_product_stop_a_reinstall_before_it_changes_anything(self):
         """Everyone may write in the install folder: a link planted there
@@ -197,6 +233,69 @@ class QuietInstall(unittest.TestCase):
         self.assertEqual(self.prefix.run([v3, "/q"]), 0)
         self.prefix.wait()
         self.assertEqual(unchanged()[1], 0o40750)
+
+
+class Downgrade(unittest.TestCase):
+    """An installer older than the registered version: refused unless the
+    command line says "/downgrade"; one older than a registration without a
+    version (an older build of ours) upgrades as before."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = Prefix("downgrade", display=False)
+        work = os.path.join(cls.prefix.root, "work")
+        cls.newer = build_installer(os.path.join(work, "newer", "setup.exe"), SAMPLE_CONFIG, folder=SAMPLE)
+        cls.older = build_installer(os.path.join(work, "older", "setup.exe"), SAMPLE_CONFIG,
+                                    folder=payload(os.path.join(work, "older", "product"),
+                                                   extra={"older.txt": b"0.9"}), stub=OLDER_STUB)
+        cls.root = cls.prefix.host(INSTALL_DIR)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prefix.close()
+
+    def version(self):
+        return self.prefix.reg_values(UNINSTALL_KEY)["DisplayVersion"][1]
+
+    def test_1_refused_quietly_before_anything_is_touched(self):
+        p = self.prefix
+        self.assertEqual(p.run([self.newer, "/q", "/D", "C:\\Apps"]), 0)
+        p.wait()
+        before, registered = p.snapshot(skip=("users",)), p.reg_values(UNINSTALL_KEY)
+        log = os.path.join(p.temp(), "downgrade.log")
+        self.assertEqual(p.run_full_code([self.older, "/q", "/log", p.windows_path(log)]), NEWER_VERSION_INSTALLED)
+        p.wait()
+        self.assertEqual(diff(before, p.snapshot(skip=("users",))), ([], [], []))
+        self.assertEqual(p.reg_values(UNINSTALL_KEY), registered)
+        with open(log, encoding="utf-8") as f:
+            text = f.read()
+        self.assertIn("version 1.0.0 is installed, newer than this 0.9.0", text)
+        self.assertIn("result code 1638", text)
+        self.assertNotIn("reading the package", text)
+
+    def test_2_made_with_the_switch_and_upgraded_again(self):
+        p = self.prefix
+        self.assertEqual(p.run([self.older, "/q", "/downgrade"]), 0)
+        p.wait()
+        self.assertEqual(self.version(), "0.9.0")
+        self.assertTrue(os.path.exists(os.path.join(self.root, "older.txt")))
+        check_registration(self, p.reg_values(UNINSTALL_KEY), os.path.join(p.root, "work", "older", "product"),
+                           os.path.join(self.root, "unins000.exe"), version="0.9.0")
+        # A newer version installs over it without being asked.
+        self.assertEqual(p.run([self.newer, "/q"]), 0)
+        p.wait()
+        self.assertEqual(self.version(), "1.0.0")
+        self.assertFalse(os.path.exists(os.path.join(self.root, "older.txt")))
+
+    def test_3_a_registration_without_a_version_is_upgraded_as_before(self):
+        p = self.prefix
+        subprocess.run(["wine", "reg", "delete", UNINSTALL_KEY, "/v", "DisplayVersion", "/f", "/reg:32"], env=p.env,
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.assertNotIn("DisplayVersion", p.reg_values(UNINSTALL_KEY))
+        self.assertEqual(p.run([self.older, "/q"]), 0)
+        p.wait()
+        self.assertEqual(self.version(), "0.9.0")
+        self.assertTrue(os.path.exists(os.path.join(self.root, "older.txt")))
 
 
 class QuietInstallWindows10(unittest.TestCase):

@@ -88,8 +88,9 @@ class QuietUninstall(unittest.TestCase):
         self.assertFalse(os.path.exists(relocated))
         self.assertFalse(os.path.exists(root))
         added, removed, changed = diff(before, self.prefix.snapshot(skip=("users",)))
-        # Only the parents "/D" created stay: they were never the product's.
-        self.assertEqual(added, ["Apps/", "Apps/Tervaset/"])
+        # Only the folder "/D" named stays: it was never the product's. The
+        # maker's folder went once it was empty.
+        self.assertEqual(added, ["Apps/"])
         self.assertEqual(removed, [])
         self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY))
         self.assertIsNone(self.prefix.reg_values(MAKER_KEY))
@@ -99,6 +100,12 @@ class QuietUninstall(unittest.TestCase):
     def test_2_runs_the_clean_up_programs_and_waits_for_them(self):
         self.install()
         root = self.prefix.host(INSTALL_DIR)
+        # Another product of the maker keeps the maker's folder.
+        other = os.path.join(os.path.dirname(root), "Other")
+        os.makedirs(other)
+        with open(os.path.join(other, "keep.txt"), "w") as f:
+            f.write("another product")
+        self.addCleanup(shutil.rmtree, other)
         # The clean-up program's marker would go with the install folder, so
         # the document points at a copy of the program outside it.
         uninstaller = os.path.join(root, "unins000.exe")
@@ -117,6 +124,7 @@ class QuietUninstall(unittest.TestCase):
         self.prefix.wait()
         self.assertTrue(os.path.exists(os.path.join(outside, "uninstrun-ran.txt")))
         self.assertFalse(os.path.exists(root))
+        self.assertTrue(os.path.exists(os.path.join(other, "keep.txt")))
         with open(os.path.join(outside, "cwd.txt"), encoding="utf-8", errors="replace") as f:
             self.assertEqual(f.read().strip().lower(),
                              self.prefix.windows_path(os.path.join(self.prefix.temp(), "Orvane")).lower())

@@ -52,7 +52,7 @@ class RunLog(unittest.TestCase):
         self.assertEqual(self.prefix.run([self.installer, "/q", "/D", "C:\\Apps", "/log", log]), 0)
         self.prefix.wait()
         text = read_log(self.prefix, log)
-        for expected in ["Pivset 1.0.0 for Pellio, on Windows", "command line: ", "/log",
+        for expected in ["Pivset 1.0.0 for Pellio 1.0.0, on Windows", "command line: ", "/log",
                          "run: install, quiet", "install into " + INSTALL_DIR,
                          "package read, archive checksum matches", "archive checked",
                          "removing the previous installation of " + INSTALL_DIR + "\\unins000.exe",

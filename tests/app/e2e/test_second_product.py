@@ -12,11 +12,13 @@ import unittest
 from e2e import BUILD, SAMPLE, SOURCE, PIVPACK, Prefix, build_installer, main
 
 sys.path.insert(0, os.path.join(SOURCE, "tests", "window"))
-from gui import Installer, near  # noqa: E402
+from gui import Installer, icon_image, near, window_icons  # noqa: E402
 
 STUB = os.path.join(BUILD, "setup-stub-second.exe")
 SHOTS = os.environ.get("PIVSET_SHOTS", os.path.join(BUILD, "gui-shots"))
 NAME = "Lumora 月光"
+WINDOW_TITLE = "Lumora 月光 安装"
+ICON = os.path.join(BUILD, "product", "second", "product.ico")
 MAKER = "Brightfold 明折"
 INSTALL_DIR = "C:\\Apps\\" + MAKER + "\\Lumora"
 KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\LumoraDesk"
@@ -62,11 +64,20 @@ class SecondProduct(unittest.TestCase):
             self.assertFalse(name.encode("utf-16-le") in image or name.encode("utf-8") in image, name)
         report = subprocess.run([PIVPACK, "inspect", self.installer], capture_output=True, text=True).stdout
         self.assertIn("product:        %s (folder %s\\Lumora, uninstall key LumoraDesk" % (NAME, MAKER), report)
+        self.assertIn("version:        2.4.1\n", report)
 
-    def test_2_window_shows_its_title_and_art(self):
+    def test_2_window_shows_its_title_icon_and_art(self):
         os.makedirs(SHOTS, exist_ok=True)
-        w = Installer(self.prefix, self.installer)
+        # Found by its own title, which the taskbar and Alt+Tab show.
+        w = Installer(self.prefix, self.installer, title=WINDOW_TITLE)
         try:
+            # Its icon there is the product's mark, large and small.
+            icons = window_icons(self.prefix, w.window)
+            for size in (16, 32):
+                self.assertIn(size, icons)
+                shown, drawn = icons[size], icon_image(ICON, size)
+                difference = sum(abs(a - b) for p, q in zip(shown, drawn) for a, b in zip(p, q)) / (size * size * 4)
+                self.assertLess(difference, 8, size)
             w.shot(os.path.join(SHOTS, "second-product-welcome.png"))
             screen = w.screen()
             # The caption band is the product's accent, not the default blue.
