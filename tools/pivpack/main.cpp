@@ -53,6 +53,20 @@ bool ReadBytes(const fs::path& path, std::vector<std::uint8_t>& bytes) {
   return !in.bad();
 }
 
+bool WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+  const fs::path temp = path.string() + ".part";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush()) return false;
+  }
+  std::error_code ec;
+  fs::rename(temp, path, ec);
+  if (ec) fs::remove(temp, ec);
+  return !ec;
+}
+
 int Fail(const std::string& message) {
   std::cerr << "pivpack: " << message << "\n";
   return 1;
