@@ -39,8 +39,8 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE prev, PWSTR cmd, int show) {
                         NULL);
   else
     w = CreateWindowExW(WS_EX_APPWINDOW, wc.lpszClassName, L"Trivial", WS_POPUP | WS_SYSMENU,
-                        (GetSystemMetrics(SM_CXSCREEN) - 528) / 2, (GetSystemMetrics(SM_CYSCREEN) - 348) / 2, 528,
-                        348, NULL, NULL, inst, NULL);
+                        (GetSystemMetrics(SM_CXSCREEN) - 528) / 2, (GetSystemMetrics(SM_CYSCREEN) - 348) / 2, 528, 348,
+                        NULL, NULL, inst, NULL);
   if (!w) return 1;
   ShowWindow(w, show);
   UpdateWindow(w);
