@@ -14,6 +14,7 @@ struct CommandLineOptions {
   bool hasParent = false;     // "/D <folder>" was given
   std::wstring parentFolder;  // the last "/D"'s folder, taken as it is
   std::wstring logFile;       // "/log <file>": the last one's file; empty: no log
+  std::wstring language;      // "/lang <tag>": the last one's tag; empty: the user's language
 };
 
 // `args` is the whole split command line, program name first.

@@ -45,6 +45,14 @@ int UICheckBox::MouseUp(UINT, POINT) {
   return 0;
 }
 
+bool UICheckBox::DoDefaultAction() {
+  if (!Usable()) return false;
+  checked = !checked;
+  Invalidate();
+  SendToggle();
+  return true;
+}
+
 void UICheckBox::SetCheck(bool value) {
   checked = value;
   state = UIButtonState::Normal;

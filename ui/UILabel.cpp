@@ -40,7 +40,10 @@ int UILabel::LoadStyle(IResource* resource, const char* path, const JValue* node
 
 void UILabel::Paint(HDC dc, const RECT& rect, const RECT& clip) {
   pv::Lock hold(lock_);
-  if (!style_.text.empty()) PaintTextStyle(dc, rect, nullptr, &clip, style_);
+  if (style_.text.empty()) return;
+  UITextStyle style = style_;
+  style.font = fit_.Font(dc, style_, nullptr, rect.right - rect.left - style_.offsetX);
+  PaintTextStyle(dc, rect, nullptr, &clip, style);
 }
 
 void UILabel::SetText(const wchar_t* text) {

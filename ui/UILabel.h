@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ui/Handles.h"
+#include "ui/StylePainter.h"
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
@@ -35,6 +36,7 @@ class UILabel : public UIObject {
  private:
   pv::CriticalSection lock_;  // guards style_.text against the painting thread
   UITextStyle style_;
+  pv::TextFit fit_;  // the window's thread only
 };
 
 }  // namespace pv

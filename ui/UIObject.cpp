@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -209,6 +210,12 @@ int UIObject::FocusLost(UIObject*) { return 0; }
 
 int UIObject::FocusGained(UIObject*) { return 0; }
 
+bool UIObject::DoDefaultAction() { return false; }
+
+RECT UIObject::FocusRect() { return rect; }
+
+void UIObject::FocusChanged(UIObject*) {}
+
 int UIObject::UpdateCursor() {
   UIObject* target = DeepestHovered();
   if (!target) return 0;
@@ -277,6 +284,101 @@ void UIObject::SetLayout(int x, int y, int w, int h) {
 }
 
 void UIObject::SetAbsoluteLayout() { layoutMode = pv::kLayoutOffsets; }
+
+bool UIObject::IsReachable() const {
+  for (const UIObject* node = this; node; node = node->parent) {
+    if (!node->visible || !node->enabled) return false;
+    if (node->hwnd) break;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard focus
+
+namespace {
+
+// The mark's band and its gap from the control.
+constexpr int kFocusMarkWidth = 2;
+constexpr int kFocusMarkGap = 1;
+
+}  // namespace
+
+void UIObject::SetFocusChild(UIObject* target) {
+  UIObject* host = WindowOwner();
+  if (host && host != this) {
+    host->SetFocusChild(target);
+    return;
+  }
+  if (target == focusChild) return;
+  UIObject* previous = focusChild;
+  if (focusMarkShown && previous) {
+    const RECT area = FocusMarkArea(previous);
+    Invalidate(&area);
+  }
+  if (previous) previous->FocusLost(target);
+  focusChild = target;
+  if (target) target->FocusGained(previous);
+  if (focusMarkShown && target) {
+    const RECT area = FocusMarkArea(target);
+    Invalidate(&area);
+  }
+  FocusChanged(previous);
+}
+
+void UIObject::CollectTabStops(std::vector<UIObject*>& out) {
+  for (auto& child : children) {
+    if (!child->visible || !child->enabled) continue;
+    if (child->tabStop) out.push_back(child.get());
+    child->CollectTabStops(out);
+  }
+}
+
+std::vector<UIObject*> UIObject::FocusOrder() {
+  std::vector<UIObject*> order;
+  CollectTabStops(order);
+  std::stable_sort(order.begin(), order.end(), [](const UIObject* a, const UIObject* b) {
+    if (a->rect.top != b->rect.top) return a->rect.top < b->rect.top;
+    return a->rect.left < b->rect.left;
+  });
+  return order;
+}
+
+bool UIObject::MoveFocus(bool backward) {
+  const std::vector<UIObject*> order = FocusOrder();
+  if (order.empty()) return false;
+  const auto at = std::find(order.begin(), order.end(), focusChild);
+  const std::size_t count = order.size();
+  std::size_t next;
+  if (at == order.end()) {
+    next = backward ? count - 1 : 0;
+  } else {
+    const std::size_t index = static_cast<std::size_t>(at - order.begin());
+    next = backward ? (index + count - 1) % count : (index + 1) % count;
+  }
+  SetFocusChild(order[next]);
+  return true;
+}
+
+void UIObject::ShowFocusMark() {
+  if (focusMarkShown) return;
+  focusMarkShown = true;
+  if (focusChild) {
+    const RECT area = FocusMarkArea(focusChild);
+    Invalidate(&area);
+  }
+}
+
+RECT UIObject::FocusMarkArea(UIObject* control) {
+  RECT area = control->FocusRect();
+  ::InflateRect(&area, kFocusMarkWidth + kFocusMarkGap, kFocusMarkWidth + kFocusMarkGap);
+  return area;
+}
+
+void UIObject::PaintFocusMark(HDC dc, const RECT& clip) {
+  if (!focusMarkShown || !focusChild || !focusChild->IsReachable()) return;
+  PaintFocusRing(dc, FocusMarkArea(focusChild), focusMarkColor, kFocusMarkWidth, clip);
+}
 
 int UIObject::StartTimer(UINT elapse, UIObject* owner) {
   UIObject* host = WindowOwner();
@@ -491,17 +593,12 @@ LRESULT UIObject::OnLButtonDown(WPARAM wParam, LPARAM lParam) {
   if (hwnd) ::SetFocus(hwnd);
   UIObject* target = DeepestHovered();
   if (!target) {
-    if (UIObject* previous = std::exchange(focusChild, nullptr)) previous->FocusLost(nullptr);
+    SetFocusChild(nullptr);
     MouseDown(keys, point);
     return result;
   }
   if (!Usable(target)) return result;
-  if (target != focusChild) {
-    UIObject* previous = focusChild;
-    if (previous) previous->FocusLost(target);
-    focusChild = target;
-    target->FocusGained(previous);
-  }
+  SetFocusChild(target);
   target->MouseDown(keys, point);
   return result;
 }
@@ -556,6 +653,11 @@ LRESULT UIObject::OnMouseWheel(WPARAM wParam, LPARAM lParam) {
 
 LRESULT UIObject::OnKeyDown(WPARAM wParam, LPARAM lParam) {
   const LRESULT result = CallDefault(WM_KEYDOWN, wParam, lParam);
+  ShowFocusMark();
+  if (wParam == VK_TAB) {
+    MoveFocus(::GetKeyState(VK_SHIFT) < 0);
+    return result;
+  }
   KeyTarget()->KeyDown(wParam, lParam);
   return result;
 }
@@ -751,6 +853,7 @@ LRESULT UIObject::OnPaint(WPARAM, LPARAM) {
   }
   Paint(dc, rect, update);
   PaintChildren(dc, update);
+  PaintFocusMark(dc, update);
   ::RestoreDC(dc, saved);
   ::BitBlt(paint.get(), update.left, update.top, update.right - update.left, update.bottom - update.top, dc,
            update.left, update.top, SRCCOPY);
@@ -783,6 +886,7 @@ void UIObject::PaintLayered(const RECT* requested) {
   if (backgroundBrush) ::PatBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, PATCOPY);
   Paint(dc, rect, area);
   PaintChildren(dc, area);
+  PaintFocusMark(dc, area);
   ::RestoreDC(dc, saved);
   ::GdiFlush();
 

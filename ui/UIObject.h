@@ -76,6 +76,13 @@ class UIObject : public CHWindow {
   virtual int Char(WPARAM wParam, LPARAM lParam);
   virtual int FocusLost(UIObject* next);
   virtual int FocusGained(UIObject* previous);
+  // What a click does (a button's press, a check box's toggle), for the
+  // keyboard and for assistive technology; false when the object has none
+  // or cannot take it now.
+  virtual bool DoDefaultAction();
+  // Where the focus mark goes around the focused control: its rectangle
+  // unless the control knows better.
+  virtual RECT FocusRect();
   // Sets the cursor of the deepest hovered descendant; nonzero when it did.
   virtual int UpdateCursor();
   // Send or post to the host window; 0 without one.
@@ -86,6 +93,8 @@ class UIObject : public CHWindow {
   virtual LRESULT Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM lParam);
   // After the host's size changed and the tree was laid out again.
   virtual void Resized();
+  // On a host, after its focused control changed (to null too).
+  virtual void FocusChanged(UIObject* previous);
   // Hands a queued message to the tooltip windows of the tree.
   virtual void RelayTooltip(MSG* message);
 
@@ -103,6 +112,8 @@ class UIObject : public CHWindow {
   LRESULT OnRButtonDown(WPARAM wParam, LPARAM lParam) override;
   LRESULT OnRButtonUp(WPARAM wParam, LPARAM lParam) override;
   LRESULT OnMouseWheel(WPARAM wParam, LPARAM lParam) override;
+  // Tab and Shift+Tab move the focus; other keys go to the focused control.
+  // The first key turns the focus mark on.
   LRESULT OnKeyDown(WPARAM wParam, LPARAM lParam) override;
   LRESULT OnKeyUp(WPARAM wParam, LPARAM lParam) override;
   LRESULT OnChar(WPARAM wParam, LPARAM lParam) override;
@@ -129,6 +140,25 @@ class UIObject : public CHWindow {
 
   void SetEnabled(bool enabled);
   void SetVisible(bool visible);
+  // Whether the object and every parent up to its host are visible and
+  // enabled: what the pointer and the keyboard can reach.
+  bool IsReachable() const;
+
+  // The host's keyboard focus. SetFocusChild tells the controls that lose
+  // and gain it and repaints the mark; null clears it.
+  void SetFocusChild(UIObject* target);
+  // The controls that take the focus, in the order Tab visits them: the
+  // reachable tab stops, top to bottom, then left to right.
+  std::vector<UIObject*> FocusOrder();
+  // Moves the focus to the next (previous) control of the order, wrapping
+  // around; false when no control takes it.
+  bool MoveFocus(bool backward);
+  // The focus mark shows only once the keyboard was used, as the system
+  // does it.
+  bool ShowsFocusMark() const { return focusMarkShown; }
+  void ShowFocusMark();
+  // The mark's colour (the skin's accent); the host paints it.
+  void SetFocusMarkColor(COLORREF color) { focusMarkColor = color; }
   // x and y always; w and h only where not negative. Lays out when both
   // sizes are positive, then repaints the old and the new place.
   void SetLayout(int x, int y, int w, int h);
@@ -164,6 +194,8 @@ class UIObject : public CHWindow {
   bool IsVisible() const { return visible; }
   bool IsHot() const { return hot; }
   bool IsDragThrough() const { return dragThrough; }
+  bool IsTabStop() const { return tabStop; }
+  void SetTabStop(bool value) { tabStop = value; }
   void SetDragThrough(bool value) { dragThrough = value; }
   int GetLayoutMode() const { return layoutMode; }
   bool HasTooltip() const { return hasTooltip; }
@@ -227,6 +259,7 @@ class UIObject : public CHWindow {
   bool visible = true;
   bool hot = false;
   bool dragThrough = false;
+  bool tabStop = false;  // takes the keyboard focus
   std::uint8_t layoutMode = pv::kLayoutAnchored;
   bool hasTooltip = false;
   RECT rect{};
@@ -235,6 +268,8 @@ class UIObject : public CHWindow {
   UIObject* parent = nullptr;
   UIObject* hoverChild = nullptr;
   UIObject* focusChild = nullptr;                   // on a host
+  bool focusMarkShown = false;                      // on a host
+  COLORREF focusMarkColor = RGB(0, 0, 0);           // on a host
   std::vector<std::unique_ptr<UIObject>> children;  // paint order: the last is on top
   std::map<int, UIObject*> timers;                  // on a host: id to owner
   bool tracking = false;
@@ -267,7 +302,7 @@ class UIObject : public CHWindow {
   static bool AppendChild(UIObject* parent, std::unique_ptr<UIObject> child);
   int RoutePoint(UINT keys, POINT point);
   void LeaveChain(UINT keys, POINT point);
-  UIObject* KeyTarget() { return focusChild ? focusChild : this; }
+  UIObject* KeyTarget() { return focusChild && focusChild->IsReachable() ? focusChild : this; }
   void LayoutDescendants();
   void UpdateToolRect();
   void RemoveTool();
@@ -276,6 +311,10 @@ class UIObject : public CHWindow {
   bool EnsureBuffer();
   void ReleaseBuffer();
   void PaintLayered(const RECT* requested);
+  // The area the mark of a control covers, and its painting.
+  RECT FocusMarkArea(UIObject* control);
+  void PaintFocusMark(HDC dc, const RECT& clip);
+  void CollectTabStops(std::vector<UIObject*>& out);
   void RequestLayeredRepaint(const RECT* area);
 
   // A whole-window repaint posted by another thread is waiting.

@@ -258,6 +258,80 @@ TEST_F(UIObjectTest, ClicksMoveTheFocusAndKeysFollowIt) {
   EXPECT_EQ(host->GetFocusChild(), nullptr);
 }
 
+std::uint32_t BufferPixel(UIObject& host, int x, int y);
+
+// Holds Shift for the keys sent while it lives, as GetKeyState sees it.
+class ShiftHeld {
+ public:
+  ShiftHeld() { Set(0x80); }
+  ~ShiftHeld() { Set(0); }
+
+ private:
+  static void Set(BYTE state) {
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_SHIFT] = state;
+    ::SetKeyboardState(keys);
+  }
+};
+
+TEST_F(UIObjectTest, TabVisitsTheReachableStopsInReadingOrder) {
+  auto host = MakeHost(200, 100);
+  host->SetBackgroundBrush(pv::UniqueBrush(::CreateSolidBrush(RGB(255, 255, 255))));
+  host->SetFocusMarkColor(RGB(0, 0, 255));
+  Probe* right = Add(host.get(), log, "right", 110, 10, 40, 20);
+  Probe* left = Add(host.get(), log, "left", 10, 10, 40, 20);
+  Probe* pane = Add(host.get(), log, "pane", 0, 40, 200, 60);
+  Probe* below = Add(pane, log, "below", 10, 10, 40, 20);
+  Probe* hidden = Add(host.get(), log, "hidden", 60, 10, 40, 20);
+  Probe* plain = Add(host.get(), log, "plain", 160, 10, 30, 20);
+  for (Probe* p : {right, left, below, hidden}) p->SetTabStop(true);
+  hidden->SetVisible(false);
+  EXPECT_EQ(host->FocusOrder(), (std::vector<UIObject*>{left, right, below}));
+  Show(*host);
+
+  const auto key = [&](WPARAM k) { ::SendMessageW(host->GetHwnd(), WM_KEYDOWN, k, 0); };
+  // No mark before the first key, even on a focused control.
+  host->SetFocusChild(right);
+  ::UpdateWindow(host->GetHwnd());
+  EXPECT_FALSE(host->ShowsFocusMark());
+  EXPECT_EQ(BufferPixel(*host, 108, 20), 0xFFFFFFu);
+  Take();
+  key(VK_TAB);
+  EXPECT_EQ(host->GetFocusChild(), below);
+  EXPECT_EQ(Take(), (Log{"right:lost>below", "below:gained<right"}));
+  ::UpdateWindow(host->GetHwnd());
+  EXPECT_TRUE(host->ShowsFocusMark());
+  // The mark: a band in its colour just outside the control.
+  const std::uint32_t band = BufferPixel(*host, 8, 60);
+  EXPECT_TRUE((band & 0xFF) > 200 && (band >> 16) < 40) << std::hex << band;
+  EXPECT_EQ(BufferPixel(*host, 108, 20), 0xFFFFFFu);
+  key(VK_TAB);
+  EXPECT_EQ(host->GetFocusChild(), left);  // round again
+  {
+    ShiftHeld shift;
+    key(VK_TAB);
+    EXPECT_EQ(host->GetFocusChild(), below);
+    key(VK_TAB);
+    EXPECT_EQ(host->GetFocusChild(), right);
+  }
+  // A disabled parent takes its stops out; a control that is no stop is
+  // never visited; keys go to the focused control only while it is reachable.
+  pane->SetEnabled(false);
+  EXPECT_EQ(host->FocusOrder(), (std::vector<UIObject*>{left, right}));
+  host->SetFocusChild(below);
+  Take();
+  key('A');
+  EXPECT_EQ(Take(), (Log{"host:key"}));
+  key(VK_TAB);
+  EXPECT_EQ(host->GetFocusChild(), left);
+  right->SetEnabled(false);
+  left->SetVisible(false);
+  EXPECT_FALSE(host->MoveFocus(false));
+  EXPECT_EQ(host->GetFocusChild(), left);
+  (void)plain;
+}
+
 TEST_F(UIObjectTest, WheelAndCursorGoToTheDeepestHoveredControl) {
   auto host = MakeHost(200, 100);
   Probe* inner = Add(Add(host.get(), log, "pane", 10, 10, 100, 80), log, "inner", 10, 10, 30, 30);

@@ -127,7 +127,7 @@ TEST(UIResource, OurSkinFitsTheWindowGeometry) {
   // Caption 40 pixels, other bands 1; the frame draws no corner cut-outs.
   const JValue* main = skin.FindNode("MainWindow", nullptr);
   ASSERT_NE(main, nullptr);
-  EXPECT_EQ(main->Count(), 24);
+  EXPECT_EQ(main->Count(), 27);
   EXPECT_EQ(skin.GetImageStyle("Frames/Top/normal", main).sourceHeight, 40);
   EXPECT_EQ(skin.GetImageStyle("Frames/Left/normal", main).sourceWidth, 1);
   EXPECT_EQ(skin.GetImageStyle("Frames/Right/normal", main).sourceWidth, 1);

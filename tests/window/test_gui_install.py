@@ -3,7 +3,8 @@
 options, a typed folder, the install with its progress, the done page that
 starts the product; the error message of an empty folder; the update mode;
 the shadows and the caption drag; closing during an install; double clicks
-that take one click."""
+that take one click; the same install with the keyboard alone, and Escape
+and Alt+F4."""
 import os
 import shutil
 import subprocess
@@ -24,6 +25,11 @@ BACK = (35, 283)
 AGREE = (371, 121)
 PATH = (224, 75)
 CLOSE = (505, 24)           # window point of the close button
+ACCENT = (14, 108, 240)
+# Page points on the focus mark's band around the Install button and the
+# custom-install link.
+INSTALL_MARK = (163, 221)
+LINK_MARK = (500, 275)
 
 
 def shot(installer, name):
@@ -56,6 +62,15 @@ class Pages:
     def path_box_visible(installer, screen=None):
         # The path box's hairline border sits at its left edge.
         return not near(installer.pixel(54, 75, screen=screen), (255, 255, 255), 6)
+
+
+def keys(installer, *names, settle=0.3):
+    xdo(installer.prefix, "key", "--delay", 120, *names)
+    time.sleep(settle)
+
+
+def marked(installer, point):
+    return near(installer.pixel(*point), ACCENT, 60)
 
 
 class InstallWindow(unittest.TestCase):
@@ -264,6 +279,67 @@ class InstallWindow(unittest.TestCase):
         w.click(*CLOSE, page=False, settle=0.0)
         self.assertTrue(wait_for(lambda: not w.alive(), 10))
         self.assertEqual(w.process.returncode, 0)
+
+    def test_8_the_keyboard_alone_installs(self):
+        w = self.start()
+        enabled = Pages.install_button_color(w)
+        # The Install button has the focus, but no mark before the first key.
+        self.assertFalse(marked(w, INSTALL_MARK))
+        keys(w, "shift")
+        self.assertTrue(marked(w, INSTALL_MARK))
+        keys(w, "Tab")
+        self.assertFalse(marked(w, INSTALL_MARK))
+        self.assertTrue(marked(w, LINK_MARK))
+        keys(w, "shift+Tab", "Tab")
+        self.assertTrue(marked(w, LINK_MARK))
+        # Space presses the link: the custom page, its Install button focused.
+        keys(w, "space")
+        self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+        time.sleep(0.5)
+        self.assertTrue(marked(w, INSTALL_MARK))
+        shot(w, "install-12-keyboard-custom")
+        # Install, back, then round to the path box; its editing keys.
+        keys(w, "Tab", "Tab", "ctrl+a")
+        w.type("C:\\Keyz")
+        keys(w, "BackSpace", "s", "Home", "shift+End", "ctrl+c", "End", "ctrl+v")
+        keys(w, "ctrl+z", "shift+Left", "shift+Left", "Delete", "Left", "Right", "ctrl+z")
+        shot(w, "install-13-keyboard-folder")
+        # To the agree box: unchecked, Enter presses nothing; checked again,
+        # Enter installs from wherever the focus is.
+        keys(w, "Tab", "Tab", "Tab", "Tab", "space")
+        grayed = Pages.install_button_color(w)
+        self.assertFalse(near(grayed, enabled, 10))
+        keys(w, "Return", settle=1.0)
+        self.assertTrue(Pages.path_box_visible(w))
+        keys(w, "space")
+        self.assertTrue(near(Pages.install_button_color(w), enabled, 10))
+        keys(w, "Return", settle=0.0)
+        target = self.prefix.host("C:\\Keys")
+        self.assertTrue(wait_for(lambda: os.path.exists(os.path.join(target, "unins000.exe")), 30))
+        self.assertEqual(self.prefix.reg_values(UNINSTALL_KEY)["UninstallString"][1], "C:\\Keys\\unins000.exe")
+        # The done page: Enter starts the product and closes the window.
+        self.assertTrue(wait_for(lambda: near(Pages.install_button_color(w), enabled, 10), 30))
+        time.sleep(0.5)
+        self.assertTrue(marked(w, INSTALL_MARK))
+        keys(w, "Return", settle=0.5)
+        self.assertTrue(wait_for(lambda: windows(self.prefix, "^Pellio$"), 20))
+        self.assertTrue(wait_for(lambda: not w.alive(), 10))
+
+    def test_9_escape_and_alt_f4_close_as_the_close_button_does(self):
+        for page, closing in (("welcome", "Escape"), ("custom", "alt+F4"), ("custom", "Escape")):
+            w = self.start("/D", "C:\\Closed")
+            if page == "custom":
+                w.click(*CUSTOM_LINK)
+                self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+            keys(w, closing, settle=0.0)
+            self.assertTrue(wait_for(lambda: not w.alive(), 10), (page, closing))
+            self.assertEqual(w.process.returncode, 0)
+        self.assertFalse(os.path.exists(self.prefix.host("C:\\Closed")))
+        # During the install, as the close button: the program ends at once.
+        w = Installer(self.prefix, self.big, ["/D", "C:\\Big"])
+        self.addCleanup(w.close)
+        keys(w, "Return", "Escape", settle=0.0)
+        self.assertTrue(wait_for(lambda: not w.alive(), 10))
 
 
 if __name__ == "__main__":
