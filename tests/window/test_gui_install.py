@@ -4,7 +4,7 @@ options, a typed folder, the install with its progress, the done page that
 starts the product; the error message of an empty folder; the update mode;
 the shadows and the caption drag; closing during an install; double clicks
 that take one click; the same install with the keyboard alone, and Escape
-and Alt+F4."""
+and Alt+F4; every page in English for a user whose language is English."""
 import os
 import shutil
 import subprocess
@@ -26,6 +26,7 @@ AGREE = (371, 121)
 PATH = (224, 75)
 CLOSE = (505, 24)           # window point of the close button
 ACCENT = (14, 108, 240)
+ENGLISH = {"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}
 # Page points on the focus mark's band around the Install button and the
 # custom-install link.
 INSTALL_MARK = (163, 221)
@@ -89,8 +90,8 @@ class InstallWindow(unittest.TestCase):
     def tearDownClass(cls):
         cls.prefix.close()
 
-    def start(self, *args, program=None):
-        installer = Installer(self.prefix, program or self.setup, args)
+    def start(self, *args, program=None, env=None):
+        installer = Installer(self.prefix, program or self.setup, args, env=env)
         self.addCleanup(installer.close)
         return installer
 
@@ -340,6 +341,42 @@ class InstallWindow(unittest.TestCase):
         self.addCleanup(w.close)
         keys(w, "Return", "Escape", settle=0.0)
         self.assertTrue(wait_for(lambda: not w.alive(), 10))
+
+    def test_10_every_page_in_english(self):
+        w = self.start(program=self.big, env=ENGLISH)
+        shot(w, "en-install-1-welcome")
+        w.click(*CUSTOM_LINK)
+        self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+        shot(w, "en-install-2-custom")
+        enabled = Pages.install_button_color(w)
+        w.click(*AGREE)
+        self.assertFalse(near(Pages.install_button_color(w), enabled, 10))
+        shot(w, "en-install-3-not-agreed")
+        w.click(*AGREE)
+        w.double_click(*PATH)
+        keys(w, "BackSpace")
+        w.click(*INSTALL, settle=1.0)
+        self.assertTrue(wait_for(lambda: [x for x in windows(self.prefix, ".") if x != w.window and
+                                          geometry(self.prefix, x)[2] < WIDTH], 10))
+        shot(w, "en-install-7-folder-error")
+        keys(w, "Return", settle=0.5)
+        w.double_click(*PATH)
+        w.type("C:\\English")
+        shot(w, "en-install-4-folder")
+        w.click(*INSTALL, settle=0.0)
+        w.move(300, 20, page=False)
+        target = self.prefix.host("C:\\English")
+        self.assertTrue(wait_for(lambda: 0 < Pages.progress_fill(w) < WIDTH, 20))
+        shot(w, "en-install-5-progress")
+        self.assertTrue(wait_for(lambda: os.path.exists(os.path.join(target, "unins000.exe")), 40))
+        self.assertTrue(wait_for(lambda: near(Pages.install_button_color(w), enabled, 10), 40))
+        time.sleep(0.5)
+        shot(w, "en-install-6-done")
+        keys(w, "Escape", settle=0.0)
+        self.assertTrue(wait_for(lambda: not w.alive(), 10))
+
+        w = self.start("/update", env=ENGLISH)
+        shot(w, "en-install-8-update")
 
 
 if __name__ == "__main__":

@@ -3,7 +3,8 @@
 everything removed; a double click that removes once; closing the window
 while the files are deleted, which keeps the registration and the
 uninstaller. And an install that fails: the failed page,
-retry."""
+retry. Each in English too: the uninstaller of an English install speaks
+English."""
 import json
 import os
 import time
@@ -18,6 +19,11 @@ from test_gui_install import CLOSE, INSTALL, Pages, shot
 
 class UninstallWindow(unittest.TestCase):
     def test_removal_through_its_pages(self):
+        for language, names in ((None, "uninstall"), ("en-US", "en-uninstall")):
+            with self.subTest(language=language):
+                self.remove_through_the_pages(language, names)
+
+    def remove_through_the_pages(self, language, names):
         prefix = Prefix("gui_uninstall")
         self.addCleanup(prefix.close)
         # A clean-up program that takes a moment keeps the progress page up
@@ -28,7 +34,7 @@ class UninstallWindow(unittest.TestCase):
         shutil.copy(os.path.join(HELPERS, "Marker.exe"), os.path.join(product, "tools", "marker.exe"))
         config = dict(SAMPLE_CONFIG, uninstrun=["tools\\marker.exe cleaned.txt 2000"])
         setup = build_installer(os.path.join(prefix.root, "setup.exe"), config, folder=product)
-        self.assertEqual(prefix.run([setup, "/q", "/D", "C:\\Apps"]), 0)
+        self.assertEqual(prefix.run([setup, "/q", "/D", "C:\\Apps"] + (["/lang", language] if language else [])), 0)
         prefix.wait()
         root = prefix.host("C:\\Apps\\Tervaset\\Orvane")
         self.assertTrue(os.path.exists(root))
@@ -37,20 +43,21 @@ class UninstallWindow(unittest.TestCase):
         first = prefix.start(["C:\\Apps\\Tervaset\\Orvane\\unins000.exe"])
         w = Installer(prefix, os.path.join(prefix.temp(), "Orvane", "unins000.exe"), attach=True)
         self.addCleanup(w.close)
-        shot(w, "uninstall-1-confirm")
+        shot(w, names + "-1-confirm")
         w.click(*INSTALL, settle=0.0)
         w.move(300, 20, page=False)
         time.sleep(1.2)
-        shot(w, "uninstall-2-progress")
+        shot(w, names + "-2-progress")
         self.assertTrue(wait_for(lambda: not os.path.exists(root), 30))
         time.sleep(1.0)
-        shot(w, "uninstall-3-done")
+        shot(w, names + "-3-done")
         self.assertIsNone(prefix.reg_values(UNINSTALL_KEY))
         w.click(*INSTALL, settle=0.5)
         self.assertTrue(wait_for(lambda: not windows(prefix, "^Pivset$"), 10))
         # The uninstaller that was started waited for its copy's window and
         # ends with the removal's code.
         self.assertEqual(first.wait(timeout=20), 0)
+        prefix.close()
 
 
 class RemovalClicks(unittest.TestCase):
@@ -157,13 +164,18 @@ class RemovalClicks(unittest.TestCase):
 
 class FailedInstall(unittest.TestCase):
     def test_a_damaged_archive_leads_to_the_failed_page_and_retry_to_the_welcome(self):
+        for env, names in ((None, "install"), ({"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}, "en-install")):
+            with self.subTest(names=names):
+                self.fail_and_retry(env, names)
+
+    def fail_and_retry(self, env, names):
         prefix = Prefix("gui_failed")
         self.addCleanup(prefix.close)
         body = b"data " * 200
         archive = bytearray(make_zip([("a.txt", body, 0)]))
         archive[30 + len("a.txt") + 10] ^= 0x40  # a stored byte: the CRC no longer matches
         setup = raw_installer(os.path.join(prefix.root, "bad.exe"), json.dumps(SAMPLE_CONFIG), bytes(archive))
-        w = Installer(prefix, setup, ["/D", "C:\\Apps"])
+        w = Installer(prefix, setup, ["/D", "C:\\Apps"], env=env)
         self.addCleanup(w.close)
         enabled = Pages.install_button_color(w)
         w.click(*INSTALL, settle=0.0)
@@ -171,11 +183,13 @@ class FailedInstall(unittest.TestCase):
         # The failed page shows the retry button where the Install button was.
         self.assertTrue(wait_for(lambda: near_enabled(w, enabled), 20))
         time.sleep(0.8)
-        shot(w, "install-9-failed")
+        shot(w, names + "-9-failed")
         self.assertFalse(os.path.exists(prefix.host("C:\\Apps\\Tervaset\\Orvane\\a.txt")))
         w.click(*INSTALL, settle=1.0)
-        shot(w, "install-10-retry-welcome")
+        shot(w, names + "-10-retry-welcome")
         self.assertTrue(w.alive())
+        w.close()
+        prefix.close()
 
 
 def near_enabled(w, color):
