@@ -19,6 +19,7 @@ constexpr const wchar_t* kDelayLoaded[] = {
     L"gdiplus.dll",
     L"msimg32.dll",
     L"msvfw32.dll",
+    L"oleacc.dll",
 #ifdef PIVSET_TEST_MISSING_SYSTEM_DLL
     // A test build stands in for a system that lacks one of them.
     PIVSET_TEST_MISSING_SYSTEM_DLL,

@@ -11,8 +11,8 @@ namespace pv {
 // the user's language.
 
 struct ShippedLanguage {
-  std::wstring tag;      // "en-US"
-  int langId = 0;        // the Windows language id, 0x0409
+  std::wstring tag;  // "en-US"
+  int langId = 0;    // the Windows language id, 0x0409
 };
 
 // The table a tag names: the same tag in any letter case, "_" taken for
@@ -25,10 +25,10 @@ int MatchLangId(const std::vector<ShippedLanguage>& shipped, int langId);
 
 // What a run knows when it chooses.
 struct LanguageRequest {
-  std::wstring requestedTag;         // "/lang <tag>"; empty without
-  int userLangId = 0;                // the user's UI language now
-  std::wstring installedTag;         // the uninstaller: the install's language
-  int installedUserLangId = -1;      // the user's UI language at the install; -1 unknown
+  std::wstring requestedTag;     // "/lang <tag>"; empty without
+  int userLangId = 0;            // the user's UI language now
+  std::wstring installedTag;     // the uninstaller: the install's language
+  int installedUserLangId = -1;  // the user's UI language at the install; -1 unknown
 };
 
 // "/lang" when it names a shipped table; for the uninstaller the user's

@@ -37,9 +37,7 @@ std::wstring RequestedTag() {
 // uninstaller on the window's thread before its window shows anything.
 std::atomic<int> current{-1};
 
-int Choose(const LanguageRequest& request) {
-  return ChooseLanguage(Shipped(), product::kFallbackLanguage, request);
-}
+int Choose(const LanguageRequest& request) { return ChooseLanguage(Shipped(), product::kFallbackLanguage, request); }
 
 }  // namespace
 

@@ -11,49 +11,53 @@ namespace pv {
 // reads this list: a table must hold exactly these keys, and it compiles the
 // shipped tables in this order. "{name}" in a text stands for the product's
 // display name; other placeholders are the ones the Chinese table uses.
-#define PV_TEXTS(X)                                      \
-  X(kInstall, "install")                                 \
-  X(kUpgrade, "upgrade")                                 \
-  X(kCustomInstall, "customInstall")                     \
-  X(kAgree, "agree")                                     \
-  X(kLicence, "licence")                                 \
-  X(kBrowse, "browse")                                   \
-  X(kDesktopIcon, "desktopIcon")                         \
-  X(kBack, "back")                                       \
-  X(kQuickLaunch, "quickLaunch")                         \
-  X(kTryNow, "tryNow")                                   \
-  X(kRetry, "retry")                                     \
-  X(kUninstall, "uninstall")                             \
-  X(kUninstallDone, "uninstallDone")                     \
-  X(kInstalling, "installing")                           \
-  X(kInstallingNote, "installingNote")                   \
-  X(kInstalled, "installed")                             \
-  X(kInstalledNote, "installedNote")                     \
-  X(kFailed, "failed")                                   \
-  X(kFailedNote, "failedNote")                           \
-  X(kUninstalling, "uninstalling")                       \
-  X(kUninstalled, "uninstalled")                         \
-  X(kUninstalledNote, "uninstalledNote")                 \
-  X(kStatusComponents, "statusComponents")               \
-  X(kStatusShortcuts, "statusShortcuts")                 \
-  X(kStatusFiles, "statusFiles")                         \
-  X(kStatusRegistry, "statusRegistry")                   \
-  X(kPathName, "pathName")                               \
-  X(kCloseName, "closeName")                             \
-  X(kFolderError, "folderError")                         \
-  X(kUninstallError, "uninstallError")                   \
-  X(kPackageCheckFailed, "packageCheckFailed")           \
-  X(kMissingComponent, "missingComponent")               \
-  X(kLogFailed, "logFailed")                             \
-  X(kResultPackageInvalid, "resultPackageInvalid")       \
-  X(kResultPackageRead, "resultPackageRead")             \
-  X(kResultConfigInvalid, "resultConfigInvalid")         \
-  X(kResultConfigRead, "resultConfigRead")               \
-  X(kResultContentInvalid, "resultContentInvalid")       \
-  X(kResultTempWrite, "resultTempWrite")                 \
-  X(kResultArchiveRead, "resultArchiveRead")             \
-  X(kResultExtract, "resultExtract")                     \
-  X(kResultVerify, "resultVerify")                       \
+#define PV_TEXTS(X)                                \
+  X(kInstall, "install")                           \
+  X(kUpgrade, "upgrade")                           \
+  X(kCustomInstall, "customInstall")               \
+  X(kAgree, "agree")                               \
+  X(kLicence, "licence")                           \
+  X(kBrowse, "browse")                             \
+  X(kDesktopIcon, "desktopIcon")                   \
+  X(kBack, "back")                                 \
+  X(kQuickLaunch, "quickLaunch")                   \
+  X(kTryNow, "tryNow")                             \
+  X(kRetry, "retry")                               \
+  X(kUninstall, "uninstall")                       \
+  X(kUninstallDone, "uninstallDone")               \
+  X(kInstalling, "installing")                     \
+  X(kInstallingNote, "installingNote")             \
+  X(kInstalled, "installed")                       \
+  X(kInstalledNote, "installedNote")               \
+  X(kFailed, "failed")                             \
+  X(kFailedNote, "failedNote")                     \
+  X(kUninstalling, "uninstalling")                 \
+  X(kUninstalled, "uninstalled")                   \
+  X(kUninstalledNote, "uninstalledNote")           \
+  X(kStatusComponents, "statusComponents")         \
+  X(kStatusShortcuts, "statusShortcuts")           \
+  X(kStatusFiles, "statusFiles")                   \
+  X(kStatusRegistry, "statusRegistry")             \
+  X(kPathName, "pathName")                         \
+  X(kCloseName, "closeName")                       \
+  X(kActionPress, "actionPress")                   \
+  X(kActionJump, "actionJump")                     \
+  X(kActionCheck, "actionCheck")                   \
+  X(kActionUncheck, "actionUncheck")               \
+  X(kFolderError, "folderError")                   \
+  X(kUninstallError, "uninstallError")             \
+  X(kPackageCheckFailed, "packageCheckFailed")     \
+  X(kMissingComponent, "missingComponent")         \
+  X(kLogFailed, "logFailed")                       \
+  X(kResultPackageInvalid, "resultPackageInvalid") \
+  X(kResultPackageRead, "resultPackageRead")       \
+  X(kResultConfigInvalid, "resultConfigInvalid")   \
+  X(kResultConfigRead, "resultConfigRead")         \
+  X(kResultContentInvalid, "resultContentInvalid") \
+  X(kResultTempWrite, "resultTempWrite")           \
+  X(kResultArchiveRead, "resultArchiveRead")       \
+  X(kResultExtract, "resultExtract")               \
+  X(kResultVerify, "resultVerify")                 \
   X(kResultDownload, "resultDownload")
 
 enum class TextId : int {

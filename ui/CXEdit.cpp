@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <objidl.h>
+#include <oleacc.h>
 // GDI+ through its flat API only, like the style painters.
 #include <gdiplus.h>
 
@@ -93,8 +94,10 @@ int CXEdit::TextWidth(HDC dc, int from, int count) const {
 
 void CXEdit::NotifyChange() {
   MeasureScrollRange();
-  // Repainted before the receivers hear of it: they may destroy the box.
+  // Repainted and announced before the receivers hear of it: they may
+  // destroy the box.
   Invalidate();
+  RaiseAccessibleEvent(EVENT_OBJECT_VALUECHANGE);
   if (parent) parent->Notify(this, WM_COMMAND, kChangeNotification, 0);
 }
 
@@ -306,6 +309,10 @@ int CXEdit::FocusLost(UIObject*) {
   Invalidate();
   return 1;
 }
+
+int CXEdit::AccessibleRole() { return accessibleRole > 0 ? accessibleRole : ROLE_SYSTEM_TEXT; }
+
+std::wstring CXEdit::AccessibleValue() { return content.Text(); }
 
 int CXEdit::UpdateCursor() {
   ::SetCursor(::LoadCursorW(nullptr, IDC_IBEAM));

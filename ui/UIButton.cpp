@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include <oleacc.h>
+
 #include "ui/IResource.h"
 #include "ui/StylePainter.h"
 #include "ui/UIKind.h"
@@ -141,6 +143,10 @@ RECT UIButton::FocusRect() {
   }
   return RECT{kind == UIKind::CheckBox ? rect.left : left, rect.top, left + width, rect.bottom};
 }
+
+int UIButton::AccessibleRole() { return accessibleRole > 0 ? accessibleRole : ROLE_SYSTEM_PUSHBUTTON; }
+
+std::wstring UIButton::AccessibleName() { return accessibleName.empty() ? caption : accessibleName; }
 
 int UIButton::ShowChanged(bool) {
   state = UIButtonState::Normal;

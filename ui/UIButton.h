@@ -56,6 +56,9 @@ class UIButton : public UIObject {
   // A button drawn as a picture is marked around; a text link and a check
   // box around what they show (the box and the caption).
   RECT FocusRect() override;
+  // A push button named by its caption.
+  int AccessibleRole() override;
+  std::wstring AccessibleName() override;
 
   // Replaces the caption (null empties it) and asks for a repaint.
   void SetText(const wchar_t* text);

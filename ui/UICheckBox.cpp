@@ -1,5 +1,7 @@
 #include "ui/UICheckBox.h"
 
+#include <oleacc.h>
+
 #include "ui/UIKind.h"
 
 namespace pv {
@@ -59,7 +61,13 @@ void UICheckBox::SetCheck(bool value) {
   Invalidate();
 }
 
+int UICheckBox::AccessibleRole() { return accessibleRole > 0 ? accessibleRole : ROLE_SYSTEM_CHECKBUTTON; }
+
+unsigned UICheckBox::AccessibleState() { return checked ? STATE_SYSTEM_CHECKED : 0; }
+
 void UICheckBox::SendToggle() {
+  // Heard of before the receivers, which may destroy the box.
+  RaiseAccessibleEvent(EVENT_OBJECT_STATECHANGE);
   const WPARAM command = CommandWParam();
   if (parent) {
     parent->Notify(this, WM_COMMAND, command, reinterpret_cast<LPARAM>(this));

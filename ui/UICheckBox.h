@@ -24,6 +24,8 @@ class UICheckBox : public UIButton {
   int LookIndex() const override;
   // Toggles the box and reports it, as a click does.
   bool DoDefaultAction() override;
+  int AccessibleRole() override;
+  unsigned AccessibleState() override;
 
   // Stores the flag and returns to the normal state; notifies nobody.
   void SetCheck(bool value);

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include <oleacc.h>
+
 #include "ui/IResource.h"
 #include "ui/StylePainter.h"
 
@@ -53,7 +55,14 @@ void UILabel::SetText(const wchar_t* text) {
   }
   // Outside the lock, so the painting thread never waits on the invalidation.
   Invalidate();
+  RaiseAccessibleEvent(EVENT_OBJECT_NAMECHANGE);
 }
+
+int UILabel::AccessibleRole() { return accessibleRole > 0 ? accessibleRole : ROLE_SYSTEM_STATICTEXT; }
+
+std::wstring UILabel::AccessibleName() { return accessibleName.empty() ? GetText() : accessibleName; }
+
+unsigned UILabel::AccessibleState() { return STATE_SYSTEM_READONLY; }
 
 std::wstring UILabel::GetText() {
   pv::Lock hold(lock_);

@@ -29,6 +29,10 @@ class UILabel : public UIObject {
   // any thread.
   void SetText(const wchar_t* text);
   std::wstring GetText();
+  // Static text named by its text; a new text is announced.
+  int AccessibleRole() override;
+  std::wstring AccessibleName() override;
+  unsigned AccessibleState() override;
   // The record the text is drawn with; the text is the one current when
   // the copy was made.
   UITextStyle GetTextStyle();

@@ -10,6 +10,7 @@
 #include "ui/CHApp.h"
 #include "ui/IResource.h"
 #include "ui/StylePainter.h"
+#include "ui/UIAccessible.h"
 
 namespace pv {
 
@@ -29,6 +30,14 @@ bool SameRect(const RECT& a, const RECT& b) {
 
 bool Usable(const UIObject* object) { return object && object->IsEnabled() && object->IsVisible(); }
 
+// Top to bottom, then left to right; equal places keep the tree's order.
+void SortInReadingOrder(std::vector<UIObject*>& objects) {
+  std::stable_sort(objects.begin(), objects.end(), [](const UIObject* a, const UIObject* b) {
+    if (a->GetRect().top != b->GetRect().top) return a->GetRect().top < b->GetRect().top;
+    return a->GetRect().left < b->GetRect().left;
+  });
+}
+
 }  // namespace
 
 UIObject::UIObject() {
@@ -39,6 +48,11 @@ UIObject::UIObject() {
 
 UIObject::~UIObject() {
   *alive = false;
+  // Whoever still holds the accessible object finds it cut off.
+  if (UIAccessible* accessible = std::exchange(accessible_, nullptr)) {
+    accessible->Disconnect();
+    accessible->Release();
+  }
   // Unbind before anything is torn down, so that no message (the tooltip
   // going away, say) reaches an object that is half gone. The window itself
   // goes last.
@@ -216,6 +230,77 @@ RECT UIObject::FocusRect() { return rect; }
 
 void UIObject::FocusChanged(UIObject*) {}
 
+int UIObject::AccessibleRole() { return accessibleRole > 0 ? accessibleRole : 0; }
+
+std::wstring UIObject::AccessibleName() { return accessibleName; }
+
+unsigned UIObject::AccessibleState() { return 0; }
+
+std::wstring UIObject::AccessibleValue() { return {}; }
+
+std::wstring UIObject::DefaultActionName(UIObject*) { return {}; }
+
+// ---------------------------------------------------------------------------
+// Assistive technology
+
+void UIObject::CollectExposed(std::vector<UIObject*>& out) {
+  for (auto& child : children) {
+    if (!child->visible) continue;
+    if (child->accessibleRole != 0 && child->AccessibleRole() != 0) out.push_back(child.get());
+    child->CollectExposed(out);
+  }
+}
+
+std::vector<UIObject*> UIObject::AccessibleChildren() {
+  std::vector<UIObject*> exposed;
+  CollectExposed(exposed);
+  SortInReadingOrder(exposed);
+  return exposed;
+}
+
+bool UIObject::HoldsInTree(const UIObject* object) const {
+  for (const auto& child : children) {
+    if (child.get() == object || child->HoldsInTree(object)) return true;
+  }
+  return false;
+}
+
+void UIObject::NotifyWinEvent(DWORD event, UIObject* control) {
+  if (!hwnd) return;
+  LONG child = CHILDID_SELF;
+  if (control) {
+    const std::vector<UIObject*> exposed = AccessibleChildren();
+    const auto at = std::find(exposed.begin(), exposed.end(), control);
+    if (at == exposed.end()) {
+      // A focus on something that is not exposed is the window's own.
+      if (event != EVENT_OBJECT_FOCUS) return;
+    } else {
+      child = static_cast<LONG>(at - exposed.begin()) + 1;
+    }
+  }
+  ::NotifyWinEvent(event, hwnd, OBJID_CLIENT, child);
+}
+
+void UIObject::RaiseAccessibleEvent(DWORD event) {
+  UIObject* host = WindowOwner();
+  if (!host || !host->hwnd) return;
+  if (::GetWindowThreadProcessId(host->hwnd, nullptr) == ::GetCurrentThreadId()) {
+    host->NotifyWinEvent(event, host == this ? nullptr : this);
+  } else {
+    ::PostMessageW(host->hwnd, kAccessibleEvent, event, reinterpret_cast<LPARAM>(this));
+  }
+}
+
+bool UIObject::PostDefaultAction(UIObject* control) {
+  return hwnd && ::PostMessageW(hwnd, kAccessibleAction, 0, reinterpret_cast<LPARAM>(control)) != FALSE;
+}
+
+LRESULT UIObject::AnswerGetObject(WPARAM wParam, LPARAM lParam) {
+  if (static_cast<LONG>(lParam) != static_cast<LONG>(OBJID_CLIENT)) return CallDefault(WM_GETOBJECT, wParam, lParam);
+  if (!accessible_) accessible_ = new UIAccessible(this);
+  return ::LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(accessible_));
+}
+
 int UIObject::UpdateCursor() {
   UIObject* target = DeepestHovered();
   if (!target) return 0;
@@ -324,6 +409,7 @@ void UIObject::SetFocusChild(UIObject* target) {
     Invalidate(&area);
   }
   FocusChanged(previous);
+  NotifyWinEvent(EVENT_OBJECT_FOCUS, target);
 }
 
 void UIObject::CollectTabStops(std::vector<UIObject*>& out) {
@@ -337,10 +423,7 @@ void UIObject::CollectTabStops(std::vector<UIObject*>& out) {
 std::vector<UIObject*> UIObject::FocusOrder() {
   std::vector<UIObject*> order;
   CollectTabStops(order);
-  std::stable_sort(order.begin(), order.end(), [](const UIObject* a, const UIObject* b) {
-    if (a->rect.top != b->rect.top) return a->rect.top < b->rect.top;
-    return a->rect.left < b->rect.left;
-  });
+  SortInReadingOrder(order);
   return order;
 }
 
@@ -762,6 +845,19 @@ LRESULT UIObject::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
     PaintLayered(reinterpret_cast<const RECT*>(wParam));
     return 0;
   }
+  if (message == WM_GETOBJECT && hwnd) return AnswerGetObject(wParam, lParam);
+  // Posted controls may have gone since: only those still in the tree.
+  if (message == kAccessibleEvent) {
+    auto* control = reinterpret_cast<UIObject*>(lParam);
+    if (HoldsInTree(control)) NotifyWinEvent(static_cast<DWORD>(wParam), control);
+    return 0;
+  }
+  if (message == kAccessibleAction) {
+    auto* control = reinterpret_cast<UIObject*>(lParam);
+    if (HoldsInTree(control)) control->DoDefaultAction();
+    return 0;
+  }
+  if (message == WM_SYSKEYDOWN) ShowFocusMark();
   return CHWindow::DefaultProc(message, wParam, lParam);
 }
 

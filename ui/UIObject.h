@@ -19,6 +19,7 @@ namespace pv {
 
 class IResource;
 class JValue;
+class UIAccessible;
 
 // The base of every skinned element. Controls are windowless objects in a
 // tree below one object that owns a real window (the host); the host takes
@@ -35,6 +36,10 @@ class UIObject : public CHWindow {
   // A layered host's repaint, sent to itself (wParam: a RECT* or null for
   // the whole client area) or, from other threads, posted with null.
   static constexpr UINT kLayeredRepaint = 0x6400;
+  // Posted to a host: raise a WinEvent for a control (wParam the event,
+  // lParam the control), and do a control's default action (lParam).
+  static constexpr UINT kAccessibleEvent = 0x6401;
+  static constexpr UINT kAccessibleAction = 0x6402;
 
   UIObject();
   ~UIObject() override;
@@ -95,6 +100,18 @@ class UIObject : public CHWindow {
   virtual void Resized();
   // On a host, after its focused control changed (to null too).
   virtual void FocusChanged(UIObject* previous);
+
+  // What assistive technology reads of the object: a role of oleacc.h
+  // (ROLE_SYSTEM_*; 0 keeps the object out of the tree), its name, the
+  // state bits only the object knows (checked, read-only) and its value.
+  // The base: no role, the name set with SetAccessibleName, nothing else.
+  virtual int AccessibleRole();
+  virtual std::wstring AccessibleName();
+  virtual unsigned AccessibleState();
+  virtual std::wstring AccessibleValue();
+  // On a host: the name of a control's default action, which assistive
+  // technology shows and may call; empty (none) in the base.
+  virtual std::wstring DefaultActionName(UIObject* control);
   // Hands a queued message to the tooltip windows of the tree.
   virtual void RelayTooltip(MSG* message);
 
@@ -159,6 +176,21 @@ class UIObject : public CHWindow {
   void ShowFocusMark();
   // The mark's colour (the skin's accent); the host paints it.
   void SetFocusMarkColor(COLORREF color) { focusMarkColor = color; }
+
+  // A name instead of the text, and a role instead of the class's own
+  // (-1: the class's own; 0: not exposed).
+  void SetAccessibleName(std::wstring name) { accessibleName = std::move(name); }
+  void SetAccessibleRole(int role) { accessibleRole = role; }
+  // On a host: the exposed objects (a role, visible up to the host) in
+  // reading order, top to bottom, then left to right. Child id n is the
+  // n-th of them.
+  std::vector<UIObject*> AccessibleChildren();
+  // Raises a WinEvent (EVENT_OBJECT_*) for this object, so that a screen
+  // reader hears of the change; from any thread (others post it to the
+  // host's thread). Nothing for an object that is not exposed.
+  void RaiseAccessibleEvent(DWORD event);
+  // On a host: runs a control's default action from the window's queue.
+  bool PostDefaultAction(UIObject* control);
   // x and y always; w and h only where not negative. Lays out when both
   // sizes are positive, then repaints the old and the new place.
   void SetLayout(int x, int y, int w, int h);
@@ -255,6 +287,8 @@ class UIObject : public CHWindow {
 
   int id = 0;
   int kind = 0;
+  int accessibleRole = -1;
+  std::wstring accessibleName;
   bool enabled = true;
   bool visible = true;
   bool hot = false;
@@ -315,6 +349,13 @@ class UIObject : public CHWindow {
   RECT FocusMarkArea(UIObject* control);
   void PaintFocusMark(HDC dc, const RECT& clip);
   void CollectTabStops(std::vector<UIObject*>& out);
+  void CollectExposed(std::vector<UIObject*>& out);
+  // Whether the object is still part of this host's tree.
+  bool HoldsInTree(const UIObject* object) const;
+  void NotifyWinEvent(DWORD event, UIObject* control);
+  LRESULT AnswerGetObject(WPARAM wParam, LPARAM lParam);
+
+  UIAccessible* accessible_ = nullptr;  // on a host, made on the first WM_GETOBJECT
   void RequestLayeredRepaint(const RECT* area);
 
   // A whole-window repaint posted by another thread is waiting.

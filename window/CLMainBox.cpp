@@ -1,5 +1,6 @@
 #include "window/CLMainBox.h"
 
+#include <oleacc.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -217,6 +218,10 @@ void CLMainBox::BuildTitle() {
   auto* title = static_cast<UILabel*>(Make(UIKind::Label, this, "MainWindow/title"));
   title->SetText(pv::product::kDisplayName);
   title->SetLayout(13, 0, 200, 40);
+  // The window's own name; a reader hears the pages' controls and the
+  // close button.
+  title->SetAccessibleRole(0);
+  if (UIButton* close = CloseButton()) close->SetAccessibleName(Text(TextId::kCloseName));
 }
 
 void CLMainBox::BuildInstallPages() {
@@ -232,6 +237,7 @@ void CLMainBox::BuildInstallPages() {
   customLink_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.welcome, "MainWindow/WordBtn"));
   customLink_->SetText(Text(TextId::kCustomInstall).c_str());
   customLink_->SetLayout(427, 277, 90, 12);
+  customLink_->SetAccessibleRole(ROLE_SYSTEM_LINK);
   if (update) customLink_->SetVisible(false);
 
   pages_.custom = NewPage(false);
@@ -239,6 +245,7 @@ void CLMainBox::BuildInstallPages() {
   edit->LoadStyle(&skin_, "MainWindow/EditBoxPath", nullptr);
   pathEdit_ = UIObject::AddChild(pages_.custom, std::move(edit));
   pathEdit_->SetText(installDir);
+  pathEdit_->SetAccessibleName(Text(TextId::kPathName));
   customInstallButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.custom, "MainWindow/PublishBtn"));
   customInstallButton_->SetText(installText.c_str());
   agreeBox_ = static_cast<UICheckBox*>(Make(UIKind::CheckBox, pages_.custom, "MainWindow/CheckBox"));
@@ -248,6 +255,7 @@ void CLMainBox::BuildInstallPages() {
   licenceLink_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.custom, "MainWindow/WordBtn2"));
   licenceLink_->SetText(Text(TextId::kLicence).c_str());
   licenceLink_->SetLayout(405, 115, 80, 12);
+  licenceLink_->SetAccessibleRole(ROLE_SYSTEM_LINK);
   browseButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.custom, "MainWindow/ButtonBrowser"));
   browseButton_->SetText(Text(TextId::kBrowse).c_str());
   desktopBox_ = static_cast<UICheckBox*>(Make(UIKind::CheckBox, pages_.custom, "MainWindow/CheckBox"));
@@ -272,6 +280,7 @@ void CLMainBox::BuildInstallPages() {
   progressBar_->SetLayout(0, 297, 528, 3);
   progressBar_->ResetRange();
   progressBar_->SetPos(0);
+  progressBar_->SetAccessibleName(Text(TextId::kInstalling));
   AddHeading(pages_.progress, TextId::kInstalling, kProgressHeadingTop);
   AddNote(pages_.progress, TextId::kInstallingNote, kProgressNoteTop);
 
@@ -303,6 +312,7 @@ void CLMainBox::BuildUninstallPages() {
   progressBar_->SetLayout(55, 203, 420, 2);
   progressBar_->ResetRange();
   progressBar_->SetPos(0);
+  progressBar_->SetAccessibleName(Text(TextId::kUninstalling));
   AddHeading(pages_.progress, TextId::kUninstalling, kRemovalHeadingTop);
   statusLabel_ = static_cast<UILabel*>(Make(UIKind::Label, pages_.progress, "MainWindow/Label1"));
   statusLabel_->SetLayout(0, 212, 528, 20);
@@ -430,11 +440,35 @@ UIButton* CLMainBox::MainButton(const UIObject* page) const {
 void CLMainBox::PageShown() {
   UIObject* page = VisiblePage();
   if (!page) return;
+  // A reader learns that the children changed and what the page shows, in
+  // reading order, then where the focus went.
+  RaiseAccessibleEvent(EVENT_OBJECT_REORDER);
+  for (UIObject* control : AccessibleChildren()) {
+    for (UIObject* above = control->Parent(); above; above = above->Parent()) {
+      if (above == page) {
+        control->RaiseAccessibleEvent(EVENT_OBJECT_SHOW);
+        break;
+      }
+    }
+  }
   UIButton* main = MainButton(page);
   if (main && main->IsReachable()) {
     SetFocusChild(main);
   } else if (!GetFocusChild() || !GetFocusChild()->IsReachable()) {
     SetFocusChild(nullptr);
+  }
+}
+
+std::wstring CLMainBox::DefaultActionName(UIObject* control) {
+  switch (control->AccessibleRole()) {
+    case ROLE_SYSTEM_PUSHBUTTON:
+      return Text(TextId::kActionPress);
+    case ROLE_SYSTEM_LINK:
+      return Text(TextId::kActionJump);
+    case ROLE_SYSTEM_CHECKBUTTON:
+      return Text(static_cast<UICheckBox*>(control)->IsChecked() ? TextId::kActionUncheck : TextId::kActionCheck);
+    default:
+      return {};
   }
 }
 
@@ -456,6 +490,7 @@ LRESULT CLMainBox::Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM 
     const bool agreed = agreeBox_->IsChecked();
     installButton_->SetEnabled(agreed);
     customInstallButton_->SetEnabled(agreed);
+    customInstallButton_->RaiseAccessibleEvent(EVENT_OBJECT_STATECHANGE);
   } else if (sender == customLink_) {
     if (settled) QueueSlide(pages_.welcome, pages_.custom, true);
   } else if (sender == browseButton_) {

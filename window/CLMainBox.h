@@ -60,6 +60,7 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   void Paint(HDC dc, const RECT& rect, const RECT& clip) override;
   void Timer(int id) override;
   LRESULT Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM lParam) override;
+  std::wstring DefaultActionName(UIObject* control) override;
 
  private:
   struct Pages {

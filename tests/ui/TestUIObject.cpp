@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -330,6 +331,74 @@ TEST_F(UIObjectTest, TabVisitsTheReachableStopsInReadingOrder) {
   EXPECT_FALSE(host->MoveFocus(false));
   EXPECT_EQ(host->GetFocusChild(), left);
   (void)plain;
+}
+
+// An exposed probe: a push button of its own name.
+class Exposed : public Probe {
+ public:
+  using Probe::Probe;
+  int AccessibleRole() override { return ROLE_SYSTEM_PUSHBUTTON; }
+  bool DoDefaultAction() override {
+    ++actions;
+    return true;
+  }
+  int actions = 0;
+};
+
+TEST_F(UIObjectTest, TheAccessibleTreeIsTheVisibleExposedControlsAndOutlivesNothing) {
+  const pv::ComApartment com;  // the window's thread is a COM apartment, as the program's is
+  auto host = MakeHost(200, 100);
+  const auto add = [&](UIObject* parent, const char* name, int x, int y) {
+    auto probe = std::make_unique<Exposed>(&log, name);
+    probe->SetRequest(x, y, 40, 20);
+    probe->SetAccessibleName(std::wstring(name, name + std::strlen(name)));
+    return UIObject::AddChild(parent, std::move(probe));
+  };
+  Exposed* second = add(host.get(), "second", 100, 10);
+  Exposed* first = add(host.get(), "first", 10, 10);
+  Probe* page = Add(host.get(), log, "page", 0, 40, 200, 60);
+  Exposed* inner = add(page, "inner", 10, 10);
+  Exposed* hidden = add(host.get(), "hidden", 10, 70);
+  hidden->SetVisible(false);
+  add(host.get(), "kept out", 150, 10)->SetAccessibleRole(0);
+  inner->SetTabStop(true);
+  EXPECT_EQ(host->AccessibleChildren(), (std::vector<UIObject*>{first, second, inner}));
+
+  IAccessible* raw = nullptr;
+  ASSERT_EQ(::AccessibleObjectFromWindow(host->GetHwnd(), OBJID_CLIENT, __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&raw)),
+            S_OK);
+  pv::ComPtr<IAccessible> client;
+  *client.put() = raw;
+  long count = 0;
+  EXPECT_EQ(client->get_accChildCount(&count), S_OK);
+  EXPECT_EQ(count, 3);
+  VARIANT child;
+  ::VariantInit(&child);
+  child.vt = VT_I4;
+  child.lVal = 3;
+  BSTR name = nullptr;
+  EXPECT_EQ(client->get_accName(child, &name), S_OK);
+  EXPECT_STREQ(name, L"inner");
+  ::SysFreeString(name);
+  VARIANT state;
+  host->SetFocusChild(inner);
+  EXPECT_EQ(client->get_accState(child, &state), S_OK);
+  EXPECT_EQ(state.lVal, STATE_SYSTEM_FOCUSED | STATE_SYSTEM_FOCUSABLE);
+  page->SetEnabled(false);
+  EXPECT_EQ(client->get_accState(child, &state), S_OK);
+  EXPECT_EQ(state.lVal, STATE_SYSTEM_UNAVAILABLE);
+  child.lVal = 4;
+  EXPECT_EQ(client->get_accName(child, &name), E_INVALIDARG);
+  // The default action runs from the window's queue, not inside the call.
+  child.lVal = 1;
+  EXPECT_EQ(host->DefaultActionName(first), L"");
+  EXPECT_EQ(client->accDoDefaultAction(child), DISP_E_MEMBERNOTFOUND);
+
+  // Once the host is gone, whoever still holds the object gets an error.
+  host.reset();
+  EXPECT_EQ(client->get_accChildCount(&count), RPC_E_DISCONNECTED);
+  EXPECT_EQ(client->get_accName(child, &name), RPC_E_DISCONNECTED);
 }
 
 TEST_F(UIObjectTest, WheelAndCursorGoToTheDeepestHoveredControl) {

@@ -72,7 +72,7 @@ TEST(UIResource, LoadsOurSkinFromTheExecutable) {
   UIResource skin;
   ASSERT_TRUE(skin.LoadFromResource(::GetModuleHandleW(nullptr), L"UIR", 129));
   std::string bytes;
-  for (int id : {100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 117, 120}) {
+  for (int id : {100, 101, 102, 103, 104, 105, 106, 107, 109, 110, 111, 112, 113, 114, 115, 117, 120}) {
     CHBitmap* image = skin.GetImage(id, true);
     ASSERT_NE(image, nullptr) << id;
     EXPECT_EQ(skin.GetImage(id, false), image) << "decoded once";

@@ -8,7 +8,9 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app", "e2e"))
 
-from e2e import Prefix  # noqa: E402,F401
+from e2e import BUILD, Prefix  # noqa: E402,F401
+
+READER = os.path.join(BUILD, "tests", "window", "AccessibleTree.exe")
 
 WIDTH, HEIGHT = 528, 348
 PAGE_TOP = 48
@@ -130,6 +132,41 @@ class Installer:
         if self.process is not None and self.alive():
             self.process.kill()
         self.prefix.close_programs()
+
+
+class ReaderView:
+    """What a screen reader finds in the window, through the accessibility
+    interfaces (tests/window/helpers/AccessibleTree.cpp): the children as
+    (role, name, states, value, action), the focused child id and, when
+    asked to listen, the WinEvents heard as (event, child id)."""
+
+    def __init__(self, prefix, do=None, listen_ms=None):
+        out = os.path.join(prefix.root, "reader.txt")
+        args = [READER, "Z:" + out.replace("/", "\\")]
+        if do:
+            args += ["--do", str(do)]
+        if listen_ms:
+            args += ["--events", str(listen_ms)]
+        rc = prefix.run(args, timeout=60)
+        with open(out, encoding="utf-8") as f:
+            lines = f.read().splitlines()
+        assert rc == 0, lines
+        self.children, self.events, self.focus = [], [], None
+        for line in lines:
+            parts = line.split("|")
+            if parts[0] == "event":
+                self.events.append((parts[1], int(parts[2])))
+            elif parts[0] == "focus":
+                self.focus = int(parts[1])
+            elif parts[0] not in ("client", "did"):
+                self.children.append(tuple(parts))
+
+    def names(self):
+        return [c[1] for c in self.children]
+
+    def child(self, name):
+        """The child id (from 1) of the child of that name."""
+        return self.names().index(name) + 1
 
 
 def near(color, expected, tolerance=24):

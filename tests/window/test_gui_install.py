@@ -4,14 +4,15 @@ options, a typed folder, the install with its progress, the done page that
 starts the product; the error message of an empty folder; the update mode;
 the shadows and the caption drag; closing during an install; double clicks
 that take one click; the same install with the keyboard alone, and Escape
-and Alt+F4; every page in English for a user whose language is English."""
+and Alt+F4; every page in English for a user whose language is English;
+what a screen reader finds on each page and hears as it changes."""
 import os
 import shutil
 import subprocess
 import time
 import unittest
 
-from gui import (HEIGHT, WIDTH, Installer, Prefix, geometry, near, wait_for, windows, xdo)
+from gui import (HEIGHT, WIDTH, Installer, Prefix, ReaderView, geometry, near, wait_for, windows, xdo)
 from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, main, make_zip, raw_installer
 
 import json
@@ -377,6 +378,52 @@ class InstallWindow(unittest.TestCase):
 
         w = self.start("/update", env=ENGLISH)
         shot(w, "en-install-8-update")
+
+    def test_11_a_screen_reader_finds_each_page_and_hears_its_changes(self):
+        w = self.start("/D", "C:\\Reader", program=self.big)
+        close = ("push button", "关闭", "", "", "按下")
+        welcome = ReaderView(self.prefix)
+        self.assertEqual(welcome.children, [close, ("push button", "安 装", "focused,focusable", "", "按下"),
+                                            ("link", "自定义安装>", "focusable", "", "跳转")])
+        self.assertEqual(welcome.focus, 2)
+        # The link's default action is its click: the custom page.
+        ReaderView(self.prefix, do=welcome.child("自定义安装>"))
+        self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+        time.sleep(0.5)
+        checked = ("focusable,checked", "", "取消选中")
+        custom = ReaderView(self.prefix)
+        self.assertEqual(custom.children, [
+            close, ("editable text", "安装目录", "focusable", "C:\\Reader\\Tervaset\\Orvane", ""),
+            ("push button", "浏览", "focusable", "", "按下"), ("check box", "创建桌面图标") + checked,
+            ("check box", "添加到快速启动栏") + checked, ("check box", "同意") + checked,
+            ("link", "用户许可协议", "focusable", "", "跳转"), ("push button", "安 装", "focused,focusable", "", "按下"),
+            ("push button", "返回", "focusable", "", "按下")])
+        # Unchecking "agree": the box and the Install button it disables
+        # change state, and say so.
+        agree, install = custom.child("同意"), custom.child("安 装")
+        unchecked = ReaderView(self.prefix, do=agree, listen_ms=1500)
+        self.assertIn(("state", agree), unchecked.events)
+        self.assertIn(("state", install), unchecked.events)
+        after = ReaderView(self.prefix)
+        self.assertEqual(after.children[agree - 1], ("check box", "同意", "focusable", "", "选中"))
+        self.assertEqual(after.children[install - 1], ("push button", "安 装", "unavailable", "", "按下"))
+        ReaderView(self.prefix, do=agree)
+        # The install, started by the reader: focus, page and progress
+        # changes are heard, the progress at most a few times a second.
+        started = time.time()
+        heard = ReaderView(self.prefix, do=install, listen_ms=8000)
+        listened = time.time() - started
+        kinds = set(e for e, _ in heard.events)
+        self.assertTrue({"focus", "reorder", "show", "value"} <= kinds, heard.events)
+        self.assertLessEqual(len([e for e in heard.events if e[0] == "value"]), 5 * listened, heard.events)
+        self.assertTrue(wait_for(lambda: os.path.exists(self.prefix.host("C:\\Reader\\Tervaset\\Orvane\\unins000.exe")), 40))
+        self.assertTrue(wait_for(lambda: ReaderView(self.prefix).names() == ["关闭", "安装完成", "Pellio 已准备就绪",
+                                                                             "立即体验"], 20))
+        done = ReaderView(self.prefix)
+        self.assertEqual(done.children[1:], [("static text", "安装完成", "readonly", "", ""),
+                                             ("static text", "Pellio 已准备就绪", "readonly", "", ""),
+                                             ("push button", "立即体验", "focused,focusable", "", "按下")])
+        self.assertEqual(done.focus, 4)
 
 
 if __name__ == "__main__":

@@ -4,7 +4,7 @@ everything removed; a double click that removes once; closing the window
 while the files are deleted, which keeps the registration and the
 uninstaller. And an install that fails: the failed page,
 retry. Each in English too: the uninstaller of an English install speaks
-English."""
+English. What a screen reader finds on the removal's pages."""
 import json
 import os
 import time
@@ -12,7 +12,7 @@ import unittest
 
 import shutil
 
-from gui import Installer, Prefix, wait_for, windows
+from gui import Installer, Prefix, ReaderView, wait_for, windows
 from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, main, make_zip, raw_installer
 from test_gui_install import CLOSE, INSTALL, Pages, shot
 
@@ -44,13 +44,33 @@ class UninstallWindow(unittest.TestCase):
         w = Installer(prefix, os.path.join(prefix.temp(), "Orvane", "unins000.exe"), attach=True)
         self.addCleanup(w.close)
         shot(w, names + "-1-confirm")
+        confirm = ReaderView(prefix)
+        if language:
+            self.assertEqual(confirm.names(), ["Close", "Uninstall"])
+        else:
+            self.assertEqual(confirm.children, [("push button", "关闭", "", "", "按下"),
+                                                ("push button", "卸载", "focused,focusable", "", "按下")])
         w.click(*INSTALL, settle=0.0)
         w.move(300, 20, page=False)
         time.sleep(1.2)
         shot(w, names + "-2-progress")
+        if not language:
+            # The removal pumps the window's messages while the clean-up
+            # program runs: the reader is answered meanwhile.
+            progress = ReaderView(prefix)
+            roles = [c[0] for c in progress.children]
+            self.assertEqual(roles, ["push button", "static text", "progress bar", "static text"], progress.children)
+            self.assertEqual(progress.names()[1:3], ["正在卸载 Pellio", "正在卸载 Pellio"])
+            self.assertTrue(progress.children[2][3].endswith("%"), progress.children)
+            self.assertIn(progress.names()[3], ["正在卸载组件", "正在删除快捷方式...", "正在删除文件...", "正在清理注册表..."])
         self.assertTrue(wait_for(lambda: not os.path.exists(root), 30))
         time.sleep(1.0)
         shot(w, names + "-3-done")
+        if not language:
+            done = ReaderView(prefix)
+            self.assertEqual(done.children[1:], [("static text", "Pellio 已从此电脑移除", "readonly", "", ""),
+                                                 ("static text", "感谢您的使用", "readonly", "", ""),
+                                                 ("push button", "卸载完成", "focused,focusable", "", "按下")])
         self.assertIsNone(prefix.reg_values(UNINSTALL_KEY))
         w.click(*INSTALL, settle=0.5)
         self.assertTrue(wait_for(lambda: not windows(prefix, "^Pivset$"), 10))

@@ -507,7 +507,6 @@ IMAGES = {
     105: ("edit.png", edit_box, True),
     106: ("pane-welcome.png", lambda: side_lines(pane_welcome()), False),
     107: ("pane-progress.png", lambda: side_lines(pane_progress()), False),
-    108: ("pane-uninstalled.png", lambda: side_lines(pane_result(True)), False),
     109: ("pane-mark.png", lambda: logo_mark(64), True),
     110: ("pane-uninstalling.png", lambda: side_lines(pane_uninstall_progress()), False),
     111: ("pane-done.png", lambda: side_lines(pane_result(True)), False),
