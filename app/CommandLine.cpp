@@ -14,6 +14,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args) {
       options.downgrade = true;
     } else if (arg == L"/log") {
       if (i + 1 < args.size()) options.logFile = args[++i];
+    } else if (arg == L"/lang") {
+      if (i + 1 < args.size()) options.language = args[++i];
     } else if (arg == L"/D") {
       // The folder after "/D" is not examined as an option itself.
       if (i + 1 < args.size()) {

@@ -15,6 +15,7 @@ struct CommandLineOptions {
   std::wstring parentFolder;  // the last "/D"'s folder, taken as it is
   std::wstring logFile;       // "/log <file>": the last one's file; empty: no log
   bool downgrade = false;     // "/downgrade": replace a newer installed version
+  std::wstring language;      // "/lang <tag>": the last one's tag; empty: the user's language
 };
 
 // `args` is the whole split command line, program name first.

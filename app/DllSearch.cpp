@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "engine/Texts.h"
 #include "ui/Handles.h"
 
 namespace pv {
@@ -18,6 +19,7 @@ constexpr const wchar_t* kDelayLoaded[] = {
     L"gdiplus.dll",
     L"msimg32.dll",
     L"msvfw32.dll",
+    L"oleacc.dll",
 #ifdef PIVSET_TEST_MISSING_SYSTEM_DLL
     // A test build stands in for a system that lacks one of them.
     PIVSET_TEST_MISSING_SYSTEM_DLL,
@@ -43,7 +45,7 @@ bool QuietRun() {
 
 [[noreturn]] void EndForMissing(const std::wstring& name) {
   if (!QuietRun()) {
-    const std::wstring text = L"缺少系统组件 " + name + L", 无法运行安装程序.";
+    const std::wstring text = Text(TextId::kMissingComponent, {{L"file", name}});
     ::MessageBoxW(nullptr, text.c_str(), nullptr, MB_ICONERROR);
   }
   ::ExitProcess(1);

@@ -3,7 +3,8 @@
 namespace pv {
 
 // Result of the install engine and of the package reading it starts with.
-// 0 is success; every other code has one fixed message for the user.
+// 0 is success; every other code has one message for the user, in the
+// strings tables (engine/Texts.h).
 enum EngineResult : int {
   kEngineOk = 0,
   kPkgInvalid = 1,            // own file not readable, locator 0 or past the end
@@ -23,33 +24,5 @@ enum EngineResult : int {
 };
 
 inline constexpr int kEngineResultCount = 10;
-
-// The message that belongs to a code (1 to 10); null for anything else.
-inline const wchar_t* EngineResultMessage(int code) {
-  switch (code) {
-    case kPkgInvalid:
-      return L"安装包不正确, 请重新安装";
-    case kPkgReadFailed:
-      return L"读取安装包失败, 请重新安装";
-    case kPkgConfigInvalid:
-      return L"配置文件不正确, 请重新安装";
-    case kPkgConfigReadFailed:
-      return L"读取配置文件失败, 请重新安装";
-    case kPkgContentInvalid:
-      return L"安装包内容不正确, 请重新下载";
-    case kPkgTempWriteFailed:
-      return L"不能写入临时文件, 请重新安装";
-    case kPkgArchiveReadFailed:
-      return L"读取压缩数据失败, 请重新安装";
-    case kPkgExtractFailed:
-      return L"解压失败, 请清理磁盘后重新安装";
-    case kPkgVerifyFailed:
-      return L"很抱歉，安装包校验失败，请尝试重新下载...Orz";
-    case kPkgDownloadFailed:
-      return L"无法下载安装包, 请从官网下载离线安装包";
-    default:
-      return nullptr;
-  }
-}
 
 }  // namespace pv

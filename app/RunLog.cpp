@@ -11,6 +11,7 @@
 #include "engine/FilePaths.h"
 #include "engine/Product.h"
 #include "engine/SetupLog.h"
+#include "engine/Texts.h"
 #include "ui/Handles.h"
 
 namespace pv {
@@ -52,7 +53,7 @@ LONG WINAPI WriteLogOnCrash(EXCEPTION_POINTERS* exception) {
 [[noreturn]] void RefuseLog(const std::wstring& file, bool quiet) {
   const DWORD error = ::GetLastError();
   if (!quiet) {
-    const std::wstring text = L"无法写入日志文件 " + file + L", 操作终止.\n\n" + SetupLog::ErrorText(error);
+    const std::wstring text = Text(TextId::kLogFailed, {{L"file", file}}) + L"\n\n" + SetupLog::ErrorText(error);
     ::MessageBoxW(nullptr, text.c_str(), nullptr, MB_ICONERROR);
   }
   ::ExitProcess(kLogOpenFailed);

@@ -27,6 +27,8 @@ inline constexpr char kFiles[] = "files";
 inline constexpr char kFolders[] = "folders";
 inline constexpr char kSetup[] = "setup";
 inline constexpr char kRoot[] = "root";
+inline constexpr char kLanguage[] = "lang";        // in "setup": the tag of the install's language
+inline constexpr char kUserLanguage[] = "uilang";  // in "setup": the user's UI language id then
 }  // namespace SetupKeys
 
 // Paths in the uninstall document are stored as Base64 of their UTF-8 bytes.

@@ -23,8 +23,10 @@
 #include "engine/Security.h"
 #include "engine/SetupLog.h"
 #include "engine/SystemVersion.h"
+#include "engine/Texts.h"
 #include "engine/UninstallRegistration.h"
 #include "ui/Handles.h"
+#include "ui/StringConverter.h"
 #include "window/CLMainBox.h"
 
 namespace pv {
@@ -190,7 +192,7 @@ RelocatedCopy WriteRelocatedCopy(const std::wstring& folder) {
 void RefuseRemoval(bool quiet) {
   SetupLog::Failure(L"the uninstaller's copy in the temporary folder could not be made safely", ::GetLastError());
   SetupLog::Result(1);
-  if (!quiet) ::MessageBoxW(nullptr, L"卸载出现错误, 操作中止.", L"", MB_ICONERROR);
+  if (!quiet) ::MessageBoxW(nullptr, Text(TextId::kUninstallError).c_str(), L"", MB_ICONERROR);
   ::ExitProcess(1);
 }
 
@@ -268,10 +270,17 @@ void RunStartupChecks(CLMainBox& box) {
     // code to tell the deployment that nothing was installed.
     const int code = options.quiet ? kPkgInvalid : 0;
     SetupLog::Result(code);
-    if (!options.quiet) ::MessageBoxW(nullptr, L"安装包校验失败, 操作终止.", nullptr, MB_ICONERROR);
+    if (!options.quiet) ::MessageBoxW(nullptr, Text(TextId::kPackageCheckFailed).c_str(), nullptr, MB_ICONERROR);
     ::ExitProcess(code);
   }
   box.installMode = config.Find(SetupKeys::kMode).ToInt();
+  if (box.installMode == 0) {
+    const JValue& setup = config.Find(SetupKeys::kSetup);
+    const JValue& userLanguage = setup.Find(SetupKeys::kUserLanguage);
+    UseInstalledLanguage(ToWide(setup.Find(SetupKeys::kLanguage).ToText()),
+                         userLanguage.Type() == JInt ? static_cast<int>(userLanguage.ToInt()) : -1);
+  }
+  SetupLog::Line(std::wstring(L"language: ") + CurrentLanguage().tag);
   SetupLog::Line(std::wstring(L"run: ") + (box.installMode ? L"install" : L"removal") +
                  (options.quiet ? L", quiet" : L", with the window") + (options.update ? L", update" : L""));
   if (box.installMode == 0) RelocateUninstaller(args, options.quiet);

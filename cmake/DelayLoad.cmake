@@ -9,7 +9,7 @@
 #
 # For each DLL an import library with delay-load thunks is made from the
 # export names of mingw-w64's own import library. Link `pv::<name>`.
-set(PIVSET_DELAY_DLLS comctl32 gdiplus msimg32 msvfw32)
+set(PIVSET_DELAY_DLLS comctl32 gdiplus msimg32 msvfw32 oleacc)
 set(delay_dir "${CMAKE_BINARY_DIR}/delay-import")
 file(MAKE_DIRECTORY "${delay_dir}")
 find_program(PIVSET_NM x86_64-w64-mingw32-nm REQUIRED)

@@ -4,9 +4,9 @@
 # pivset_add_product(<name> DEFINITION <file.json> OUTPUT_DIR <dir>)
 #   Checks the definition when CMake configures (a bad one fails with a
 #   message naming the field) and, at build time, generates from it the
-#   product's constants, its resources and its skin package into <dir>:
-#   Product.cpp, Pivset.manifest, ProductResources.rc with product.ico, and
-#   skin.uir. In the Windows build it defines the OBJECT libraries
+#   product's constants, its strings tables, its resources and its skin
+#   package into <dir>: Product.cpp, Texts.cpp, Pivset.manifest,
+#   ProductResources.rc with product.ico, and skin.uir. In the Windows build it defines the OBJECT libraries
 #   pv_product_<name> (the constants), pv_skin_<name> (the skin as
 #   resource "UIR" 129) and pv_resources_<name> (the manifest, the version resource and the icon). The target pv_skin_package_<name> builds skin.uir.
 #
@@ -24,21 +24,25 @@ function(pivset_add_product name)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "product definition ${why}")
   endif()
-  # A changed definition configures again, so its check runs again.
-  set_property(DIRECTORY "${CMAKE_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${definition}")
+  # The mark and the strings tables it names, one a line.
+  string(REPLACE "\n" ";" extra "${extra}")
+  # A changed definition, strings table or list of texts configures again,
+  # so the check runs again.
+  set_property(DIRECTORY "${CMAKE_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${definition}" ${extra}
+               "${CMAKE_SOURCE_DIR}/engine/Texts.h")
   file(GLOB skin_sources CONFIGURE_DEPENDS
     "${CMAKE_SOURCE_DIR}/resources/skin/*.json" "${CMAKE_SOURCE_DIR}/resources/skin/images/*.png")
   set(dir "${P_OUTPUT_DIR}")
-  add_custom_command(OUTPUT "${dir}/Product.cpp" "${dir}/skin.uir" "${dir}/Pivset.manifest"
+  add_custom_command(OUTPUT "${dir}/Product.cpp" "${dir}/Texts.cpp" "${dir}/skin.uir" "${dir}/Pivset.manifest"
                             "${dir}/ProductResources.rc" "${dir}/product.ico"
     COMMAND "${Python3_EXECUTABLE}" "${PIVSET_PRODUCT_TOOL}" generate "${definition}" "${dir}"
     DEPENDS "${definition}" ${extra} ${skin_sources} "${PIVSET_PRODUCT_TOOL}"
             "${CMAKE_SOURCE_DIR}/tools/skin/draw_skin.py" "${CMAKE_SOURCE_DIR}/tools/skin/pack_skin.py"
-            "${CMAKE_SOURCE_DIR}/resources/Pivset.manifest.in"
+            "${CMAKE_SOURCE_DIR}/resources/Pivset.manifest.in" "${CMAKE_SOURCE_DIR}/engine/Texts.h"
     COMMENT "Generating the constants and the skin of product ${name}")
   add_custom_target(pv_skin_package_${name} ALL DEPENDS "${dir}/skin.uir" "${dir}/Product.cpp")
   if(PIVSET_WINDOWS)
-    add_library(pv_product_${name} OBJECT "${dir}/Product.cpp")
+    add_library(pv_product_${name} OBJECT "${dir}/Product.cpp" "${dir}/Texts.cpp")
     target_include_directories(pv_product_${name} PRIVATE "${CMAKE_SOURCE_DIR}")
     add_library(pv_skin_${name} OBJECT "${CMAKE_SOURCE_DIR}/resources/skin.rc")
     # windres finds skin.uir through the include path.

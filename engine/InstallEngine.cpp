@@ -18,6 +18,7 @@
 #include "engine/SetupLog.h"
 #include "engine/Shortcuts.h"
 #include "engine/SpecialFolders.h"
+#include "engine/Texts.h"
 #include "engine/UninstallEngine.h"
 #include "engine/UninstallRegistration.h"
 #include "ui/Handles.h"
@@ -33,12 +34,21 @@ std::wstring DataFolder() {
   return SpecialFolder(CSIDL_COMMON_APPDATA, true) + L"\\" + product::kInstallSuffix;
 }
 
+// The message of a code, in the run's language.
+std::wstring EngineResultMessage(int code) {
+  static constexpr TextId kMessages[kEngineResultCount] = {TextId::kResultPackageInvalid, TextId::kResultPackageRead,
+                                                           TextId::kResultConfigInvalid,  TextId::kResultConfigRead,
+                                                           TextId::kResultContentInvalid, TextId::kResultTempWrite,
+                                                           TextId::kResultArchiveRead,    TextId::kResultExtract,
+                                                           TextId::kResultVerify,         TextId::kResultDownload};
+  return code >= 1 && code <= kEngineResultCount ? Text(kMessages[code - 1]) : std::wstring();
+}
+
 // A step that ends the install: recorded with the code's message and the
 // thread's last Win32 error, then handed on.
 EngineResult Failed(EngineResult code, const wchar_t* step) {
   const DWORD error = ::GetLastError();
-  const wchar_t* message = EngineResultMessage(code);
-  SetupLog::Failure(std::wstring(step) + L": code " + std::to_wstring(code) + L" (" + (message ? message : L"") + L")",
+  SetupLog::Failure(std::wstring(step) + L": code " + std::to_wstring(code) + L" (" + EngineResultMessage(code) + L")",
                     error);
   return code;
 }
@@ -124,8 +134,13 @@ EngineResult Install(SetupSession& s) {
   const JValue& shortcut = s.config.Find(kShortcut);
   CreateProductLinks(shortcut, s.installDir, s.desktopIcon, s.quickLaunch, [&] { s.SetProgress(85, 100); });
 
-  const JValue document =
+  JValue document =
       BuildUninstallDocument(s.config, ToNarrow(s.installDir), s.channel, extractor.files(), extractor.folders());
+  // The uninstaller speaks the language of the install, unless the user's
+  // has changed by then.
+  JValue& setup = document.Member(kSetup);
+  setup.Member(kLanguage) = JValue(ToNarrow(CurrentLanguage().tag));
+  setup.Member(kUserLanguage) = JValue(UserLangId());
   // A new file, or the old uninstaller when that is a plain file of its
   // own there: never through a link planted in its place.
   const std::wstring uninstaller = s.installDir + L"\\unins000.exe";
@@ -196,7 +211,8 @@ void StartSetup(SetupSession& session) {
     case RemovalResult::kRefused:
       SetupLog::Failure(L"removal", ::GetLastError());
       SetupLog::Result(1);
-      if (!session.silent) ::MessageBoxW(session.SessionWindow(), L"卸载出现错误, 操作中止.", L"", MB_ICONERROR);
+      if (!session.silent)
+        ::MessageBoxW(session.SessionWindow(), Text(TextId::kUninstallError).c_str(), L"", MB_ICONERROR);
       ::ExitProcess(1);
     case RemovalResult::kStopped:
       // The window was closed half way: whoever started the removal learns

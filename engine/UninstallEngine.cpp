@@ -17,6 +17,7 @@
 #include "engine/Product.h"
 #include "engine/SetupLog.h"
 #include "engine/Shortcuts.h"
+#include "engine/Texts.h"
 #include "engine/UninstallRegistration.h"
 #include "ui/CHThread.h"
 #include "ui/Handles.h"
@@ -255,7 +256,7 @@ RemovalResult Uninstall(SetupSession& session, const std::wstring& uninstallerPa
   SetupLog::Line(L"removing the installation in " + root);
 
   if (ownRun) RemoveMakerKey();
-  session.ShowStatus(L"正在卸载组件");
+  session.ShowStatus(Text(TextId::kStatusComponents).c_str());
 
   const JValue& uninstRun = document.Find(SetupKeys::kUninstRun);
   if (ownRun && uninstRun.Type() == JArray) {
@@ -267,11 +268,11 @@ RemovalResult Uninstall(SetupSession& session, const std::wstring& uninstallerPa
   }
 
   if (ownRun) session.SetProgress(20, 50);
-  session.ShowStatus(L"正在删除快捷方式...");
+  session.ShowStatus(Text(TextId::kStatusShortcuts).c_str());
   RemoveProductLinks(document.Find(SetupKeys::kSetup).Find(SetupKeys::kShortcut));
   StopProduct();
 
-  session.ShowStatus(L"正在删除文件...");
+  session.ShowStatus(Text(TextId::kStatusFiles).c_str());
   if (ownRun) session.SetProgress(50, 100);
   bool finished = false;
   {
@@ -300,7 +301,7 @@ RemovalResult Uninstall(SetupSession& session, const std::wstring& uninstallerPa
     return RemovalResult::kStopped;
   }
 
-  session.ShowStatus(L"正在清理注册表...");
+  session.ShowStatus(Text(TextId::kStatusRegistry).c_str());
   if (ownRun) {
     pv::Lock lock(session.progressLock);
     session.SetProgressPos(100);

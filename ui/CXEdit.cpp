@@ -3,10 +3,12 @@
 #include <windowsx.h>
 
 #include <objidl.h>
+#include <oleacc.h>
 // GDI+ through its flat API only, like the style painters.
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "ui/CHBitmap.h"
 #include "ui/Handles.h"
@@ -73,7 +75,7 @@ constexpr int kTextLead = 2;
 
 }  // namespace
 
-CXEdit::CXEdit() = default;
+CXEdit::CXEdit() { tabStop = true; }
 
 CXEdit::~CXEdit() = default;
 
@@ -92,8 +94,10 @@ int CXEdit::TextWidth(HDC dc, int from, int count) const {
 
 void CXEdit::NotifyChange() {
   MeasureScrollRange();
-  // Repainted before the receivers hear of it: they may destroy the box.
+  // Repainted and announced before the receivers hear of it: they may
+  // destroy the box.
   Invalidate();
+  RaiseAccessibleEvent(EVENT_OBJECT_VALUECHANGE);
   if (parent) parent->Notify(this, WM_COMMAND, kChangeNotification, 0);
 }
 
@@ -221,13 +225,66 @@ void CXEdit::Timer(int id) {
   Invalidate();
 }
 
+namespace {
+
+bool KeyHeld(int key) { return (::GetKeyState(key) & 0x8000) != 0; }
+
+bool CopyToClipboard(HWND owner, const std::wstring& text) {
+  if (text.empty() || !::OpenClipboard(owner)) return false;
+  bool done = false;
+  ::EmptyClipboard();
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  if (HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+    if (void* at = ::GlobalLock(memory)) {
+      std::memcpy(at, text.c_str(), bytes);
+      ::GlobalUnlock(memory);
+      // The clipboard owns the memory once it took it.
+      done = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    }
+    if (!done) ::GlobalFree(memory);
+  }
+  ::CloseClipboard();
+  return done;
+}
+
+std::wstring ClipboardText(HWND owner) {
+  std::wstring text;
+  if (!::IsClipboardFormatAvailable(CF_UNICODETEXT) || !::OpenClipboard(owner)) return text;
+  if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* at = static_cast<const wchar_t*>(::GlobalLock(data))) {
+      // Bounded by the block's size: the data need not end in a zero.
+      const std::size_t most = ::GlobalSize(data) / sizeof(wchar_t);
+      std::size_t length = 0;
+      while (length < most && at[length]) ++length;
+      text.assign(at, length);
+      ::GlobalUnlock(data);
+    }
+  }
+  ::CloseClipboard();
+  return text;
+}
+
+}  // namespace
+
 int CXEdit::KeyDown(WPARAM wParam, LPARAM) {
   if (wParam == VK_ESCAPE) {
     // Hidden until the next blink; the box is not repainted for it.
     caretShown_ = 0;
     return 1;
   }
-  Apply(content.Key(static_cast<unsigned>(wParam)));
+  const bool control = KeyHeld(VK_CONTROL);
+  if (control && (wParam == 'C' || wParam == 'X' || wParam == VK_INSERT)) {
+    const bool copied = CopyToClipboard(GetHostWindow(), content.SelectedText());
+    if (copied && wParam == 'X') Apply(content.RemoveSelected());
+    return 1;
+  }
+  if ((control && wParam == 'V') || (KeyHeld(VK_SHIFT) && wParam == VK_INSERT)) {
+    Apply(content.Insert(ClipboardText(GetHostWindow())));
+    return 1;
+  }
+  // The caret shows at once where it went, whatever the blink's phase.
+  caretShown_ = 1;
+  Apply(content.Key(static_cast<unsigned>(wParam), KeyHeld(VK_SHIFT), control));
   return 1;
 }
 
@@ -252,6 +309,10 @@ int CXEdit::FocusLost(UIObject*) {
   Invalidate();
   return 1;
 }
+
+int CXEdit::AccessibleRole() { return accessibleRole > 0 ? accessibleRole : ROLE_SYSTEM_TEXT; }
+
+std::wstring CXEdit::AccessibleValue() { return content.Text(); }
 
 int CXEdit::UpdateCursor() {
   ::SetCursor(::LoadCursorW(nullptr, IDC_IBEAM));

@@ -49,6 +49,9 @@ class CXEdit : public UIEditBox {
   int FocusLost(UIObject* next) override;
   int FocusGained(UIObject* previous) override;
   int UpdateCursor() override;
+  // Editable text, named by its owner (SetAccessibleName), its value the text.
+  int AccessibleRole() override;
+  std::wstring AccessibleValue() override;
 
   // The character boundary under a point of the host window.
   int HitTest(POINT point);

@@ -23,8 +23,13 @@ class EditText {
   static constexpr unsigned kEnd = 35;
   static constexpr unsigned kHome = 36;
   static constexpr unsigned kLeft = 37;
+  static constexpr unsigned kUp = 38;
   static constexpr unsigned kRight = 39;
+  static constexpr unsigned kDown = 40;
   static constexpr unsigned kDelete = 46;
+  // With Control held: select all, undo.
+  static constexpr unsigned kSelectAllKey = 'A';
+  static constexpr unsigned kUndoKey = 'Z';
   // Typed characters are taken from '!' to '}' only: no space, no '~', no
   // control characters and nothing beyond ASCII.
   static constexpr unsigned kFirstTyped = 33;
@@ -42,16 +47,26 @@ class EditText {
   void SetMaxLength(int value) { maxLength_ = value; }
 
   // Replaces the text; a different text puts the caret at its end. The
-  // selection is kept as it is. True when the text differed.
+  // selection is kept as it is, and nothing is left to undo. True when the
+  // text differed.
   bool SetText(std::wstring text);
 
   // The editing keys: Backspace and Delete remove the selection or one
-  // character, Home and End jump, Left and Right step and collapse a
-  // selection at its start. Other keys do nothing.
-  EditEffect Key(unsigned virtualKey);
+  // character, Home and End jump, Left and Right (and Up and Down, as in a
+  // one-line box) step and collapse a selection at its start. With Shift
+  // the moves extend the selection from its anchor instead; with Control,
+  // A selects everything and Z undoes the last edit (a second Z redoes it).
+  // Other keys do nothing.
+  EditEffect Key(unsigned virtualKey, bool shift = false, bool control = false);
   // A typed character replaces the selection and goes in at the caret while
   // the maximum length allows.
   EditEffect Char(unsigned character);
+  // Pasted text: its first line without control characters replaces the
+  // selection, as much of it as the maximum length allows.
+  EditEffect Insert(const std::wstring& text);
+  // The selected characters (for copying), and their removal (cutting).
+  std::wstring SelectedText() const;
+  EditEffect RemoveSelected();
 
   // Caret and an empty selection at one place (a press of the mouse).
   void PlaceCaret(int at);
@@ -64,12 +79,27 @@ class EditText {
   // Indexes that a shorter text left behind are brought back inside it.
   void Clamp();
   void RemoveSelection();
+  // Where the selection stays fixed while Shift moves its other end.
+  int Anchor() const;
+  void MoveTo(int to, bool extend);
+  // Keeps the state before an edit for Undo.
+  void Remember();
+  EditEffect Undo();
+
+  struct State {
+    std::wstring text;
+    int caret = 0;
+    int selStart = 0;
+    int selEnd = 0;
+  };
 
   std::wstring text_;
   int caret_ = 0;
   int maxLength_ = kNoLimit;
   int selStart_ = 0;
   int selEnd_ = 0;
+  State undo_;
+  bool canUndo_ = false;
 };
 
 // The character boundary a point falls on. The text starts at `left` and

@@ -5,7 +5,10 @@
 #include <gdiplus.h>
 #include <vfw.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
+#include <mutex>
 
 #include "ui/CHBitmap.h"
 #include "ui/Handles.h"
@@ -119,6 +122,12 @@ struct BrushDeleter {
 };
 struct FormatDeleter {
   void operator()(Gdiplus::GpStringFormat* p) const { gp::GdipDeleteStringFormat(p); }
+};
+struct PathDeleter {
+  void operator()(Gdiplus::GpPath* p) const { gp::GdipDeletePath(p); }
+};
+struct PenDeleter {
+  void operator()(Gdiplus::GpPen* p) const { gp::GdipDeletePen(p); }
 };
 using Graphics = std::unique_ptr<Gdiplus::GpGraphics, GraphicsDeleter>;
 using Font = std::unique_ptr<Gdiplus::GpFont, FontDeleter>;
@@ -278,6 +287,80 @@ SIZE MeasureTextStyle(HDC dc, const UITextStyle& style, const RECT& layout, cons
     return SIZE{0, 0};
   }
   return SIZE{static_cast<LONG>(bounds.Width), static_cast<LONG>(bounds.Height)};
+}
+
+void PaintFocusRing(HDC dc, const RECT& rect, COLORREF color, int width, const RECT& clip) {
+  const int w = rect.right - rect.left;
+  const int h = rect.bottom - rect.top;
+  if (!dc || w <= width * 2 || h <= width * 2 || !CHBitmap::StartGdiplus()) return;
+  Graphics graphics = MakeGraphics(dc);
+  if (!graphics) return;
+  gp::GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeAntiAlias);
+  gp::GdipSetClipRectI(graphics.get(), clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top,
+                       Gdiplus::CombineModeReplace);
+  Gdiplus::GpPath* rawPath = nullptr;
+  if (gp::GdipCreatePath(Gdiplus::FillModeAlternate, &rawPath) != Gdiplus::Ok) return;
+  std::unique_ptr<Gdiplus::GpPath, PathDeleter> path(rawPath);
+  // The pen runs on the middle of the band.
+  const Gdiplus::REAL half = static_cast<Gdiplus::REAL>(width) / 2;
+  const Gdiplus::REAL x = static_cast<Gdiplus::REAL>(rect.left) + half;
+  const Gdiplus::REAL y = static_cast<Gdiplus::REAL>(rect.top) + half;
+  const Gdiplus::REAL right = static_cast<Gdiplus::REAL>(rect.right) - half;
+  const Gdiplus::REAL bottom = static_cast<Gdiplus::REAL>(rect.bottom) - half;
+  const Gdiplus::REAL d = std::min<Gdiplus::REAL>(8, std::min(right - x, bottom - y));
+  gp::GdipAddPathArc(path.get(), x, y, d, d, 180, 90);
+  gp::GdipAddPathArc(path.get(), right - d, y, d, d, 270, 90);
+  gp::GdipAddPathArc(path.get(), right - d, bottom - d, d, d, 0, 90);
+  gp::GdipAddPathArc(path.get(), x, bottom - d, d, d, 90, 90);
+  gp::GdipClosePathFigure(path.get());
+  // Alpha 254 for the reason PaintTextStyle gives.
+  const Gdiplus::ARGB argb = (static_cast<Gdiplus::ARGB>(254) << 24) |
+                             (static_cast<Gdiplus::ARGB>(GetRValue(color)) << 16) |
+                             (static_cast<Gdiplus::ARGB>(GetGValue(color)) << 8) | GetBValue(color);
+  Gdiplus::GpPen* rawPen = nullptr;
+  if (gp::GdipCreatePen1(argb, static_cast<Gdiplus::REAL>(width), Gdiplus::UnitPixel, &rawPen) != Gdiplus::Ok) return;
+  std::unique_ptr<Gdiplus::GpPen, PenDeleter> pen(rawPen);
+  gp::GdipDrawPath(graphics.get(), pen.get(), path.get());
+}
+
+namespace {
+
+// The font `steps` pixels smaller than `base`, made once per face, size and
+// style.
+HFONT SmallerFont(HFONT base, int steps) {
+  LOGFONTW logfont{};
+  if (!base || !::GetObjectW(base, sizeof(logfont), &logfont)) return base;
+  const LONG height = logfont.lfHeight < 0 ? -logfont.lfHeight : logfont.lfHeight;
+  if (height <= steps + 6) return base;
+  logfont.lfHeight = logfont.lfHeight < 0 ? -(height - steps) : height - steps;
+  logfont.lfWidth = 0;
+  const std::wstring key(reinterpret_cast<const wchar_t*>(&logfont), sizeof(logfont) / sizeof(wchar_t));
+  static std::mutex lock;
+  static std::map<std::wstring, pv::UniqueFont> made;
+  std::lock_guard<std::mutex> hold(lock);
+  pv::UniqueFont& slot = made[key];
+  if (!slot) slot.reset(::CreateFontIndirectW(&logfont));
+  return slot ? slot.get() : base;
+}
+
+}  // namespace
+
+HFONT TextFit::Font(HDC dc, const UITextStyle& style, const wchar_t* text, int room) {
+  const wchar_t* shown = text ? text : style.text.c_str();
+  HFONT base = style.font ? style.font : DefaultUIFont();
+  if (chosen_ && base == base_ && room == room_ && text_ == shown) return chosen_;
+  text_ = shown;
+  base_ = base;
+  room_ = room;
+  chosen_ = base;
+  const RECT wide{0, 0, 1 << 20, 1 << 10};
+  UITextStyle measured = style;
+  for (int step = 0; step <= kMaxSteps; ++step) {
+    measured.font = step ? SmallerFont(base, step) : base;
+    chosen_ = measured.font;
+    if (MeasureTextStyle(dc, measured, wide, shown).cx <= room) break;
+  }
+  return chosen_;
 }
 
 HFONT DefaultUIFont() {

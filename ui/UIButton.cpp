@@ -1,6 +1,9 @@
 #include "ui/UIButton.h"
 
+#include <algorithm>
 #include <string>
+
+#include <oleacc.h>
 
 #include "ui/IResource.h"
 #include "ui/StylePainter.h"
@@ -15,7 +18,10 @@ constexpr const char* kLookNames[UILook::Count] = {"normal", "grayed", "lighted"
 
 }  // namespace
 
-UIButton::UIButton() { kind = UIKind::Button; }
+UIButton::UIButton() {
+  kind = UIKind::Button;
+  tabStop = true;
+}
 
 UIButton::ImageSet UIButton::LoadImageSet(IResource* resource, const JValue* base, const char* prefix) {
   ImageSet set{};
@@ -61,7 +67,9 @@ void UIButton::PaintLook(HDC dc, const RECT& rect, const RECT& clip, const Image
   RECT area{rect.left + textMargin.left, rect.top + textMargin.top, rect.right - textMargin.right,
             rect.bottom - textMargin.bottom};
   if (shiftPressed && look == UILook::Pressed) ::OffsetRect(&area, 1, 1);
-  PaintTextStyle(dc, area, caption.c_str(), &clip, texts[look]);
+  UITextStyle style = texts[look];
+  style.font = fit.Font(dc, style, caption.c_str(), area.right - area.left);
+  PaintTextStyle(dc, area, caption.c_str(), &clip, style);
 }
 
 void UIButton::Paint(HDC dc, const RECT& rect, const RECT& clip) {
@@ -99,6 +107,46 @@ int UIButton::MouseUp(UINT, POINT) {
   SendClick();
   return 0;
 }
+
+int UIButton::KeyDown(WPARAM wParam, LPARAM lParam) {
+  // Bit 30: the key was down already (auto-repeat), which clicks nothing more.
+  if (wParam == VK_SPACE && !(lParam & (1 << 30))) DoDefaultAction();
+  return 1;
+}
+
+bool UIButton::DoDefaultAction() {
+  if (!enabled || !visible) return false;
+  SendClick();
+  return true;
+}
+
+int UIButton::CaptionExtent(HDC dc) const {
+  const SIZE size = MeasureTextStyle(dc, texts[UILook::Normal], RECT{0, 0, 1 << 20, 1 << 10}, caption.c_str());
+  return textMargin.left + size.cx + 1 + textMargin.right;
+}
+
+RECT UIButton::FocusRect() {
+  const bool picture = images[UILook::Normal].bitmap != nullptr && kind != UIKind::CheckBox;
+  HDC dc = GetPaintDC();
+  if (picture || caption.empty() || !dc) return rect;
+  const RECT area{rect.left + textMargin.left, rect.top + textMargin.top, rect.right - textMargin.right,
+                  rect.bottom - textMargin.bottom};
+  UITextStyle style = texts[UILook::Normal];
+  style.font = fit.Font(dc, style, caption.c_str(), area.right - area.left);
+  const LONG width = std::min<LONG>(MeasureTextStyle(dc, style, RECT{0, 0, 1 << 20, 1 << 10}, caption.c_str()).cx + 1,
+                                    area.right - area.left);
+  LONG left = area.left;
+  if (style.alignment & DT_CENTER) {
+    left = area.left + (area.right - area.left - width) / 2;
+  } else if (style.alignment & DT_RIGHT) {
+    left = area.right - width;
+  }
+  return RECT{kind == UIKind::CheckBox ? rect.left : left, rect.top, left + width, rect.bottom};
+}
+
+int UIButton::AccessibleRole() { return accessibleRole > 0 ? accessibleRole : ROLE_SYSTEM_PUSHBUTTON; }
+
+std::wstring UIButton::AccessibleName() { return accessibleName.empty() ? caption : accessibleName; }
 
 int UIButton::ShowChanged(bool) {
   state = UIButtonState::Normal;

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "ui/StylePainter.h"
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
@@ -48,10 +49,22 @@ class UIButton : public UIObject {
   int MouseDoubleClick(UINT keys, POINT point) override;
   int MouseUp(UINT keys, POINT point) override;
   int ShowChanged(bool visible) override;
+  // Space presses a focused button.
+  int KeyDown(WPARAM wParam, LPARAM lParam) override;
+  // The click, when the button is enabled and visible.
+  bool DoDefaultAction() override;
+  // A button drawn as a picture is marked around; a text link and a check
+  // box around what they show (the box and the caption).
+  RECT FocusRect() override;
+  // A push button named by its caption.
+  int AccessibleRole() override;
+  std::wstring AccessibleName() override;
 
   // Replaces the caption (null empties it) and asks for a repaint.
   void SetText(const wchar_t* text);
   const std::wstring& GetText() const { return caption; }
+  // The width the caption takes with its margins, at the skin's size.
+  int CaptionExtent(HDC dc) const;
   int GetState() const { return state; }
   // The look painted now: grayed while disabled, else by the state.
   virtual int LookIndex() const;
@@ -75,6 +88,7 @@ class UIButton : public UIObject {
   ImageSet images{};
   TextSet texts{};
   RECT textMargin{};
+  pv::TextFit fit;
   int state = UIButtonState::Normal;
   std::wstring caption;
 };

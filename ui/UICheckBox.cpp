@@ -1,5 +1,7 @@
 #include "ui/UICheckBox.h"
 
+#include <oleacc.h>
+
 #include "ui/UIKind.h"
 
 namespace pv {
@@ -45,13 +47,27 @@ int UICheckBox::MouseUp(UINT, POINT) {
   return 0;
 }
 
+bool UICheckBox::DoDefaultAction() {
+  if (!Usable()) return false;
+  checked = !checked;
+  Invalidate();
+  SendToggle();
+  return true;
+}
+
 void UICheckBox::SetCheck(bool value) {
   checked = value;
   state = UIButtonState::Normal;
   Invalidate();
 }
 
+int UICheckBox::AccessibleRole() { return accessibleRole > 0 ? accessibleRole : ROLE_SYSTEM_CHECKBUTTON; }
+
+unsigned UICheckBox::AccessibleState() { return checked ? STATE_SYSTEM_CHECKED : 0; }
+
 void UICheckBox::SendToggle() {
+  // Heard of before the receivers, which may destroy the box.
+  RaiseAccessibleEvent(EVENT_OBJECT_STATECHANGE);
   const WPARAM command = CommandWParam();
   if (parent) {
     parent->Notify(this, WM_COMMAND, command, reinterpret_cast<LPARAM>(this));

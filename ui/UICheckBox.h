@@ -22,6 +22,10 @@ class UICheckBox : public UIButton {
   int MouseDown(UINT keys, POINT point) override;
   int MouseUp(UINT keys, POINT point) override;
   int LookIndex() const override;
+  // Toggles the box and reports it, as a click does.
+  bool DoDefaultAction() override;
+  int AccessibleRole() override;
+  unsigned AccessibleState() override;
 
   // Stores the flag and returns to the normal state; notifies nobody.
   void SetCheck(bool value);

@@ -86,6 +86,8 @@ UIButton* UIFrameWindow::MakeSystemButton(IResource* resource, const char* name,
   if (!resource->FindNode(name, frameNode)) return nullptr;
   auto button = std::make_unique<UIButton>();
   button->LoadStyle(resource, name, frameNode);
+  // The keyboard has Escape and the system's keys for these.
+  button->SetTabStop(false);
   return AddChild(this, std::move(button));
 }
 

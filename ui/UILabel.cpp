@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include <oleacc.h>
+
 #include "ui/IResource.h"
 #include "ui/StylePainter.h"
 
@@ -40,7 +42,10 @@ int UILabel::LoadStyle(IResource* resource, const char* path, const JValue* node
 
 void UILabel::Paint(HDC dc, const RECT& rect, const RECT& clip) {
   pv::Lock hold(lock_);
-  if (!style_.text.empty()) PaintTextStyle(dc, rect, nullptr, &clip, style_);
+  if (style_.text.empty()) return;
+  UITextStyle style = style_;
+  style.font = fit_.Font(dc, style_, nullptr, rect.right - rect.left - style_.offsetX);
+  PaintTextStyle(dc, rect, nullptr, &clip, style);
 }
 
 void UILabel::SetText(const wchar_t* text) {
@@ -50,7 +55,14 @@ void UILabel::SetText(const wchar_t* text) {
   }
   // Outside the lock, so the painting thread never waits on the invalidation.
   Invalidate();
+  RaiseAccessibleEvent(EVENT_OBJECT_NAMECHANGE);
 }
+
+int UILabel::AccessibleRole() { return accessibleRole > 0 ? accessibleRole : ROLE_SYSTEM_STATICTEXT; }
+
+std::wstring UILabel::AccessibleName() { return accessibleName.empty() ? GetText() : accessibleName; }
+
+unsigned UILabel::AccessibleState() { return STATE_SYSTEM_READONLY; }
 
 std::wstring UILabel::GetText() {
   pv::Lock hold(lock_);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ui/Handles.h"
+#include "ui/StylePainter.h"
 #include "ui/UIObject.h"
 #include "ui/UIStyles.h"
 
@@ -28,6 +29,10 @@ class UILabel : public UIObject {
   // any thread.
   void SetText(const wchar_t* text);
   std::wstring GetText();
+  // Static text named by its text; a new text is announced.
+  int AccessibleRole() override;
+  std::wstring AccessibleName() override;
+  unsigned AccessibleState() override;
   // The record the text is drawn with; the text is the one current when
   // the copy was made.
   UITextStyle GetTextStyle();
@@ -35,6 +40,7 @@ class UILabel : public UIObject {
  private:
   pv::CriticalSection lock_;  // guards style_.text against the painting thread
   UITextStyle style_;
+  pv::TextFit fit_;  // the window's thread only
 };
 
 }  // namespace pv

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "ui/CHApp.h"
 #include "ui/IResource.h"
 #include "ui/StylePainter.h"
+#include "ui/UIAccessible.h"
 
 namespace pv {
 
@@ -28,6 +30,14 @@ bool SameRect(const RECT& a, const RECT& b) {
 
 bool Usable(const UIObject* object) { return object && object->IsEnabled() && object->IsVisible(); }
 
+// Top to bottom, then left to right; equal places keep the tree's order.
+void SortInReadingOrder(std::vector<UIObject*>& objects) {
+  std::stable_sort(objects.begin(), objects.end(), [](const UIObject* a, const UIObject* b) {
+    if (a->GetRect().top != b->GetRect().top) return a->GetRect().top < b->GetRect().top;
+    return a->GetRect().left < b->GetRect().left;
+  });
+}
+
 }  // namespace
 
 UIObject::UIObject() {
@@ -38,6 +48,11 @@ UIObject::UIObject() {
 
 UIObject::~UIObject() {
   *alive = false;
+  // Whoever still holds the accessible object finds it cut off.
+  if (UIAccessible* accessible = std::exchange(accessible_, nullptr)) {
+    accessible->Disconnect();
+    accessible->Release();
+  }
   // Unbind before anything is torn down, so that no message (the tooltip
   // going away, say) reaches an object that is half gone. The window itself
   // goes last.
@@ -209,6 +224,83 @@ int UIObject::FocusLost(UIObject*) { return 0; }
 
 int UIObject::FocusGained(UIObject*) { return 0; }
 
+bool UIObject::DoDefaultAction() { return false; }
+
+RECT UIObject::FocusRect() { return rect; }
+
+void UIObject::FocusChanged(UIObject*) {}
+
+int UIObject::AccessibleRole() { return accessibleRole > 0 ? accessibleRole : 0; }
+
+std::wstring UIObject::AccessibleName() { return accessibleName; }
+
+unsigned UIObject::AccessibleState() { return 0; }
+
+std::wstring UIObject::AccessibleValue() { return {}; }
+
+std::wstring UIObject::DefaultActionName(UIObject*) { return {}; }
+
+// ---------------------------------------------------------------------------
+// Assistive technology
+
+void UIObject::CollectExposed(std::vector<UIObject*>& out) {
+  for (auto& child : children) {
+    if (!child->visible) continue;
+    if (child->accessibleRole != 0 && child->AccessibleRole() != 0) out.push_back(child.get());
+    child->CollectExposed(out);
+  }
+}
+
+std::vector<UIObject*> UIObject::AccessibleChildren() {
+  std::vector<UIObject*> exposed;
+  CollectExposed(exposed);
+  SortInReadingOrder(exposed);
+  return exposed;
+}
+
+bool UIObject::HoldsInTree(const UIObject* object) const {
+  for (const auto& child : children) {
+    if (child.get() == object || child->HoldsInTree(object)) return true;
+  }
+  return false;
+}
+
+void UIObject::NotifyWinEvent(DWORD event, UIObject* control) {
+  if (!hwnd) return;
+  LONG child = CHILDID_SELF;
+  if (control) {
+    const std::vector<UIObject*> exposed = AccessibleChildren();
+    const auto at = std::find(exposed.begin(), exposed.end(), control);
+    if (at == exposed.end()) {
+      // A focus on something that is not exposed is the window's own.
+      if (event != EVENT_OBJECT_FOCUS) return;
+    } else {
+      child = static_cast<LONG>(at - exposed.begin()) + 1;
+    }
+  }
+  ::NotifyWinEvent(event, hwnd, OBJID_CLIENT, child);
+}
+
+void UIObject::RaiseAccessibleEvent(DWORD event) {
+  UIObject* host = WindowOwner();
+  if (!host || !host->hwnd) return;
+  if (::GetWindowThreadProcessId(host->hwnd, nullptr) == ::GetCurrentThreadId()) {
+    host->NotifyWinEvent(event, host == this ? nullptr : this);
+  } else {
+    ::PostMessageW(host->hwnd, kAccessibleEvent, event, reinterpret_cast<LPARAM>(this));
+  }
+}
+
+bool UIObject::PostDefaultAction(UIObject* control) {
+  return hwnd && ::PostMessageW(hwnd, kAccessibleAction, 0, reinterpret_cast<LPARAM>(control)) != FALSE;
+}
+
+LRESULT UIObject::AnswerGetObject(WPARAM wParam, LPARAM lParam) {
+  if (static_cast<LONG>(lParam) != static_cast<LONG>(OBJID_CLIENT)) return CallDefault(WM_GETOBJECT, wParam, lParam);
+  if (!accessible_) accessible_ = new UIAccessible(this);
+  return ::LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(accessible_));
+}
+
 int UIObject::UpdateCursor() {
   UIObject* target = DeepestHovered();
   if (!target) return 0;
@@ -277,6 +369,99 @@ void UIObject::SetLayout(int x, int y, int w, int h) {
 }
 
 void UIObject::SetAbsoluteLayout() { layoutMode = pv::kLayoutOffsets; }
+
+bool UIObject::IsReachable() const {
+  for (const UIObject* node = this; node; node = node->parent) {
+    if (!node->visible || !node->enabled) return false;
+    if (node->hwnd) break;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard focus
+
+namespace {
+
+// The mark's band and its gap from the control.
+constexpr int kFocusMarkWidth = 2;
+constexpr int kFocusMarkGap = 1;
+
+}  // namespace
+
+void UIObject::SetFocusChild(UIObject* target) {
+  UIObject* host = WindowOwner();
+  if (host && host != this) {
+    host->SetFocusChild(target);
+    return;
+  }
+  if (target == focusChild) return;
+  UIObject* previous = focusChild;
+  if (focusMarkShown && previous) {
+    const RECT area = FocusMarkArea(previous);
+    Invalidate(&area);
+  }
+  if (previous) previous->FocusLost(target);
+  focusChild = target;
+  if (target) target->FocusGained(previous);
+  if (focusMarkShown && target) {
+    const RECT area = FocusMarkArea(target);
+    Invalidate(&area);
+  }
+  FocusChanged(previous);
+  NotifyWinEvent(EVENT_OBJECT_FOCUS, target);
+}
+
+void UIObject::CollectTabStops(std::vector<UIObject*>& out) {
+  for (auto& child : children) {
+    if (!child->visible || !child->enabled) continue;
+    if (child->tabStop) out.push_back(child.get());
+    child->CollectTabStops(out);
+  }
+}
+
+std::vector<UIObject*> UIObject::FocusOrder() {
+  std::vector<UIObject*> order;
+  CollectTabStops(order);
+  SortInReadingOrder(order);
+  return order;
+}
+
+bool UIObject::MoveFocus(bool backward) {
+  const std::vector<UIObject*> order = FocusOrder();
+  if (order.empty()) return false;
+  const auto at = std::find(order.begin(), order.end(), focusChild);
+  const std::size_t count = order.size();
+  std::size_t next;
+  if (at == order.end()) {
+    next = backward ? count - 1 : 0;
+  } else {
+    const std::size_t index = static_cast<std::size_t>(at - order.begin());
+    next = backward ? (index + count - 1) % count : (index + 1) % count;
+  }
+  SetFocusChild(order[next]);
+  return true;
+}
+
+void UIObject::ShowFocusMark() {
+  if (focusMarkShown) return;
+  focusMarkShown = true;
+  if (focusChild) {
+    const RECT area = FocusMarkArea(focusChild);
+    Invalidate(&area);
+  }
+}
+
+RECT UIObject::FocusMarkArea(UIObject* control) {
+  RECT area = control->FocusRect();
+  ::InflateRect(&area, kFocusMarkWidth + kFocusMarkGap, kFocusMarkWidth + kFocusMarkGap);
+  return area;
+}
+
+void UIObject::PaintFocusMark(HDC dc, const RECT& clip) {
+  if (!focusMarkShown || !focusChild || !focusChild->IsReachable()) return;
+  PaintFocusRing(dc, FocusMarkArea(focusChild), focusMarkColor, kFocusMarkWidth, clip);
+}
 
 int UIObject::StartTimer(UINT elapse, UIObject* owner) {
   UIObject* host = WindowOwner();
@@ -491,17 +676,12 @@ LRESULT UIObject::OnLButtonDown(WPARAM wParam, LPARAM lParam) {
   if (hwnd) ::SetFocus(hwnd);
   UIObject* target = DeepestHovered();
   if (!target) {
-    if (UIObject* previous = std::exchange(focusChild, nullptr)) previous->FocusLost(nullptr);
+    SetFocusChild(nullptr);
     MouseDown(keys, point);
     return result;
   }
   if (!Usable(target)) return result;
-  if (target != focusChild) {
-    UIObject* previous = focusChild;
-    if (previous) previous->FocusLost(target);
-    focusChild = target;
-    target->FocusGained(previous);
-  }
+  SetFocusChild(target);
   target->MouseDown(keys, point);
   return result;
 }
@@ -556,6 +736,11 @@ LRESULT UIObject::OnMouseWheel(WPARAM wParam, LPARAM lParam) {
 
 LRESULT UIObject::OnKeyDown(WPARAM wParam, LPARAM lParam) {
   const LRESULT result = CallDefault(WM_KEYDOWN, wParam, lParam);
+  ShowFocusMark();
+  if (wParam == VK_TAB) {
+    MoveFocus(::GetKeyState(VK_SHIFT) < 0);
+    return result;
+  }
   KeyTarget()->KeyDown(wParam, lParam);
   return result;
 }
@@ -660,6 +845,19 @@ LRESULT UIObject::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
     PaintLayered(reinterpret_cast<const RECT*>(wParam));
     return 0;
   }
+  if (message == WM_GETOBJECT && hwnd) return AnswerGetObject(wParam, lParam);
+  // Posted controls may have gone since: only those still in the tree.
+  if (message == kAccessibleEvent) {
+    auto* control = reinterpret_cast<UIObject*>(lParam);
+    if (HoldsInTree(control)) NotifyWinEvent(static_cast<DWORD>(wParam), control);
+    return 0;
+  }
+  if (message == kAccessibleAction) {
+    auto* control = reinterpret_cast<UIObject*>(lParam);
+    if (HoldsInTree(control)) control->DoDefaultAction();
+    return 0;
+  }
+  if (message == WM_SYSKEYDOWN) ShowFocusMark();
   return CHWindow::DefaultProc(message, wParam, lParam);
 }
 
@@ -751,6 +949,7 @@ LRESULT UIObject::OnPaint(WPARAM, LPARAM) {
   }
   Paint(dc, rect, update);
   PaintChildren(dc, update);
+  PaintFocusMark(dc, update);
   ::RestoreDC(dc, saved);
   ::BitBlt(paint.get(), update.left, update.top, update.right - update.left, update.bottom - update.top, dc,
            update.left, update.top, SRCCOPY);
@@ -783,6 +982,7 @@ void UIObject::PaintLayered(const RECT* requested) {
   if (backgroundBrush) ::PatBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, PATCOPY);
   Paint(dc, rect, area);
   PaintChildren(dc, area);
+  PaintFocusMark(dc, area);
   ::RestoreDC(dc, saved);
   ::GdiFlush();
 

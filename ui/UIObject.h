@@ -19,6 +19,7 @@ namespace pv {
 
 class IResource;
 class JValue;
+class UIAccessible;
 
 // The base of every skinned element. Controls are windowless objects in a
 // tree below one object that owns a real window (the host); the host takes
@@ -35,6 +36,10 @@ class UIObject : public CHWindow {
   // A layered host's repaint, sent to itself (wParam: a RECT* or null for
   // the whole client area) or, from other threads, posted with null.
   static constexpr UINT kLayeredRepaint = 0x6400;
+  // Posted to a host: raise a WinEvent for a control (wParam the event,
+  // lParam the control), and do a control's default action (lParam).
+  static constexpr UINT kAccessibleEvent = 0x6401;
+  static constexpr UINT kAccessibleAction = 0x6402;
 
   UIObject();
   ~UIObject() override;
@@ -76,6 +81,13 @@ class UIObject : public CHWindow {
   virtual int Char(WPARAM wParam, LPARAM lParam);
   virtual int FocusLost(UIObject* next);
   virtual int FocusGained(UIObject* previous);
+  // What a click does (a button's press, a check box's toggle), for the
+  // keyboard and for assistive technology; false when the object has none
+  // or cannot take it now.
+  virtual bool DoDefaultAction();
+  // Where the focus mark goes around the focused control: its rectangle
+  // unless the control knows better.
+  virtual RECT FocusRect();
   // Sets the cursor of the deepest hovered descendant; nonzero when it did.
   virtual int UpdateCursor();
   // Send or post to the host window; 0 without one.
@@ -86,6 +98,20 @@ class UIObject : public CHWindow {
   virtual LRESULT Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM lParam);
   // After the host's size changed and the tree was laid out again.
   virtual void Resized();
+  // On a host, after its focused control changed (to null too).
+  virtual void FocusChanged(UIObject* previous);
+
+  // What assistive technology reads of the object: a role of oleacc.h
+  // (ROLE_SYSTEM_*; 0 keeps the object out of the tree), its name, the
+  // state bits only the object knows (checked, read-only) and its value.
+  // The base: no role, the name set with SetAccessibleName, nothing else.
+  virtual int AccessibleRole();
+  virtual std::wstring AccessibleName();
+  virtual unsigned AccessibleState();
+  virtual std::wstring AccessibleValue();
+  // On a host: the name of a control's default action, which assistive
+  // technology shows and may call; empty (none) in the base.
+  virtual std::wstring DefaultActionName(UIObject* control);
   // Hands a queued message to the tooltip windows of the tree.
   virtual void RelayTooltip(MSG* message);
 
@@ -103,6 +129,8 @@ class UIObject : public CHWindow {
   LRESULT OnRButtonDown(WPARAM wParam, LPARAM lParam) override;
   LRESULT OnRButtonUp(WPARAM wParam, LPARAM lParam) override;
   LRESULT OnMouseWheel(WPARAM wParam, LPARAM lParam) override;
+  // Tab and Shift+Tab move the focus; other keys go to the focused control.
+  // The first key turns the focus mark on.
   LRESULT OnKeyDown(WPARAM wParam, LPARAM lParam) override;
   LRESULT OnKeyUp(WPARAM wParam, LPARAM lParam) override;
   LRESULT OnChar(WPARAM wParam, LPARAM lParam) override;
@@ -129,6 +157,40 @@ class UIObject : public CHWindow {
 
   void SetEnabled(bool enabled);
   void SetVisible(bool visible);
+  // Whether the object and every parent up to its host are visible and
+  // enabled: what the pointer and the keyboard can reach.
+  bool IsReachable() const;
+
+  // The host's keyboard focus. SetFocusChild tells the controls that lose
+  // and gain it and repaints the mark; null clears it.
+  void SetFocusChild(UIObject* target);
+  // The controls that take the focus, in the order Tab visits them: the
+  // reachable tab stops, top to bottom, then left to right.
+  std::vector<UIObject*> FocusOrder();
+  // Moves the focus to the next (previous) control of the order, wrapping
+  // around; false when no control takes it.
+  bool MoveFocus(bool backward);
+  // The focus mark shows only once the keyboard was used, as the system
+  // does it.
+  bool ShowsFocusMark() const { return focusMarkShown; }
+  void ShowFocusMark();
+  // The mark's colour (the skin's accent); the host paints it.
+  void SetFocusMarkColor(COLORREF color) { focusMarkColor = color; }
+
+  // A name instead of the text, and a role instead of the class's own
+  // (-1: the class's own; 0: not exposed).
+  void SetAccessibleName(std::wstring name) { accessibleName = std::move(name); }
+  void SetAccessibleRole(int role) { accessibleRole = role; }
+  // On a host: the exposed objects (a role, visible up to the host) in
+  // reading order, top to bottom, then left to right. Child id n is the
+  // n-th of them.
+  std::vector<UIObject*> AccessibleChildren();
+  // Raises a WinEvent (EVENT_OBJECT_*) for this object, so that a screen
+  // reader hears of the change; from any thread (others post it to the
+  // host's thread). Nothing for an object that is not exposed.
+  void RaiseAccessibleEvent(DWORD event);
+  // On a host: runs a control's default action from the window's queue.
+  bool PostDefaultAction(UIObject* control);
   // x and y always; w and h only where not negative. Lays out when both
   // sizes are positive, then repaints the old and the new place.
   void SetLayout(int x, int y, int w, int h);
@@ -164,6 +226,8 @@ class UIObject : public CHWindow {
   bool IsVisible() const { return visible; }
   bool IsHot() const { return hot; }
   bool IsDragThrough() const { return dragThrough; }
+  bool IsTabStop() const { return tabStop; }
+  void SetTabStop(bool value) { tabStop = value; }
   void SetDragThrough(bool value) { dragThrough = value; }
   int GetLayoutMode() const { return layoutMode; }
   bool HasTooltip() const { return hasTooltip; }
@@ -223,10 +287,13 @@ class UIObject : public CHWindow {
 
   int id = 0;
   int kind = 0;
+  int accessibleRole = -1;
+  std::wstring accessibleName;
   bool enabled = true;
   bool visible = true;
   bool hot = false;
   bool dragThrough = false;
+  bool tabStop = false;  // takes the keyboard focus
   std::uint8_t layoutMode = pv::kLayoutAnchored;
   bool hasTooltip = false;
   RECT rect{};
@@ -235,6 +302,8 @@ class UIObject : public CHWindow {
   UIObject* parent = nullptr;
   UIObject* hoverChild = nullptr;
   UIObject* focusChild = nullptr;                   // on a host
+  bool focusMarkShown = false;                      // on a host
+  COLORREF focusMarkColor = RGB(0, 0, 0);           // on a host
   std::vector<std::unique_ptr<UIObject>> children;  // paint order: the last is on top
   std::map<int, UIObject*> timers;                  // on a host: id to owner
   bool tracking = false;
@@ -267,7 +336,7 @@ class UIObject : public CHWindow {
   static bool AppendChild(UIObject* parent, std::unique_ptr<UIObject> child);
   int RoutePoint(UINT keys, POINT point);
   void LeaveChain(UINT keys, POINT point);
-  UIObject* KeyTarget() { return focusChild ? focusChild : this; }
+  UIObject* KeyTarget() { return focusChild && focusChild->IsReachable() ? focusChild : this; }
   void LayoutDescendants();
   void UpdateToolRect();
   void RemoveTool();
@@ -276,6 +345,17 @@ class UIObject : public CHWindow {
   bool EnsureBuffer();
   void ReleaseBuffer();
   void PaintLayered(const RECT* requested);
+  // The area the mark of a control covers, and its painting.
+  RECT FocusMarkArea(UIObject* control);
+  void PaintFocusMark(HDC dc, const RECT& clip);
+  void CollectTabStops(std::vector<UIObject*>& out);
+  void CollectExposed(std::vector<UIObject*>& out);
+  // Whether the object is still part of this host's tree.
+  bool HoldsInTree(const UIObject* object) const;
+  void NotifyWinEvent(DWORD event, UIObject* control);
+  LRESULT AnswerGetObject(WPARAM wParam, LPARAM lParam);
+
+  UIAccessible* accessible_ = nullptr;  // on a host, made on the first WM_GETOBJECT
   void RequestLayeredRepaint(const RECT* area);
 
   // A whole-window repaint posted by another thread is waiting.

@@ -1,6 +1,9 @@
 #include "ui/UIProgress.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
+#include <string>
 
 #include "ui/ControlMath.h"
 #include "ui/IResource.h"
@@ -57,7 +60,26 @@ void UIProgress::Paint(HDC dc, const RECT& rect, const RECT& clip) {
 void UIProgress::SetPos(int position) {
   position_ = position;
   Invalidate();
+  const int percent = Percent();
+  const DWORD now = ::GetTickCount();
+  if (percent == announcedPercent_) return;
+  if (percent < 100 && announcedPercent_ >= 0 && now - announcedAt_ < kAnnounceEveryMs) return;
+  announcedPercent_ = percent;
+  announcedAt_ = now;
+  RaiseAccessibleEvent(EVENT_OBJECT_VALUECHANGE);
 }
+
+int UIProgress::Percent() const {
+  const long long span = static_cast<long long>(maximum_) - minimum_;
+  if (span <= 0) return 0;
+  return static_cast<int>(std::clamp((static_cast<long long>(position_) - minimum_) * 100 / span, 0LL, 100LL));
+}
+
+int UIProgress::AccessibleRole() { return accessibleRole > 0 ? accessibleRole : ROLE_SYSTEM_PROGRESSBAR; }
+
+unsigned UIProgress::AccessibleState() { return STATE_SYSTEM_READONLY; }
+
+std::wstring UIProgress::AccessibleValue() { return std::to_wstring(Percent()) + L"%"; }
 
 void UIProgress::ResetRange() { SetRange(0, 100); }
 

@@ -25,6 +25,8 @@ class UIProgress : public UIObject {
   void Paint(HDC dc, const RECT& rect, const RECT& clip) override;
 
   void SetPos(int position);
+  // Whole percent of the range, 0 to 100.
+  int Percent() const;
   int GetPos() const { return position_; }
   // Minimum 0, maximum 100.
   void ResetRange();
@@ -34,11 +36,20 @@ class UIProgress : public UIObject {
   // The fill of the control's current width; may exceed the width or be
   // negative.
   long long FillWidth() const;
+  // A progress bar whose value is the percentage done ("45%"); changes are
+  // announced when the percentage moves, at most four times a second and
+  // always on reaching the end.
+  int AccessibleRole() override;
+  unsigned AccessibleState() override;
+  std::wstring AccessibleValue() override;
+  static constexpr DWORD kAnnounceEveryMs = 250;
 
  private:
   std::atomic<int> position_{0};
   std::atomic<int> maximum_{0};
   std::atomic<int> minimum_{0};
+  std::atomic<int> announcedPercent_{-1};
+  std::atomic<DWORD> announcedAt_{0};
   UIImageStyle background_;
   UIImageStyle foreground_;
 };

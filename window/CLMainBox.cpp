@@ -1,8 +1,11 @@
 #include "window/CLMainBox.h"
 
+#include <oleacc.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+
+#include <algorithm>
 
 #include "app/Startup.h"
 #include "engine/DesktopShell.h"
@@ -13,6 +16,7 @@
 #include "engine/Product.h"
 #include "engine/SetupLog.h"
 #include "engine/SystemVersion.h"
+#include "engine/Texts.h"
 #include "ui/CHApp.h"
 #include "ui/CXEdit.h"
 #include "ui/UIButton.h"
@@ -26,8 +30,17 @@ namespace pv {
 
 namespace {
 
-constexpr wchar_t kFolderError[] = L"安装目录有误, 请重新输入.";
 constexpr int kPageTop = 48;
+// The pages' headings and the notes below them, over the page art: lines
+// centred on the page, with room to the sides.
+constexpr int kTextLeft = 20;
+constexpr int kHeadingHeight = 24;
+constexpr int kNoteHeight = 20;
+constexpr int kProgressHeadingTop = 178;
+constexpr int kProgressNoteTop = 208;
+constexpr int kResultHeadingTop = 120;
+constexpr int kResultNoteTop = 150;
+constexpr int kRemovalHeadingTop = 140;
 constexpr int kPageHeight = 300;
 // Shadow widths beyond the window: left and right, top, bottom.
 constexpr int kShadeSide = 27;
@@ -35,6 +48,8 @@ constexpr int kShadeTop = 22;
 constexpr int kShadeBottom = 32;
 // Posted by the creation of a window that will be shown: make the shadows.
 constexpr UINT kShadowsDue = WM_APP + 0x403;
+// Posted by the slide thread when a page has come in.
+constexpr UINT kPageShown = WM_APP + 0x404;
 
 }  // namespace
 
@@ -114,12 +129,15 @@ LRESULT CLMainBox::OnCreate(WPARAM wParam, LPARAM lParam) {
   ChooseInstallFolder(*this);
   if (shown) {
     LoadStyle(&skin_, "MainWindow", nullptr);
+    SetFocusMarkColor(skin_.GetTextStyle("MainWindow/FocusMark", nullptr).color);
     BuildTitle();
     if (installMode) {
       BuildInstallPages();
     } else {
       BuildUninstallPages();
     }
+    // As in a dialog, the main button holds the focus from the start.
+    PageShown();
   }
   Resize(kWidth, kHeight);
   CenterWindow();
@@ -163,25 +181,63 @@ UIObject* CLMainBox::Make(int kind, UIObject* parent, const char* key) {
   return UIObject::CreateChild(kind, &skin_, parent, key, nullptr);
 }
 
+void CLMainBox::AddHeading(UIObject* page, TextId text, int top) {
+  auto* label = static_cast<UILabel*>(Make(UIKind::Label, page, "MainWindow/Heading"));
+  label->SetText(Text(text).c_str());
+  label->SetLayout(kTextLeft, top, kWidth - 2 * kTextLeft, kHeadingHeight);
+}
+
+void CLMainBox::AddNote(UIObject* page, TextId text, int top) {
+  auto* label = static_cast<UILabel*>(Make(UIKind::Label, page, "MainWindow/Note"));
+  label->SetText(Text(text).c_str());
+  label->SetLayout(kTextLeft, top, kWidth - 2 * kTextLeft, kNoteHeight);
+}
+
+void CLMainBox::FitAgreement() {
+  // The agree box and the licence link read as one phrase. Where the box's
+  // caption is wider than its place, the box grows to it, the link follows
+  // it a word's space on, and the two move left so that they still end
+  // where the browse button does.
+  constexpr int kAgreeX = 366;
+  constexpr int kAgreeWidth = 45;
+  constexpr int kRowTop = 115;
+  constexpr int kRowHeight = 12;
+  constexpr int kRowRight = 485;
+  constexpr int kWordSpace = 3;
+  pv::WindowDC screen(hwnd);
+  if (!screen) return;
+  const int box = agreeBox_->CaptionExtent(screen.get());
+  if (box <= kAgreeWidth) return;
+  const int link = licenceLink_->CaptionExtent(screen.get());
+  const int x = std::min(kAgreeX, kRowRight - (box + kWordSpace + link));
+  agreeBox_->SetLayout(x, kRowTop, box, kRowHeight);
+  licenceLink_->SetLayout(x + box + kWordSpace, kRowTop, link, kRowHeight);
+}
+
 void CLMainBox::BuildTitle() {
   auto* title = static_cast<UILabel*>(Make(UIKind::Label, this, "MainWindow/title"));
   title->SetText(pv::product::kDisplayName);
   title->SetLayout(13, 0, 200, 40);
+  // The window's own name; a reader hears the pages' controls and the
+  // close button.
+  title->SetAccessibleRole(0);
+  if (UIButton* close = CloseButton()) close->SetAccessibleName(Text(TextId::kCloseName));
 }
 
 void CLMainBox::BuildInstallPages() {
   statusLabel_ = static_cast<UILabel*>(Make(UIKind::Label, this, "MainWindow/Label1"));
   statusLabel_->SetVisible(false);
-  const wchar_t* installText = update ? L"立即升级" : L"安 装";
+  const std::wstring installText = Text(update ? TextId::kUpgrade : TextId::kInstall);
 
   pages_.welcome = NewPage(true);
   Make(UIKind::Pane, pages_.welcome, "MainWindow/Pane1");
   installButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.welcome, "MainWindow/PublishBtn"));
-  installButton_->SetText(installText);
+  installButton_->SetText(installText.c_str());
   installButton_->SetLayout(165, 197, 200, 48);
   customLink_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.welcome, "MainWindow/WordBtn"));
-  customLink_->SetText(L"自定义安装>");
+  customLink_->SetText(Text(TextId::kCustomInstall).c_str());
   customLink_->SetLayout(427, 277, 90, 12);
+  customLink_->SetAccessibleRole(ROLE_SYSTEM_LINK);
   if (update) customLink_->SetVisible(false);
 
   pages_.custom = NewPage(false);
@@ -189,26 +245,29 @@ void CLMainBox::BuildInstallPages() {
   edit->LoadStyle(&skin_, "MainWindow/EditBoxPath", nullptr);
   pathEdit_ = UIObject::AddChild(pages_.custom, std::move(edit));
   pathEdit_->SetText(installDir);
+  pathEdit_->SetAccessibleName(Text(TextId::kPathName));
   customInstallButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.custom, "MainWindow/PublishBtn"));
-  customInstallButton_->SetText(installText);
+  customInstallButton_->SetText(installText.c_str());
   agreeBox_ = static_cast<UICheckBox*>(Make(UIKind::CheckBox, pages_.custom, "MainWindow/CheckBox"));
-  agreeBox_->SetText(L"同意");
+  agreeBox_->SetText(Text(TextId::kAgree).c_str());
   agreeBox_->SetLayout(366, 115, 45, 12);
   agreeBox_->SetCheck(true);
   licenceLink_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.custom, "MainWindow/WordBtn2"));
-  licenceLink_->SetText(L"用户许可协议");
+  licenceLink_->SetText(Text(TextId::kLicence).c_str());
   licenceLink_->SetLayout(405, 115, 80, 12);
+  licenceLink_->SetAccessibleRole(ROLE_SYSTEM_LINK);
   browseButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.custom, "MainWindow/ButtonBrowser"));
-  browseButton_->SetText(L"浏览");
+  browseButton_->SetText(Text(TextId::kBrowse).c_str());
   desktopBox_ = static_cast<UICheckBox*>(Make(UIKind::CheckBox, pages_.custom, "MainWindow/CheckBox"));
-  desktopBox_->SetText(L"创建桌面图标");
+  desktopBox_->SetText(Text(TextId::kDesktopIcon).c_str());
   desktopBox_->SetLayout(54, 115, 120, 12);
   desktopBox_->SetCheck(true);
   backButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.custom, "MainWindow/ReturnBtn"));
-  backButton_->SetText(L"返回");
+  backButton_->SetText(Text(TextId::kBack).c_str());
   backButton_->SetLayout(10, 275, 50, 16);
+  FitAgreement();
   quickLaunchBox_ = static_cast<UICheckBox*>(Make(UIKind::CheckBox, pages_.custom, "MainWindow/CheckBox"));
-  quickLaunchBox_->SetText(L"添加到快速启动栏");
+  quickLaunchBox_->SetText(Text(TextId::kQuickLaunch).c_str());
   quickLaunchBox_->SetLayout(210, 115, 120, 12);
   // Windows 10 has no Quick Launch bar and lets no program pin itself.
   const bool windows10 = pv::IsWindows10();
@@ -221,23 +280,30 @@ void CLMainBox::BuildInstallPages() {
   progressBar_->SetLayout(0, 297, 528, 3);
   progressBar_->ResetRange();
   progressBar_->SetPos(0);
+  progressBar_->SetAccessibleName(Text(TextId::kInstalling));
+  AddHeading(pages_.progress, TextId::kInstalling, kProgressHeadingTop);
+  AddNote(pages_.progress, TextId::kInstallingNote, kProgressNoteTop);
 
   pages_.done = NewPage(false);
   Make(UIKind::Pane, pages_.done, "MainWindow/Pane6");
+  AddHeading(pages_.done, TextId::kInstalled, kResultHeadingTop);
+  AddNote(pages_.done, TextId::kInstalledNote, kResultNoteTop);
   tryNowButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.done, "MainWindow/PublishBtn"));
-  tryNowButton_->SetText(L"立即体验");
+  tryNowButton_->SetText(Text(TextId::kTryNow).c_str());
 
   pages_.failed = NewPage(false);
   Make(UIKind::Pane, pages_.failed, "MainWindow/Pane7");
+  AddHeading(pages_.failed, TextId::kFailed, kResultHeadingTop);
+  AddNote(pages_.failed, TextId::kFailedNote, kResultNoteTop);
   retryButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.failed, "MainWindow/PublishBtn"));
-  retryButton_->SetText(L"重试");
+  retryButton_->SetText(Text(TextId::kRetry).c_str());
 }
 
 void CLMainBox::BuildUninstallPages() {
   pages_.welcome = NewPage(true);
   Make(UIKind::Pane, pages_.welcome, "MainWindow/Pane1");
   uninstallButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.welcome, "MainWindow/PublishBtn"));
-  uninstallButton_->SetText(L"卸载");
+  uninstallButton_->SetText(Text(TextId::kUninstall).c_str());
   uninstallButton_->SetLayout(165, 197, 200, 48);
 
   pages_.progress = NewPage(false);
@@ -246,13 +312,17 @@ void CLMainBox::BuildUninstallPages() {
   progressBar_->SetLayout(55, 203, 420, 2);
   progressBar_->ResetRange();
   progressBar_->SetPos(0);
+  progressBar_->SetAccessibleName(Text(TextId::kUninstalling));
+  AddHeading(pages_.progress, TextId::kUninstalling, kRemovalHeadingTop);
   statusLabel_ = static_cast<UILabel*>(Make(UIKind::Label, pages_.progress, "MainWindow/Label1"));
   statusLabel_->SetLayout(0, 212, 528, 20);
 
   pages_.done = NewPage(false);
   Make(UIKind::Pane, pages_.done, "MainWindow/Pane3");
+  AddHeading(pages_.done, TextId::kUninstalled, kResultHeadingTop);
+  AddNote(pages_.done, TextId::kUninstalledNote, kResultNoteTop);
   finishButton_ = static_cast<UIButton*>(Make(UIKind::Button, pages_.done, "MainWindow/PublishBtn"));
-  finishButton_->SetText(L"卸载完成");
+  finishButton_->SetText(Text(TextId::kUninstallDone).c_str());
 }
 
 // --- messages ----------------------------------------------------------------
@@ -305,6 +375,10 @@ LRESULT CLMainBox::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
       PlaceShadows(at.left, at.top, at.right - at.left, at.bottom - at.top);
     return 0;
   }
+  if (message == kPageShown) {
+    PageShown();
+    return 0;
+  }
   if (message == WM_SETUP_FINISHED) {
     if (pages_.progress && pages_.done) QueueSlide(pages_.progress, pages_.done, true);
     return 0;
@@ -327,6 +401,77 @@ void CLMainBox::Paint(HDC dc, const RECT& rect, const RECT& clip) {
   UIFrameWindow::Paint(dc, rect, clip);
 }
 
+// --- keyboard ---------------------------------------------------------------
+
+LRESULT CLMainBox::OnKeyDown(WPARAM wParam, LPARAM lParam) {
+  if (wParam == VK_ESCAPE) {
+    ShowFocusMark();
+    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return 0;
+  }
+  if (wParam == VK_RETURN) {
+    ShowFocusMark();
+    // Auto-repeat presses nothing more.
+    if (lParam & (1 << 30)) return 0;
+    if (UIButton* button = MainButton(CurrentPage())) button->DoDefaultAction();
+    return 0;
+  }
+  return UIFrameWindow::OnKeyDown(wParam, lParam);
+}
+
+UIObject* CLMainBox::CurrentPage() const { return slides_.Busy() ? nullptr : VisiblePage(); }
+
+UIObject* CLMainBox::VisiblePage() const {
+  for (UIObject* page : {pages_.welcome, pages_.custom, pages_.progress, pages_.done, pages_.failed}) {
+    if (page && page->IsVisible()) return page;
+  }
+  return nullptr;
+}
+
+UIButton* CLMainBox::MainButton(const UIObject* page) const {
+  if (!page) return nullptr;
+  if (page == pages_.welcome) return installMode ? installButton_ : uninstallButton_;
+  if (page == pages_.custom) return customInstallButton_;
+  if (page == pages_.done) return installMode ? tryNowButton_ : finishButton_;
+  if (page == pages_.failed) return retryButton_;
+  return nullptr;
+}
+
+void CLMainBox::PageShown() {
+  UIObject* page = VisiblePage();
+  if (!page) return;
+  // A reader learns that the children changed and what the page shows, in
+  // reading order, then where the focus went.
+  RaiseAccessibleEvent(EVENT_OBJECT_REORDER);
+  for (UIObject* control : AccessibleChildren()) {
+    for (UIObject* above = control->Parent(); above; above = above->Parent()) {
+      if (above == page) {
+        control->RaiseAccessibleEvent(EVENT_OBJECT_SHOW);
+        break;
+      }
+    }
+  }
+  UIButton* main = MainButton(page);
+  if (main && main->IsReachable()) {
+    SetFocusChild(main);
+  } else if (!GetFocusChild() || !GetFocusChild()->IsReachable()) {
+    SetFocusChild(nullptr);
+  }
+}
+
+std::wstring CLMainBox::DefaultActionName(UIObject* control) {
+  switch (control->AccessibleRole()) {
+    case ROLE_SYSTEM_PUSHBUTTON:
+      return Text(TextId::kActionPress);
+    case ROLE_SYSTEM_LINK:
+      return Text(TextId::kActionJump);
+    case ROLE_SYSTEM_CHECKBUTTON:
+      return Text(static_cast<UICheckBox*>(control)->IsChecked() ? TextId::kActionUncheck : TextId::kActionCheck);
+    default:
+      return {};
+  }
+}
+
 // --- control actions ---------------------------------------------------------
 
 LRESULT CLMainBox::Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -345,6 +490,7 @@ LRESULT CLMainBox::Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM 
     const bool agreed = agreeBox_->IsChecked();
     installButton_->SetEnabled(agreed);
     customInstallButton_->SetEnabled(agreed);
+    customInstallButton_->RaiseAccessibleEvent(EVENT_OBJECT_STATECHANGE);
   } else if (sender == customLink_) {
     if (settled) QueueSlide(pages_.welcome, pages_.custom, true);
   } else if (sender == browseButton_) {
@@ -445,7 +591,7 @@ void CLMainBox::StartInstall(UIObject* page) {
   if (!ConfirmDowngrade()) return;
   const std::wstring folder = pathEdit_ ? pathEdit_->GetText() : installDir;
   if (!AcceptInstallFolder(folder)) {
-    ::MessageBoxW(hwnd, kFolderError, nullptr, MB_ICONERROR);
+    ::MessageBoxW(hwnd, Text(TextId::kFolderError).c_str(), nullptr, MB_ICONERROR);
     return;
   }
   installDir = folder;
@@ -500,6 +646,7 @@ void CLMainBox::SlideWorker(const std::atomic<bool>& stopRequested) {
         incoming->SetVisible(true);
       }
     }
+    Post(kPageShown, 0, 0);
     // Nudge the pointer so that the control now under it is hit-tested.
     POINT at;
     if (::GetCursorPos(&at)) ::SetCursorPos(at.x + 1, at.y);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/SetupSession.h"
+#include "engine/Texts.h"
 #include "ui/CHThread.h"
 #include "ui/Handles.h"
 #include "ui/UIFrameWindow.h"
@@ -52,10 +53,14 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   LRESULT OnCreate(WPARAM wParam, LPARAM lParam) override;
   LRESULT OnDestroy(WPARAM wParam, LPARAM lParam) override;
   LRESULT OnWindowPosChanging(WPARAM wParam, LPARAM lParam) override;
+  // Enter presses the page's main button, Escape closes as the close button
+  // does; the rest is the tree's (Tab, the focused control's keys).
+  LRESULT OnKeyDown(WPARAM wParam, LPARAM lParam) override;
   LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   void Paint(HDC dc, const RECT& rect, const RECT& clip) override;
   void Timer(int id) override;
   LRESULT Notify(UIObject* sender, UINT message, WPARAM wParam, LPARAM lParam) override;
+  std::wstring DefaultActionName(UIObject* control) override;
 
  private:
   struct Pages {
@@ -69,6 +74,9 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   UIObject* NewPage(bool visible);
   UIObject* Make(int kind, UIObject* parent, const char* key);
   void BuildTitle();
+  void AddHeading(UIObject* page, TextId text, int top);
+  void AddNote(UIObject* page, TextId text, int top);
+  void FitAgreement();
   void BuildInstallPages();
   void BuildUninstallPages();
   void CreateShadows();
@@ -81,6 +89,13 @@ class CLMainBox : public UIFrameWindow, public SetupSession {
   bool ConfirmDowngrade();
   bool AcceptInstallFolder(const std::wstring& folder) const;
   void SlideWorker(const std::atomic<bool>& stopRequested);
+  // The page shown now (none while a slide plays), and the button Enter
+  // presses on it.
+  UIObject* CurrentPage() const;
+  UIObject* VisiblePage() const;
+  UIButton* MainButton(const UIObject* page) const;
+  // After a slide: the focus goes to the new page's main button.
+  void PageShown();
 
   UIResource skin_;
   std::array<std::shared_ptr<CLShadwWnd>, 4> shadows_;

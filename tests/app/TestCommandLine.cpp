@@ -34,6 +34,9 @@ TEST(CommandLine, TheFolderAfterDIsTakenAsItIs) {
   EXPECT_EQ(log.logFile, L"C:\setup 1.log");
   EXPECT_FALSE(log.quiet);
   EXPECT_EQ(ParseCommandLine({L"setup.exe", L"/q", L"/log"}).logFile, L"");
+  // So does "/lang"; its tag is matched against the shipped languages later.
+  EXPECT_EQ(ParseCommandLine({L"setup.exe", L"/lang", L"en-US", L"/lang", L"/q"}).language, L"/q");
+  EXPECT_EQ(ParseCommandLine({L"setup.exe", L"/LANG", L"en-US", L"/lang"}).language, L"");
   // A relaunch hands on the absolute file, whole.
   EXPECT_EQ(RelaunchParameters(WithLogFile({L"u.exe", L"/log", L"a b.log", L"/q"}, L"C:\\x\\a b.log")),
             L" /log \"C:\\x\\a b.log\" /q");

@@ -84,6 +84,12 @@ class Definitions(unittest.TestCase):
             ("windowTitle", "Setup\u0007"),
             ("copyright", 2025),
             ("copyright", "\u00a9 Terva\u200eset\u0000"),
+            ("languages", []),
+            ("languages", "en-US"),
+            ("languages", ["en-US", "EN-us"]),
+            ("languages", ["en US"]),
+            ("languages", ["fr-FR"]),                    # no strings table for it
+            ("fallbackLanguage", "de-DE"),               # not shipped
         ]
         for field, value in cases:
             definition = dict(self.base)
@@ -95,6 +101,44 @@ class Definitions(unittest.TestCase):
                 with self.assertRaises(product.DefinitionError) as caught:
                     product.load(self.write(definition))
                 self.assertIn('"%s"' % field, str(caught.exception))
+
+    def test_a_vendors_strings_table_is_checked_text_by_text(self):
+        with open(os.path.join(SOURCE, "resources", "strings", "en-US.json"), encoding="utf-8") as f:
+            english = json.load(f)
+        os.makedirs(os.path.join(self.tmp.name, "strings"))
+        definition = self.write(dict(self.base, languages=["zh-CN", "fr-FR"], fallbackLanguage="fr-FR"))
+
+        def table(change, tag="fr-FR", lang_id=1036):
+            texts = dict(english["texts"])
+            change(texts)
+            with open(os.path.join(self.tmp.name, "strings", "fr-FR.json"), "w", encoding="utf-8") as f:
+                json.dump({"tag": tag, "langId": lang_id, "texts": texts}, f, ensure_ascii=False)
+
+        table(lambda t: t.update(install="Installer", agree="J'accepte les", licence="conditions"))
+        loaded = product.load(definition)
+        self.assertEqual([t["tag"] for t in loaded["tables"]], ["zh-CN", "fr-FR"])
+        self.assertEqual(loaded["fallbackIndex"], 1)
+        source = product.texts_source(loaded, definition)
+        self.assertIn(product.wide("Installer"), source)
+        self.assertIn("kFallbackLanguage = 1;", source)
+
+        for change, tag, lang_id, why in [
+                (lambda t: t.pop("retry"), "fr-FR", 1036, 'text "retry" is missing'),
+                (lambda t: t.update(colour="x"), "fr-FR", 1036, '"colour" is not a text of the program'),
+                (lambda t: t.update(retry="   "), "fr-FR", 1036, 'text "retry" must be a text'),
+                (lambda t: t.update(folderError="{folder}?"), "fr-FR", 1036, "has {folder}"),
+                (lambda t: t.update(back="Revenir en arrière"), "fr-FR", 1036, 'text "back" does not fit'),
+                (lambda t: t.update(installing="Installation de {name} " * 5), "fr-FR", 1036,
+                 'text "installing" does not fit'),
+                (lambda t: t.update(agree="J'accepte sans réserve aucune", licence="les conditions"), "fr-FR", 1036,
+                 'do not fit beside "quickLaunch"'),
+                (lambda t: None, "fr-CA", 1036, "its \"tag\""),
+                (lambda t: None, "fr-FR", 2052, "both for language id 2052")]:
+            table(change, tag, lang_id)
+            with self.subTest(why=why):
+                with self.assertRaises(product.DefinitionError) as caught:
+                    product.load(definition)
+                self.assertIn(why, str(caught.exception))
 
     def test_texts_reach_imagemagick_as_typed(self):
         import draw_skin

@@ -151,6 +151,15 @@ TEST_F(BasicControlsTest, ButtonStatesLooksAndClicks) {
   button->SetVisible(true);
   MoveTo(*host, 10, 10);
 
+  // Space clicks the focused button, once however long it is held; so does
+  // its default action.
+  host->SetFocusChild(button);
+  ::SendMessageW(host->GetHwnd(), WM_KEYDOWN, VK_SPACE, 0);
+  ::SendMessageW(host->GetHwnd(), WM_KEYDOWN, VK_SPACE, 1 << 30);
+  EXPECT_EQ(host->Take(), (std::vector<Report>{Notified(button), CommandedWithHost(*host)}));
+  EXPECT_TRUE(button->DoDefaultAction());
+  host->Take();
+
   // Disabled: the grayed look and its caption style, whatever the pointer
   // and the mouse button do.
   button->SetEnabled(false);
@@ -161,6 +170,7 @@ TEST_F(BasicControlsTest, ButtonStatesLooksAndClicks) {
   Release(*host, c.x, c.y);
   EXPECT_EQ(button->GetState(), UIButtonState::Normal);
   EXPECT_TRUE(ShowsPublishLook(*this, *host, r, 3));
+  EXPECT_FALSE(button->DoDefaultAction());
   EXPECT_TRUE(host->Take().empty());
   // The caption in the grayed style's colour, "#F4F7FC".
   const RECT grayedInk = InkBox(*host, Inside(r, 6), [](std::uint32_t c) { return Near(c, 0xF4F7FC, 3); });
@@ -218,6 +228,15 @@ TEST_F(BasicControlsTest, CheckBoxLooksAndToggles) {
   EXPECT_TRUE(box->IsChecked());
   host->Take();
 
+  // Space on the focused box toggles it as a click does.
+  host->SetFocusChild(box);
+  ::SendMessageW(host->GetHwnd(), WM_KEYDOWN, VK_SPACE, 0);
+  EXPECT_FALSE(box->IsChecked());
+  EXPECT_EQ(host->Take(), (std::vector<Report>{Notified(box)}));
+  EXPECT_TRUE(box->DoDefaultAction());
+  EXPECT_TRUE(box->IsChecked());
+  host->Take();
+
   // SetCheck stores the flag quietly and returns to rest.
   box->SetCheck(false);
   EXPECT_FALSE(box->IsChecked());
@@ -229,6 +248,7 @@ TEST_F(BasicControlsTest, CheckBoxLooksAndToggles) {
   box->SetEnabled(false);
   EXPECT_TRUE(ShowsBoxLook(*this, *host, r, 3));
   Click(*host, c.x, c.y);
+  EXPECT_FALSE(box->DoDefaultAction());
   EXPECT_FALSE(box->IsChecked());
   EXPECT_EQ(box->GetState(), UIButtonState::Normal);
   EXPECT_TRUE(host->Take().empty());

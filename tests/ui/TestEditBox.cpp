@@ -171,6 +171,71 @@ TEST_F(EditBoxTest, KeysMoveTheCaret) {
   EXPECT_EQ(Changes(), 1u);
 }
 
+// Holds a modifier key for the keys sent while it lives, as GetKeyState sees it.
+class KeyHeld {
+ public:
+  explicit KeyHeld(int key) : key_(key) { Set(0x80); }
+  ~KeyHeld() { Set(0); }
+
+ private:
+  void Set(BYTE state) {
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[key_] = state;
+    ::SetKeyboardState(keys);
+  }
+  int key_;
+};
+
+std::wstring ClipboardText() {
+  std::wstring text;
+  if (!::OpenClipboard(nullptr)) return text;
+  if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* at = static_cast<const wchar_t*>(::GlobalLock(data))) {
+      text = at;
+      ::GlobalUnlock(data);
+    }
+  }
+  ::CloseClipboard();
+  return text;
+}
+
+TEST_F(EditBoxTest, ClipboardKeysCopyCutAndPaste) {
+  edit->SetText(L"C:\\Apps");
+  Click(*host, XOf(3), Middle());
+  {
+    KeyHeld shift(VK_SHIFT);
+    Key(VK_END);
+  }
+  {
+    KeyHeld control(VK_CONTROL);
+    Key('C');
+    EXPECT_EQ(ClipboardText(), L"Apps");
+    Key('X');
+    EXPECT_EQ(edit->GetText(), L"C:\\");
+    Key('V');
+    Key('V');
+    EXPECT_EQ(edit->GetText(), L"C:\\AppsApps");
+    Key('Z');
+    EXPECT_EQ(edit->GetText(), L"C:\\Apps");
+    Key('A');
+    Key('X');
+    EXPECT_EQ(edit->GetText(), L"");
+  }
+  {
+    KeyHeld shift(VK_SHIFT);
+    Key(VK_INSERT);
+  }
+  EXPECT_EQ(edit->GetText(), L"C:\\Apps");
+  // Copying nothing leaves the clipboard as it was.
+  {
+    KeyHeld control(VK_CONTROL);
+    Key('C');
+  }
+  EXPECT_EQ(ClipboardText(), L"C:\\Apps");
+  EXPECT_EQ(Changes(), 7u);
+}
+
 TEST_F(EditBoxTest, ClicksLeftAndRightOfTheTextAndDoubleClick) {
   edit->SetText(L"abcdef");
   Click(*host, edit->GetRect().right - 5, Middle());

@@ -87,6 +87,68 @@ TEST(EditText, IndexesAShorterTextLeftBehindAreCut) {
   EXPECT_EQ(stale.Caret(), 2);
 }
 
+TEST(EditText, ShiftSelectsFromTheAnchorAndControlSelectsAllAndUndoes) {
+  EditText edit;
+  edit.SetText(L"C:\\Apps");
+  edit.PlaceCaret(3);
+  edit.Key(EditText::kRight, true);
+  edit.Key(EditText::kDown, true);
+  EXPECT_EQ(edit.SelectedText(), L"Ap");
+  // Back over the anchor: the selection turns round it.
+  for (int i = 0; i < 3; ++i) edit.Key(EditText::kLeft, true);
+  EXPECT_EQ(edit.SelectedText(), L"\\");
+  edit.Key(EditText::kEnd, true);
+  EXPECT_EQ(edit.SelectedText(), L"Apps");
+  edit.Key(EditText::kHome, true);
+  EXPECT_EQ(edit.SelectedText(), L"C:\\");
+  EXPECT_EQ(edit.Caret(), 0);
+  // Without Shift a move collapses it; Up and Down step as Left and Right.
+  edit.Key(EditText::kUp);
+  EXPECT_FALSE(edit.HasSelection());
+  EXPECT_EQ(edit.Caret(), 0);
+  EXPECT_EQ(edit.Key(EditText::kSelectAllKey, false, true), EditEffect::kRepaint);
+  EXPECT_EQ(edit.SelectedText(), L"C:\\Apps");
+  EXPECT_EQ(edit.Key(EditText::kSelectAllKey), EditEffect::kNone);  // a plain "A" key types nothing here
+
+  // Control+Z takes the last edit back, a second one puts it again.
+  EXPECT_EQ(edit.Key(EditText::kUndoKey, false, true), EditEffect::kNone);  // nothing to undo after SetText
+  edit.Char('D');
+  EXPECT_EQ(edit.Text(), L"D");
+  EXPECT_EQ(edit.Key(EditText::kUndoKey, false, true), EditEffect::kChanged);
+  EXPECT_EQ(edit.Text(), L"C:\\Apps");
+  EXPECT_EQ(edit.SelectedText(), L"C:\\Apps");
+  edit.Key(EditText::kUndoKey, false, true);
+  EXPECT_EQ(edit.Text(), L"D");
+  // A move alone leaves the edit to undo as it was.
+  edit.Key(EditText::kHome);
+  edit.Key(EditText::kUndoKey, false, true);
+  EXPECT_EQ(edit.Text(), L"C:\\Apps");
+}
+
+TEST(EditText, PasteTakesTheFirstLineUpToTheLimitAndCutRemovesTheSelection) {
+  EditText edit;
+  edit.SetText(L"D:\\");
+  edit.SetMaxLength(12);
+  // Control characters go; the first line break ends the text; blanks and
+  // other letters than the typed ones are taken.
+  EXPECT_EQ(edit.Insert(L"My\tApps \u5e94\u7528\r\nsecond"), EditEffect::kChanged);
+  EXPECT_EQ(edit.Text(), L"D:\\MyApps \u5e94\u7528");
+  EXPECT_EQ(edit.Caret(), 12);
+  // A full box takes nothing more.
+  EXPECT_EQ(edit.Insert(L"xyz"), EditEffect::kNone);
+  EXPECT_EQ(edit.Insert(L"\n"), EditEffect::kNone);
+  // Over a selection, the selection goes first.
+  edit.Select(3, 9);
+  EXPECT_EQ(edit.Insert(L"Tools"), EditEffect::kChanged);
+  EXPECT_EQ(edit.Text(), L"D:\\Tools \u5e94\u7528");
+  edit.Select(0, 3);
+  EXPECT_EQ(edit.RemoveSelected(), EditEffect::kChanged);
+  EXPECT_EQ(edit.Text(), L"Tools \u5e94\u7528");
+  EXPECT_EQ(edit.RemoveSelected(), EditEffect::kNone);
+  edit.Key(EditText::kUndoKey, false, true);
+  EXPECT_EQ(edit.Text(), L"D:\\Tools \u5e94\u7528");
+}
+
 TEST(EditText, HitTestFindsTheNearerBoundary) {
   // Ten pixels a character, the text from x 100 between y 0 and 20.
   auto fixed = [](int n) { return 10 * n; };

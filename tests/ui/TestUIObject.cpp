@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -256,6 +257,148 @@ TEST_F(UIObjectTest, ClicksMoveTheFocusAndKeysFollowIt) {
   ::SendMessageW(host->GetHwnd(), WM_KEYDOWN, VK_SPACE, 0);
   EXPECT_EQ(Take(), (Log{"b:lost>none", "host:down", "host:up", "host:key"}));
   EXPECT_EQ(host->GetFocusChild(), nullptr);
+}
+
+std::uint32_t BufferPixel(UIObject& host, int x, int y);
+
+// Holds Shift for the keys sent while it lives, as GetKeyState sees it.
+class ShiftHeld {
+ public:
+  ShiftHeld() { Set(0x80); }
+  ~ShiftHeld() { Set(0); }
+
+ private:
+  static void Set(BYTE state) {
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_SHIFT] = state;
+    ::SetKeyboardState(keys);
+  }
+};
+
+TEST_F(UIObjectTest, TabVisitsTheReachableStopsInReadingOrder) {
+  auto host = MakeHost(200, 100);
+  host->SetBackgroundBrush(pv::UniqueBrush(::CreateSolidBrush(RGB(255, 255, 255))));
+  host->SetFocusMarkColor(RGB(0, 0, 255));
+  Probe* right = Add(host.get(), log, "right", 110, 10, 40, 20);
+  Probe* left = Add(host.get(), log, "left", 10, 10, 40, 20);
+  Probe* pane = Add(host.get(), log, "pane", 0, 40, 200, 60);
+  Probe* below = Add(pane, log, "below", 10, 10, 40, 20);
+  Probe* hidden = Add(host.get(), log, "hidden", 60, 10, 40, 20);
+  Probe* plain = Add(host.get(), log, "plain", 160, 10, 30, 20);
+  for (Probe* p : {right, left, below, hidden}) p->SetTabStop(true);
+  hidden->SetVisible(false);
+  EXPECT_EQ(host->FocusOrder(), (std::vector<UIObject*>{left, right, below}));
+  Show(*host);
+
+  const auto key = [&](WPARAM k) { ::SendMessageW(host->GetHwnd(), WM_KEYDOWN, k, 0); };
+  // No mark before the first key, even on a focused control.
+  host->SetFocusChild(right);
+  ::UpdateWindow(host->GetHwnd());
+  EXPECT_FALSE(host->ShowsFocusMark());
+  EXPECT_EQ(BufferPixel(*host, 108, 20), 0xFFFFFFu);
+  Take();
+  key(VK_TAB);
+  EXPECT_EQ(host->GetFocusChild(), below);
+  EXPECT_EQ(Take(), (Log{"right:lost>below", "below:gained<right"}));
+  ::UpdateWindow(host->GetHwnd());
+  EXPECT_TRUE(host->ShowsFocusMark());
+  // The mark: a band in its colour just outside the control.
+  const std::uint32_t band = BufferPixel(*host, 8, 60);
+  EXPECT_TRUE((band & 0xFF) > 200 && (band >> 16) < 40) << std::hex << band;
+  EXPECT_EQ(BufferPixel(*host, 108, 20), 0xFFFFFFu);
+  key(VK_TAB);
+  EXPECT_EQ(host->GetFocusChild(), left);  // round again
+  {
+    ShiftHeld shift;
+    key(VK_TAB);
+    EXPECT_EQ(host->GetFocusChild(), below);
+    key(VK_TAB);
+    EXPECT_EQ(host->GetFocusChild(), right);
+  }
+  // A disabled parent takes its stops out; a control that is no stop is
+  // never visited; keys go to the focused control only while it is reachable.
+  pane->SetEnabled(false);
+  EXPECT_EQ(host->FocusOrder(), (std::vector<UIObject*>{left, right}));
+  host->SetFocusChild(below);
+  Take();
+  key('A');
+  EXPECT_EQ(Take(), (Log{"host:key"}));
+  key(VK_TAB);
+  EXPECT_EQ(host->GetFocusChild(), left);
+  right->SetEnabled(false);
+  left->SetVisible(false);
+  EXPECT_FALSE(host->MoveFocus(false));
+  EXPECT_EQ(host->GetFocusChild(), left);
+  (void)plain;
+}
+
+// An exposed probe: a push button of its own name.
+class Exposed : public Probe {
+ public:
+  using Probe::Probe;
+  int AccessibleRole() override { return ROLE_SYSTEM_PUSHBUTTON; }
+  bool DoDefaultAction() override {
+    ++actions;
+    return true;
+  }
+  int actions = 0;
+};
+
+TEST_F(UIObjectTest, TheAccessibleTreeIsTheVisibleExposedControlsAndOutlivesNothing) {
+  const pv::ComApartment com;  // the window's thread is a COM apartment, as the program's is
+  auto host = MakeHost(200, 100);
+  const auto add = [&](UIObject* parent, const char* name, int x, int y) {
+    auto probe = std::make_unique<Exposed>(&log, name);
+    probe->SetRequest(x, y, 40, 20);
+    probe->SetAccessibleName(std::wstring(name, name + std::strlen(name)));
+    return UIObject::AddChild(parent, std::move(probe));
+  };
+  Exposed* second = add(host.get(), "second", 100, 10);
+  Exposed* first = add(host.get(), "first", 10, 10);
+  Probe* page = Add(host.get(), log, "page", 0, 40, 200, 60);
+  Exposed* inner = add(page, "inner", 10, 10);
+  Exposed* hidden = add(host.get(), "hidden", 10, 70);
+  hidden->SetVisible(false);
+  add(host.get(), "kept out", 150, 10)->SetAccessibleRole(0);
+  inner->SetTabStop(true);
+  EXPECT_EQ(host->AccessibleChildren(), (std::vector<UIObject*>{first, second, inner}));
+
+  IAccessible* raw = nullptr;
+  ASSERT_EQ(::AccessibleObjectFromWindow(host->GetHwnd(), OBJID_CLIENT, __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&raw)),
+            S_OK);
+  pv::ComPtr<IAccessible> client;
+  *client.put() = raw;
+  long count = 0;
+  EXPECT_EQ(client->get_accChildCount(&count), S_OK);
+  EXPECT_EQ(count, 3);
+  VARIANT child;
+  ::VariantInit(&child);
+  child.vt = VT_I4;
+  child.lVal = 3;
+  BSTR name = nullptr;
+  EXPECT_EQ(client->get_accName(child, &name), S_OK);
+  EXPECT_STREQ(name, L"inner");
+  ::SysFreeString(name);
+  VARIANT state;
+  host->SetFocusChild(inner);
+  EXPECT_EQ(client->get_accState(child, &state), S_OK);
+  EXPECT_EQ(state.lVal, STATE_SYSTEM_FOCUSED | STATE_SYSTEM_FOCUSABLE);
+  page->SetEnabled(false);
+  EXPECT_EQ(client->get_accState(child, &state), S_OK);
+  EXPECT_EQ(state.lVal, STATE_SYSTEM_UNAVAILABLE);
+  child.lVal = 4;
+  EXPECT_EQ(client->get_accName(child, &name), E_INVALIDARG);
+  // The default action runs from the window's queue, not inside the call.
+  child.lVal = 1;
+  EXPECT_EQ(host->DefaultActionName(first), L"");
+  EXPECT_EQ(client->accDoDefaultAction(child), DISP_E_MEMBERNOTFOUND);
+
+  // Once the host is gone, whoever still holds the object gets an error.
+  host.reset();
+  EXPECT_EQ(client->get_accChildCount(&count), RPC_E_DISCONNECTED);
+  EXPECT_EQ(client->get_accName(child, &name), RPC_E_DISCONNECTED);
 }
 
 TEST_F(UIObjectTest, WheelAndCursorGoToTheDeepestHoveredControl) {

@@ -200,18 +200,18 @@ TEST(UirPackage, OurSkinPackageLoads) {
   UirPackage p;
   ASSERT_TRUE(p.Load(bytes));
   std::string out;
-  for (int id = 100; id <= 120; ++id) {
-    const bool image = id <= 115 || id == 117 || id == 120;
-    const bool font = id == 116 || id == 118 || id == 119;
+  for (int id = 100; id <= 122; ++id) {
+    const bool image = (id <= 115 && id != 108) || id == 117 || id == 120;
+    const bool font = id == 116 || id == 118 || id == 119 || id == 121 || id == 122;
     EXPECT_EQ(p.GetData("images", id, out), image) << id;
     if (image) {
       EXPECT_EQ(out.substr(1, 3), "PNG") << id;
     }
     EXPECT_EQ(p.GetData("fonts", id, out), font) << id;
   }
-  EXPECT_EQ(p.Tables().at("images").size() + p.Tables().at("fonts").size(), 21u);
+  EXPECT_EQ(p.Tables().at("images").size() + p.Tables().at("fonts").size(), 22u);
   const JValue* main = p.FindNode("MainWindow", nullptr);
   ASSERT_NE(main, nullptr);
-  EXPECT_EQ(main->Count(), 24);
+  EXPECT_EQ(main->Count(), 27);
   EXPECT_EQ(p.FindNode("Meta", nullptr)->Count(), 4);
 }

@@ -8,7 +8,9 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app", "e2e"))
 
-from e2e import Prefix  # noqa: E402,F401
+from e2e import BUILD, Prefix  # noqa: E402,F401
+
+READER = os.path.join(BUILD, "tests", "window", "AccessibleTree.exe")
 
 WIDTH, HEIGHT = 528, 348
 PAGE_TOP = 48
@@ -165,6 +167,41 @@ def icon_image(ico_path, size):
             rows = [image[y * size * 4:(y + 1) * size * 4] for y in range(size)][::-1]
             return [(row[x * 4 + 3], row[x * 4 + 2], row[x * 4 + 1], row[x * 4]) for row in rows for x in range(size)]
     raise AssertionError("no %d-pixel image in %s" % (size, ico_path))
+
+
+class ReaderView:
+    """What a screen reader finds in the window, through the accessibility
+    interfaces (tests/window/helpers/AccessibleTree.cpp): the children as
+    (role, name, states, value, action), the focused child id and, when
+    asked to listen, the WinEvents heard as (event, child id)."""
+
+    def __init__(self, prefix, do=None, listen_ms=None):
+        out = os.path.join(prefix.root, "reader.txt")
+        args = [READER, "Z:" + out.replace("/", "\\")]
+        if do:
+            args += ["--do", str(do)]
+        if listen_ms:
+            args += ["--events", str(listen_ms)]
+        rc = prefix.run(args, timeout=60)
+        with open(out, encoding="utf-8") as f:
+            lines = f.read().splitlines()
+        assert rc == 0, lines
+        self.children, self.events, self.focus = [], [], None
+        for line in lines:
+            parts = line.split("|")
+            if parts[0] == "event":
+                self.events.append((parts[1], int(parts[2])))
+            elif parts[0] == "focus":
+                self.focus = int(parts[1])
+            elif parts[0] not in ("client", "did"):
+                self.children.append(tuple(parts))
+
+    def names(self):
+        return [c[1] for c in self.children]
+
+    def child(self, name):
+        """The child id (from 1) of the child of that name."""
+        return self.names().index(name) + 1
 
 
 def near(color, expected, tolerance=24):

@@ -4,14 +4,16 @@ options, a typed folder, the install with its progress, the done page that
 starts the product; the error message of an empty folder; the update mode;
 the shadows and the caption drag; closing during an install; double clicks
 that take one click; the question before an older version replaces a newer
-one."""
+one; the same install with the keyboard alone, and Escape and Alt+F4; every
+page in English for a user whose language is English; what a screen reader
+finds on each page and hears as it changes."""
 import os
 import shutil
 import subprocess
 import time
 import unittest
 
-from gui import (HEIGHT, WIDTH, Installer, Prefix, geometry, near, wait_for, windows, xdo)
+from gui import (HEIGHT, WIDTH, Installer, Prefix, ReaderView, geometry, near, wait_for, windows, xdo)
 from e2e import (BUILD, HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, diff, main, make_zip,
                  raw_installer)
 
@@ -26,6 +28,12 @@ BACK = (35, 283)
 AGREE = (371, 121)
 PATH = (224, 75)
 CLOSE = (505, 24)           # window point of the close button
+ACCENT = (14, 108, 240)
+ENGLISH = {"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}
+# Page points on the focus mark's band around the Install button and the
+# custom-install link.
+INSTALL_MARK = (163, 221)
+LINK_MARK = (500, 275)
 
 
 def shot(installer, name):
@@ -60,6 +68,15 @@ class Pages:
         return not near(installer.pixel(54, 75, screen=screen), (255, 255, 255), 6)
 
 
+def keys(installer, *names, settle=0.3):
+    xdo(installer.prefix, "key", "--delay", 120, *names)
+    time.sleep(settle)
+
+
+def marked(installer, point):
+    return near(installer.pixel(*point), ACCENT, 60)
+
+
 class InstallWindow(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -76,8 +93,8 @@ class InstallWindow(unittest.TestCase):
     def tearDownClass(cls):
         cls.prefix.close()
 
-    def start(self, *args, program=None):
-        installer = Installer(self.prefix, program or self.setup, args)
+    def start(self, *args, program=None, env=None):
+        installer = Installer(self.prefix, program or self.setup, args, env=env)
         self.addCleanup(installer.close)
         return installer
 
@@ -266,6 +283,149 @@ class InstallWindow(unittest.TestCase):
         w.click(*CLOSE, page=False, settle=0.0)
         self.assertTrue(wait_for(lambda: not w.alive(), 10))
         self.assertEqual(w.process.returncode, 0)
+
+    def test_8_the_keyboard_alone_installs(self):
+        w = self.start()
+        enabled = Pages.install_button_color(w)
+        # The Install button has the focus, but no mark before the first key.
+        self.assertFalse(marked(w, INSTALL_MARK))
+        keys(w, "shift")
+        self.assertTrue(marked(w, INSTALL_MARK))
+        keys(w, "Tab")
+        self.assertFalse(marked(w, INSTALL_MARK))
+        self.assertTrue(marked(w, LINK_MARK))
+        keys(w, "shift+Tab", "Tab")
+        self.assertTrue(marked(w, LINK_MARK))
+        # Space presses the link: the custom page, its Install button focused.
+        keys(w, "space")
+        self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+        time.sleep(0.5)
+        self.assertTrue(marked(w, INSTALL_MARK))
+        shot(w, "install-12-keyboard-custom")
+        # Install, back, then round to the path box; its editing keys.
+        keys(w, "Tab", "Tab", "ctrl+a")
+        w.type("C:\\Keyz")
+        keys(w, "BackSpace", "s", "Home", "shift+End", "ctrl+c", "End", "ctrl+v")
+        keys(w, "ctrl+z", "shift+Left", "shift+Left", "Delete", "Left", "Right", "ctrl+z")
+        shot(w, "install-13-keyboard-folder")
+        # To the agree box: unchecked, Enter presses nothing; checked again,
+        # Enter installs from wherever the focus is.
+        keys(w, "Tab", "Tab", "Tab", "Tab", "space")
+        grayed = Pages.install_button_color(w)
+        self.assertFalse(near(grayed, enabled, 10))
+        keys(w, "Return", settle=1.0)
+        self.assertTrue(Pages.path_box_visible(w))
+        keys(w, "space")
+        self.assertTrue(near(Pages.install_button_color(w), enabled, 10))
+        keys(w, "Return", settle=0.0)
+        target = self.prefix.host("C:\\Keys")
+        self.assertTrue(wait_for(lambda: os.path.exists(os.path.join(target, "unins000.exe")), 30))
+        self.assertEqual(self.prefix.reg_values(UNINSTALL_KEY)["UninstallString"][1], "C:\\Keys\\unins000.exe")
+        # The done page: Enter starts the product and closes the window.
+        self.assertTrue(wait_for(lambda: near(Pages.install_button_color(w), enabled, 10), 30))
+        time.sleep(0.5)
+        self.assertTrue(marked(w, INSTALL_MARK))
+        keys(w, "Return", settle=0.5)
+        self.assertTrue(wait_for(lambda: windows(self.prefix, "^Pellio$"), 20))
+        self.assertTrue(wait_for(lambda: not w.alive(), 10))
+
+    def test_9_escape_and_alt_f4_close_as_the_close_button_does(self):
+        for page, closing in (("welcome", "Escape"), ("custom", "alt+F4"), ("custom", "Escape")):
+            w = self.start("/D", "C:\\Closed")
+            if page == "custom":
+                w.click(*CUSTOM_LINK)
+                self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+            keys(w, closing, settle=0.0)
+            self.assertTrue(wait_for(lambda: not w.alive(), 10), (page, closing))
+            self.assertEqual(w.process.returncode, 0)
+        self.assertFalse(os.path.exists(self.prefix.host("C:\\Closed")))
+        # During the install, as the close button: the program ends at once.
+        w = Installer(self.prefix, self.big, ["/D", "C:\\Big"])
+        self.addCleanup(w.close)
+        keys(w, "Return", "Escape", settle=0.0)
+        self.assertTrue(wait_for(lambda: not w.alive(), 10))
+
+    def test_10_every_page_in_english(self):
+        w = self.start(program=self.big, env=ENGLISH)
+        shot(w, "en-install-1-welcome")
+        w.click(*CUSTOM_LINK)
+        self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+        shot(w, "en-install-2-custom")
+        enabled = Pages.install_button_color(w)
+        w.click(*AGREE)
+        self.assertFalse(near(Pages.install_button_color(w), enabled, 10))
+        shot(w, "en-install-3-not-agreed")
+        w.click(*AGREE)
+        w.double_click(*PATH)
+        keys(w, "BackSpace")
+        w.click(*INSTALL, settle=1.0)
+        self.assertTrue(wait_for(lambda: [x for x in windows(self.prefix, ".") if x != w.window and
+                                          geometry(self.prefix, x)[2] < WIDTH], 10))
+        shot(w, "en-install-7-folder-error")
+        keys(w, "Return", settle=0.5)
+        w.double_click(*PATH)
+        w.type("C:\\English")
+        shot(w, "en-install-4-folder")
+        w.click(*INSTALL, settle=0.0)
+        w.move(300, 20, page=False)
+        target = self.prefix.host("C:\\English")
+        self.assertTrue(wait_for(lambda: 0 < Pages.progress_fill(w) < WIDTH, 20))
+        shot(w, "en-install-5-progress")
+        self.assertTrue(wait_for(lambda: os.path.exists(os.path.join(target, "unins000.exe")), 40))
+        self.assertTrue(wait_for(lambda: near(Pages.install_button_color(w), enabled, 10), 40))
+        time.sleep(0.5)
+        shot(w, "en-install-6-done")
+        keys(w, "Escape", settle=0.0)
+        self.assertTrue(wait_for(lambda: not w.alive(), 10))
+
+        w = self.start("/update", env=ENGLISH)
+        shot(w, "en-install-8-update")
+
+    def test_11_a_screen_reader_finds_each_page_and_hears_its_changes(self):
+        w = self.start("/D", "C:\\Reader", program=self.big)
+        close = ("push button", "关闭", "", "", "按下")
+        welcome = ReaderView(self.prefix)
+        self.assertEqual(welcome.children, [close, ("push button", "安 装", "focused,focusable", "", "按下"),
+                                            ("link", "自定义安装>", "focusable", "", "跳转")])
+        self.assertEqual(welcome.focus, 2)
+        # The link's default action is its click: the custom page.
+        ReaderView(self.prefix, do=welcome.child("自定义安装>"))
+        self.assertTrue(wait_for(lambda: Pages.path_box_visible(w), 5))
+        time.sleep(0.5)
+        checked = ("focusable,checked", "", "取消选中")
+        custom = ReaderView(self.prefix)
+        self.assertEqual(custom.children, [
+            close, ("editable text", "安装目录", "focusable", "C:\\Reader\\Tervaset\\Orvane", ""),
+            ("push button", "浏览", "focusable", "", "按下"), ("check box", "创建桌面图标") + checked,
+            ("check box", "添加到快速启动栏") + checked, ("check box", "同意") + checked,
+            ("link", "用户许可协议", "focusable", "", "跳转"), ("push button", "安 装", "focused,focusable", "", "按下"),
+            ("push button", "返回", "focusable", "", "按下")])
+        # Unchecking "agree": the box and the Install button it disables
+        # change state, and say so.
+        agree, install = custom.child("同意"), custom.child("安 装")
+        unchecked = ReaderView(self.prefix, do=agree, listen_ms=1500)
+        self.assertIn(("state", agree), unchecked.events)
+        self.assertIn(("state", install), unchecked.events)
+        after = ReaderView(self.prefix)
+        self.assertEqual(after.children[agree - 1], ("check box", "同意", "focusable", "", "选中"))
+        self.assertEqual(after.children[install - 1], ("push button", "安 装", "unavailable", "", "按下"))
+        ReaderView(self.prefix, do=agree)
+        # The install, started by the reader: focus, page and progress
+        # changes are heard, the progress at most a few times a second.
+        started = time.time()
+        heard = ReaderView(self.prefix, do=install, listen_ms=8000)
+        listened = time.time() - started
+        kinds = set(e for e, _ in heard.events)
+        self.assertTrue({"focus", "reorder", "show", "value"} <= kinds, heard.events)
+        self.assertLessEqual(len([e for e in heard.events if e[0] == "value"]), 5 * listened, heard.events)
+        self.assertTrue(wait_for(lambda: os.path.exists(self.prefix.host("C:\\Reader\\Tervaset\\Orvane\\unins000.exe")), 40))
+        self.assertTrue(wait_for(lambda: ReaderView(self.prefix).names() == ["关闭", "安装完成", "Pellio 已准备就绪",
+                                                                             "立即体验"], 20))
+        done = ReaderView(self.prefix)
+        self.assertEqual(done.children[1:], [("static text", "安装完成", "readonly", "", ""),
+                                             ("static text", "Pellio 已准备就绪", "readonly", "", ""),
+                                             ("push button", "立即体验", "focused,focusable", "", "按下")])
+        self.assertEqual(done.focus, 4)
 
 
     def test_8_an_older_version_asks_before_it_replaces_the_newer_one(self):

@@ -3,7 +3,8 @@
 everything removed; a double click that removes once; closing the window
 while the files are deleted, which keeps the registration and the
 uninstaller. And an install that fails: the failed page,
-retry."""
+retry. Each in English too: the uninstaller of an English install speaks
+English. What a screen reader finds on the removal's pages."""
 import json
 import os
 import time
@@ -11,13 +12,18 @@ import unittest
 
 import shutil
 
-from gui import Installer, Prefix, wait_for, windows
+from gui import Installer, Prefix, ReaderView, wait_for, windows
 from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, main, make_zip, raw_installer
 from test_gui_install import CLOSE, INSTALL, Pages, shot
 
 
 class UninstallWindow(unittest.TestCase):
     def test_removal_through_its_pages(self):
+        for language, names in ((None, "uninstall"), ("en-US", "en-uninstall")):
+            with self.subTest(language=language):
+                self.remove_through_the_pages(language, names)
+
+    def remove_through_the_pages(self, language, names):
         prefix = Prefix("gui_uninstall")
         self.addCleanup(prefix.close)
         # A clean-up program that takes a moment keeps the progress page up
@@ -28,7 +34,7 @@ class UninstallWindow(unittest.TestCase):
         shutil.copy(os.path.join(HELPERS, "Marker.exe"), os.path.join(product, "tools", "marker.exe"))
         config = dict(SAMPLE_CONFIG, uninstrun=["tools\\marker.exe cleaned.txt 2000"])
         setup = build_installer(os.path.join(prefix.root, "setup.exe"), config, folder=product)
-        self.assertEqual(prefix.run([setup, "/q", "/D", "C:\\Apps"]), 0)
+        self.assertEqual(prefix.run([setup, "/q", "/D", "C:\\Apps"] + (["/lang", language] if language else [])), 0)
         prefix.wait()
         root = prefix.host("C:\\Apps\\Tervaset\\Orvane")
         self.assertTrue(os.path.exists(root))
@@ -37,20 +43,41 @@ class UninstallWindow(unittest.TestCase):
         first = prefix.start(["C:\\Apps\\Tervaset\\Orvane\\unins000.exe"])
         w = Installer(prefix, os.path.join(prefix.temp(), "Orvane", "unins000.exe"), attach=True)
         self.addCleanup(w.close)
-        shot(w, "uninstall-1-confirm")
+        shot(w, names + "-1-confirm")
+        confirm = ReaderView(prefix)
+        if language:
+            self.assertEqual(confirm.names(), ["Close", "Uninstall"])
+        else:
+            self.assertEqual(confirm.children, [("push button", "关闭", "", "", "按下"),
+                                                ("push button", "卸载", "focused,focusable", "", "按下")])
         w.click(*INSTALL, settle=0.0)
         w.move(300, 20, page=False)
         time.sleep(1.2)
-        shot(w, "uninstall-2-progress")
+        shot(w, names + "-2-progress")
+        if not language:
+            # The removal pumps the window's messages while the clean-up
+            # program runs: the reader is answered meanwhile.
+            progress = ReaderView(prefix)
+            roles = [c[0] for c in progress.children]
+            self.assertEqual(roles, ["push button", "static text", "progress bar", "static text"], progress.children)
+            self.assertEqual(progress.names()[1:3], ["正在卸载 Pellio", "正在卸载 Pellio"])
+            self.assertTrue(progress.children[2][3].endswith("%"), progress.children)
+            self.assertIn(progress.names()[3], ["正在卸载组件", "正在删除快捷方式...", "正在删除文件...", "正在清理注册表..."])
         self.assertTrue(wait_for(lambda: not os.path.exists(root), 30))
         time.sleep(1.0)
-        shot(w, "uninstall-3-done")
+        shot(w, names + "-3-done")
+        if not language:
+            done = ReaderView(prefix)
+            self.assertEqual(done.children[1:], [("static text", "Pellio 已从此电脑移除", "readonly", "", ""),
+                                                 ("static text", "感谢您的使用", "readonly", "", ""),
+                                                 ("push button", "卸载完成", "focused,focusable", "", "按下")])
         self.assertIsNone(prefix.reg_values(UNINSTALL_KEY))
         w.click(*INSTALL, settle=0.5)
         self.assertTrue(wait_for(lambda: not windows(prefix, "^Pivset$"), 10))
         # The uninstaller that was started waited for its copy's window and
         # ends with the removal's code.
         self.assertEqual(first.wait(timeout=20), 0)
+        prefix.close()
 
 
 class RemovalClicks(unittest.TestCase):
@@ -157,13 +184,18 @@ class RemovalClicks(unittest.TestCase):
 
 class FailedInstall(unittest.TestCase):
     def test_a_damaged_archive_leads_to_the_failed_page_and_retry_to_the_welcome(self):
+        for env, names in ((None, "install"), ({"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}, "en-install")):
+            with self.subTest(names=names):
+                self.fail_and_retry(env, names)
+
+    def fail_and_retry(self, env, names):
         prefix = Prefix("gui_failed")
         self.addCleanup(prefix.close)
         body = b"data " * 200
         archive = bytearray(make_zip([("a.txt", body, 0)]))
         archive[30 + len("a.txt") + 10] ^= 0x40  # a stored byte: the CRC no longer matches
         setup = raw_installer(os.path.join(prefix.root, "bad.exe"), json.dumps(SAMPLE_CONFIG), bytes(archive))
-        w = Installer(prefix, setup, ["/D", "C:\\Apps"])
+        w = Installer(prefix, setup, ["/D", "C:\\Apps"], env=env)
         self.addCleanup(w.close)
         enabled = Pages.install_button_color(w)
         w.click(*INSTALL, settle=0.0)
@@ -171,11 +203,13 @@ class FailedInstall(unittest.TestCase):
         # The failed page shows the retry button where the Install button was.
         self.assertTrue(wait_for(lambda: near_enabled(w, enabled), 20))
         time.sleep(0.8)
-        shot(w, "install-9-failed")
+        shot(w, names + "-9-failed")
         self.assertFalse(os.path.exists(prefix.host("C:\\Apps\\Tervaset\\Orvane\\a.txt")))
         w.click(*INSTALL, settle=1.0)
-        shot(w, "install-10-retry-welcome")
+        shot(w, names + "-10-retry-welcome")
         self.assertTrue(w.alive())
+        w.close()
+        prefix.close()
 
 
 def near_enabled(w, color):

@@ -11,11 +11,18 @@ with the product's name, accent and mark).
     product.py build-folder DEFINITION      prints the name of its folder under
                                             build/products/
     product.py generate DEFINITION OUT_DIR  writes OUT_DIR/Product.cpp,
+                                            OUT_DIR/Texts.cpp,
                                             OUT_DIR/Pivset.manifest,
                                             OUT_DIR/ProductResources.rc (the
                                             version and the icon, with
                                             OUT_DIR/product.ico),
                                             OUT_DIR/skin/ and OUT_DIR/skin.uir
+
+The languages it ships ("languages", tags such as "en-US"; "zh-CN" when
+absent) each come from a strings table <tag>.json, looked for in a folder
+"strings" beside the definition and then in resources/strings/; the
+"fallbackLanguage" (the first shipped one when absent) is spoken where the
+user's language is not shipped.
 
 A definition that misses a field or has one the system cannot use fails
 with a message naming the field.
@@ -43,6 +50,12 @@ INT_FIELDS = ["channel", "language"]
 # the version its resources, its registration and its upgrades go by.
 TEXT_FIELDS += ["windowTitle", "version"]
 OPTIONAL_TEXT_FIELDS = ["copyright"]
+# Optional: the strings tables to compile in, and the one for users whose
+# language is not among them.
+LANGUAGE_FIELDS = ["languages", "fallbackLanguage"]
+DEFAULT_LANGUAGES = ["zh-CN"]
+STRINGS_SOURCE = os.path.join(ROOT, "resources", "strings")
+TEXTS_HEADER = os.path.join(ROOT, "engine", "Texts.h")
 # The fields the committed page art in resources/skin/images was drawn from.
 ART_FIELDS = ["displayName", "tagLine", "accent", "mark"]
 
@@ -172,7 +185,7 @@ def load(path):
             fail(field, "must be a text")
     for field in TEXT_FIELDS + OPTIONAL_TEXT_FIELDS:
         check_characters(field, product[field])
-    unknown = sorted(set(product) - set(TEXT_FIELDS) - set(INT_FIELDS) - set(OPTIONAL_TEXT_FIELDS))
+    unknown = sorted(set(product) - set(TEXT_FIELDS) - set(INT_FIELDS) - set(OPTIONAL_TEXT_FIELDS) - set(LANGUAGE_FIELDS))
     if unknown:
         fail(unknown[0], "is not a field of a product definition")
 
@@ -220,11 +233,163 @@ def load(path):
         fail("displayName", "is wider than the window's title area (%d pixels)" % TITLE_WIDTH)
     if text_width(name, 46) > WORDMARK_WIDTH:
         fail("displayName", "is too wide for the welcome page's word mark (%d pixels at 46)" % WORDMARK_WIDTH)
-    if text_width("正在安装 " + name, 18) > LINE_WIDTH:
-        fail("displayName", "is too wide for the progress page's heading")
     if text_width(product["tagLine"], 13) > LINE_WIDTH:
         fail("tagLine", "is wider than the welcome page (%d pixels)" % LINE_WIDTH)
+    product["tables"] = load_languages(product, path)
     return product
+
+
+# ---- strings tables ------------------------------------------------------------
+
+# Where each text is shown: the width it has there and the font's pixel size.
+# A text must fit at that size or, as the window does it at run time, at
+# most SHRINK_STEPS pixels smaller. Texts not listed (message boxes, the
+# log, names for assistive technology) have room enough.
+BUTTON = (200 - 2 * 8, 21)
+CONTROL_ROOM = {
+    "install": BUTTON, "upgrade": BUTTON, "tryNow": BUTTON, "retry": BUTTON, "uninstall": BUTTON,
+    "uninstallDone": BUTTON,
+    "customInstall": (90, 12), "licence": (80, 12), "browse": (83 - 8, 12),
+    "desktopIcon": (120 - 15, 12), "quickLaunch": (120 - 15, 12), "back": (50 - 6, 12),
+    "installing": (LINE_WIDTH, 18), "installed": (LINE_WIDTH, 18), "failed": (LINE_WIDTH, 18),
+    "uninstalling": (LINE_WIDTH, 18), "uninstalled": (LINE_WIDTH, 18),
+    "installingNote": (LINE_WIDTH, 13), "installedNote": (LINE_WIDTH, 13), "failedNote": (LINE_WIDTH, 13),
+    "uninstalledNote": (LINE_WIDTH, 13),
+    "statusComponents": (LINE_WIDTH, 12), "statusShortcuts": (LINE_WIDTH, 12), "statusFiles": (LINE_WIDTH, 12),
+    "statusRegistry": (LINE_WIDTH, 12),
+}
+SHRINK_STEPS = 2
+# The custom page's row of options: the agree box and the licence link read
+# as one phrase and end at the browse button's right edge; where the box's
+# caption is wider than its 30 pixels the pair moves left, and must then
+# keep clear of the quick-launch box's caption.
+AGREE_ROOM = 45 - 15
+ROW_RIGHT = 485
+QUICK_LAUNCH_TEXT_LEFT = 210 + 15
+ROW_GAP = 12
+
+
+def check_agreement_row(tag, texts):
+    agree = text_width(texts["agree"], 12)
+    if agree <= AGREE_ROOM:
+        return
+    pair = 15 + agree + 3 + text_width(texts["licence"], 12)
+    if ROW_RIGHT - pair < QUICK_LAUNCH_TEXT_LEFT + text_width(texts["quickLaunch"], 12) + ROW_GAP:
+        raise DefinitionError("strings table %s: texts \"agree\" and \"licence\" do not fit beside \"quickLaunch\""
+                              % tag)
+REFERENCE_LANGUAGE = "zh-CN"
+
+
+def text_keys():
+    """The keys of engine/Texts.h, in the program's order."""
+    with open(TEXTS_HEADER, encoding="utf-8") as f:
+        return re.findall(r'X\(k\w+, "(\w+)"\)', f.read())
+
+
+def placeholders(text):
+    return set(re.findall(r"\{(\w+)\}", text))
+
+
+def language_file(tag, definition):
+    for folder in (os.path.join(os.path.dirname(os.path.abspath(definition)), "strings"), STRINGS_SOURCE):
+        path = os.path.join(folder, tag + ".json")
+        if os.path.isfile(path):
+            return path
+    return None
+
+
+def read_table(path, tag, keys, where):
+    try:
+        with open(path, encoding="utf-8") as f:
+            table = json.load(f)
+    except (OSError, ValueError, UnicodeDecodeError) as e:
+        raise DefinitionError("strings table %s: cannot be read: %s" % (where, e))
+    if not isinstance(table, dict) or not isinstance(table.get("texts"), dict):
+        raise DefinitionError("strings table %s: not an object with \"texts\"" % where)
+    if table.get("tag") != tag:
+        raise DefinitionError("strings table %s: its \"tag\" is not \"%s\"" % (where, tag))
+    lang_id = table.get("langId")
+    if not isinstance(lang_id, int) or isinstance(lang_id, bool) or not 1 <= lang_id <= 0xFFFF:
+        raise DefinitionError("strings table %s: \"langId\" must be a Windows language id (1 to 65535)" % where)
+    texts = table["texts"]
+    for key in keys:
+        if key not in texts:
+            raise DefinitionError("strings table %s: text \"%s\" is missing" % (where, key))
+        if not isinstance(texts[key], str) or not texts[key].strip():
+            raise DefinitionError("strings table %s: text \"%s\" must be a text that is not empty" % (where, key))
+        try:
+            check_characters(key, texts[key])
+        except DefinitionError as e:
+            raise DefinitionError("strings table %s: %s" % (where, e))
+    unknown = sorted(set(texts) - set(keys))
+    if unknown:
+        raise DefinitionError("strings table %s: \"%s\" is not a text of the program" % (where, unknown[0]))
+    return {"tag": tag, "langId": lang_id, "texts": [texts[key] for key in keys], "path": path}
+
+
+def load_languages(product, definition):
+    """The shipped tables, fallback first checked; each text checked for its
+    placeholders against the Chinese table and for its width."""
+    tags = product.get("languages", DEFAULT_LANGUAGES)
+    if not isinstance(tags, list) or not tags or not all(isinstance(t, str) for t in tags):
+        fail("languages", "must be a list of language tags such as \"en-US\"")
+    for tag in tags:
+        if not re.fullmatch(r"[A-Za-z]{2,8}(-[A-Za-z0-9]{1,8})*", tag):
+            fail("languages", "\"%s\" is not a language tag such as \"en-US\"" % tag)
+    if len(set(t.lower() for t in tags)) != len(tags):
+        fail("languages", "names a language twice")
+    fallback = product.get("fallbackLanguage", tags[0])
+    if fallback not in tags:
+        fail("fallbackLanguage", "must be one of \"languages\"")
+    keys = text_keys()
+    reference = read_table(os.path.join(STRINGS_SOURCE, REFERENCE_LANGUAGE + ".json"), REFERENCE_LANGUAGE, keys,
+                           REFERENCE_LANGUAGE)
+    tables = []
+    ids = {}
+    for tag in tags:
+        path = language_file(tag, definition)
+        if not path:
+            fail("languages", "no strings table %s.json beside the definition (in strings/) or in resources/strings/"
+                 % tag)
+        table = read_table(path, tag, keys, tag)
+        if table["langId"] in ids:
+            fail("languages", "%s and %s are both for language id %d" % (ids[table["langId"]], tag, table["langId"]))
+        ids[table["langId"]] = tag
+        for key, text, model in zip(keys, table["texts"], reference["texts"]):
+            extra = placeholders(text) - placeholders(model) - {"name"}
+            if extra:
+                raise DefinitionError("strings table %s: text \"%s\" has {%s}, which the program does not fill"
+                                      % (tag, key, sorted(extra)[0]))
+            if key in CONTROL_ROOM:
+                room, size = CONTROL_ROOM[key]
+                shown = text.replace("{name}", product["displayName"])
+                if text_width(shown, size - SHRINK_STEPS) > room:
+                    raise DefinitionError("strings table %s: text \"%s\" does not fit its control (%d pixels at %d)"
+                                          % (tag, key, room, size - SHRINK_STEPS))
+        check_agreement_row(tag, dict(zip(keys, table["texts"])))
+        tables.append(table)
+    product["fallbackIndex"] = tags.index(fallback)
+    return tables
+
+
+def texts_source(product, definition):
+    lines = ["// Generated by tools/product/product.py from %s; do not edit." % os.path.basename(definition),
+             '#include "engine/Texts.h"', "", "namespace pv::product {", "", "namespace {", ""]
+    for n, table in enumerate(product["tables"]):
+        lines.append("// %s" % table["tag"])
+        for k, text in enumerate(table["texts"]):
+            lines.append("const wchar_t kText%d_%d[] = %s;" % (n, k, wide(text)))
+        lines.append("const wchar_t* const kTexts%d[] = {%s};" % (
+            n, ", ".join("kText%d_%d" % (n, k) for k in range(len(table["texts"])))))
+        lines.append("const wchar_t kTag%d[] = %s;" % (n, wide(table["tag"])))
+        lines.append("")
+    lines += ["}  // namespace", "",
+              "extern const LanguageTable kLanguages[] = {%s};" % ", ".join(
+                  "{kTag%d, %d, kTexts%d}" % (n, t["langId"], n) for n, t in enumerate(product["tables"])),
+              "extern const int kLanguageCount = %d;" % len(product["tables"]),
+              "extern const int kFallbackLanguage = %d;" % product["fallbackIndex"], "",
+              "}  // namespace pv::product", ""]
+    return "\n".join(lines)
 
 
 # ---- generation -------------------------------------------------------------
@@ -447,10 +612,13 @@ def main(argv):
     if argv[1] == "check":
         if "markPath" in product:
             print(product["markPath"])
+        for table in product["tables"]:
+            print(table["path"])
         return 0
     out_dir = argv[3]
     os.makedirs(out_dir, exist_ok=True)
     write_if_changed(os.path.join(out_dir, "Product.cpp"), constants_source(product, definition))
+    write_if_changed(os.path.join(out_dir, "Texts.cpp"), texts_source(product, definition))
     write_if_changed(os.path.join(out_dir, "Pivset.manifest"), manifest(product))
     write_if_changed(os.path.join(out_dir, "ProductResources.rc"), resources_rc(product))
     icon = icon_bytes(product)

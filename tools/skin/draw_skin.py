@@ -4,8 +4,10 @@
 Run it after changing the palette or a shape; the PNGs it writes are
 committed, so a build needs neither this script nor ImageMagick. Shapes are
 drawn with signed distance functions (one sample per pixel, analytic
-anti-aliasing); headings are rasterised by ImageMagick's `convert` with the
-CJK font the set-up installs, so the pictures carry their own glyphs.
+anti-aliasing); the welcome page's word mark and tag line are rasterised by
+ImageMagick's `convert` with the CJK font the set-up installs, so that
+picture carries its own glyphs. The other pages' headings are the window's
+own labels, in the user's language, drawn over the art.
 
     python3 tools/skin/draw_skin.py [--out DIR]
 """
@@ -465,8 +467,6 @@ def pane_progress():
     c.fill(polyline([(cx - 15, cy + 4), (cx - 15, cy + 14), (cx + 15, cy + 14), (cx + 15, cy + 4)], 2.2), ACCENT)
     c.fill(union(segment(cx, cy - 18, cx, cy + 5, 2.2),
                  polyline([(cx - 8, cy - 3), (cx, cy + 5), (cx + 8, cy - 3)], 2.2)), ACCENT)
-    centered_text(c, "正在安装 " + PRODUCT_NAME, 18, cx, 190, TEXT)
-    centered_text(c, "请稍候，安装完成后即可使用", 13, cx, 218, SECONDARY)
     return c
 
 
@@ -479,11 +479,10 @@ def pane_uninstall_progress():
     c.fill(polyline([(cx - 14, cy + 2), (cx - 14, cy + 12), (cx + 14, cy + 12), (cx + 14, cy + 2)], 2.1), ACCENT)
     c.fill(union(segment(cx, cy + 4, cx, cy - 17, 2.1),
                  polyline([(cx - 8, cy - 9), (cx, cy - 17), (cx + 8, cy - 9)], 2.1)), ACCENT)
-    centered_text(c, "正在卸载 " + PRODUCT_NAME, 18, cx, 152, TEXT)
     return c
 
 
-def pane_result(heading, sub, ok):
+def pane_result(ok):
     c = Canvas(528, 188, WHITE)
     decor(c, 12)
     cx, cy = 264, 74
@@ -496,8 +495,6 @@ def pane_result(heading, sub, ok):
         icon_disc(c, cx, cy, 30, mix(ERROR, WHITE, 0.86))
         c.fill(segment(cx, cy - 13, cx, cy + 4, 2.6), ERROR)
         c.fill(circle(cx, cy + 12, 2.9), ERROR)
-    centered_text(c, heading, 18, cx, 132, TEXT)
-    centered_text(c, sub, 13, cx, 160, SECONDARY)
     return c
 
 
@@ -510,13 +507,10 @@ IMAGES = {
     105: ("edit.png", edit_box, True),
     106: ("pane-welcome.png", lambda: side_lines(pane_welcome()), False),
     107: ("pane-progress.png", lambda: side_lines(pane_progress()), False),
-    108: ("pane-uninstalled.png",
-          lambda: side_lines(pane_result(PRODUCT_NAME + " 已从此电脑移除", "感谢您的使用", True)), False),
     109: ("pane-mark.png", lambda: logo_mark(64), True),
     110: ("pane-uninstalling.png", lambda: side_lines(pane_uninstall_progress()), False),
-    111: ("pane-done.png", lambda: side_lines(pane_result("安装完成", PRODUCT_NAME + " 已准备就绪", True)), False),
-    112: ("pane-failed.png",
-          lambda: side_lines(pane_result("安装未能完成", "请检查磁盘空间与权限后重试", False)), False),
+    111: ("pane-done.png", lambda: side_lines(pane_result(True)), False),
+    112: ("pane-failed.png", lambda: side_lines(pane_result(False)), False),
     113: ("line.png", hairline, False),
     114: ("progress.png", progress_strip, False),
     115: ("close.png", close_button, True),

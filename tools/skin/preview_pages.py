@@ -177,9 +177,17 @@ def custom(skin):
     return build
 
 
-def progress(skin, key, bar, pos, label=None, label_rect=None):
+# The pages' headings and notes over the art, as the window places them:
+# (skin key, top, text).
+def headings(c, skin, o, lines):
+    for key, top, text in lines:
+        control(c, skin, "MainWindow/" + key, place(skin, "", o, [20, top, 488, 24 if key == "Heading" else 20]), text)
+
+
+def progress(skin, key, bar, pos, label=None, label_rect=None, lines=()):
     def build(c, o):
         pane(c, skin, key, o)
+        headings(c, skin, o, lines)
         node = skin.node("MainWindow/" + bar[0])
         x, y, w, h = bar[1]
         rect = (o[0] + x, o[1] + y, o[0] + x + w, o[1] + y + h)
@@ -190,9 +198,10 @@ def progress(skin, key, bar, pos, label=None, label_rect=None):
     return build
 
 
-def result(skin, key, caption):
+def result(skin, key, caption, lines=()):
     def build(c, o):
         pane(c, skin, key, o)
+        headings(c, skin, o, lines)
         control(c, skin, "MainWindow/PublishBtn", place(skin, "MainWindow/PublishBtn", o), caption)
     return build
 
@@ -221,14 +230,18 @@ def main():
     pages = {
         "1-welcome": welcome(skin),
         "2-custom": custom(skin),
-        "3-progress": progress(skin, "Pane2", ("Progress", [0, 297, 528, 3]), 40),
-        "4-done": result(skin, "Pane6", "立即体验"),
-        "5-failed": result(skin, "Pane7", "重试"),
+        "3-progress": progress(skin, "Pane2", ("Progress", [0, 297, 528, 3]), 40,
+                               lines=[("Heading", 178, "正在安装 Pellio"), ("Note", 208, "请稍候，安装完成后即可使用")]),
+        "4-done": result(skin, "Pane6", "立即体验",
+                         [("Heading", 120, "安装完成"), ("Note", 150, "Pellio 已准备就绪")]),
+        "5-failed": result(skin, "Pane7", "重试",
+                           [("Heading", 120, "安装未能完成"), ("Note", 150, "请检查磁盘空间与权限后重试")]),
         "6-update": welcome(skin, update=True),
         "7-uninstall": result(skin, "Pane1", "卸载"),
         "8-uninstalling": progress(skin, "Pane5", ("UninstallProgress", [55, 203, 420, 2]), 55,
-                                   "正在删除文件...", [0, 212, 528, 20]),
-        "9-uninstalled": result(skin, "Pane3", "卸载完成"),
+                                   "正在删除文件...", [0, 212, 528, 20], [("Heading", 140, "正在卸载 Pellio")]),
+        "9-uninstalled": result(skin, "Pane3", "卸载完成",
+                                [("Heading", 120, "Pellio 已从此电脑移除"), ("Note", 150, "感谢您的使用")]),
     }
     for name, build in pages.items():
         c = page(skin, build)

@@ -4,7 +4,10 @@ and result to the file (the uninstaller's relaunched copy to the same one,
 a path with blanks included, its missing folders made); a failing install
 records the failure and its code; a log that cannot be opened, or that is a
 link or a second name of another file, ends the run with 1622 before
-anything is touched; without "/log" nothing is written."""
+anything is touched; without "/log" nothing is written. The log names the
+run's language and its failure texts are in it: "/lang", else the user's
+language, else the fallback; the uninstaller keeps the install's unless
+the user's language changed to a shipped one."""
 import os
 import unittest
 
@@ -122,6 +125,42 @@ class RunLog(unittest.TestCase):
         text = read_log(self.prefix, log)
         self.assertIn("crashing on purpose", text)
         self.assertIn("FAILED: the program crashed: exception 0xC0000005", text)
+
+    def test_6_the_language_follows_the_switch_the_user_and_the_install(self):
+        def language(args, env=None, code=0):
+            log = "C:\\language.log"
+            if os.path.exists(self.prefix.host(log)):
+                os.remove(self.prefix.host(log))
+            self.assertEqual(self.prefix.run(args + ["/q", "/log", log], env=env), code, args)
+            self.prefix.wait()
+            text = read_log(self.prefix, log)
+            found = sorted(set(line.split("language: ", 1)[1].strip() for line in text.splitlines()
+                               if "language: " in line))
+            return found, text
+
+        english = {"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}
+        french = {"LANG": "fr_FR.UTF-8", "LC_ALL": "fr_FR.UTF-8"}
+        found, text = language([self.damaged, "/lang", "en-US"], code=9)
+        self.assertEqual(found, ["en-US"])
+        self.assertIn("code 9 (Sorry, the installer failed its integrity check. Please download it again.)", text)
+        self.assertEqual(language([self.damaged], english, code=9)[0], ["en-US"])
+        self.assertEqual(language([self.damaged, "/lang", "EN_gb"], code=9)[0], ["en-US"])
+        # A tag that is not shipped is ignored; a language that is not
+        # shipped gets the fallback.
+        self.assertEqual(language([self.damaged, "/lang", "xx-YY"], code=9)[0], ["zh-CN"])
+        self.assertEqual(language([self.damaged], french, code=9)[0], ["en-US"])
+
+        uninstaller = "C:\\Lang\\Tervaset\\Orvane\\unins000.exe"
+        # Installed in English by a Chinese user: removed in English, by both
+        # of the uninstaller's processes, unless asked otherwise.
+        for removal_env, switch, expected in ((None, [], "en-US"), (None, ["/lang", "zh-CN"], "zh-CN"),
+                                              (french, [], "en-US")):
+            self.assertEqual(language([self.installer, "/D", "C:\\Lang", "/lang", "en-US"])[0], ["en-US"])
+            self.assertEqual(language([uninstaller] + switch, removal_env)[0], [expected], (removal_env, switch))
+        # Installed in Chinese; the user has since switched to English.
+        self.assertEqual(language([self.installer, "/D", "C:\\Lang"])[0], ["zh-CN"])
+        self.assertEqual(language([uninstaller], english)[0], ["en-US"])
+        self.assertFalse(os.path.exists(self.prefix.host("C:\\Lang\\Tervaset\\Orvane")))
 
 
 if __name__ == "__main__":
