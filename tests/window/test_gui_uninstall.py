@@ -84,7 +84,7 @@ class RemovalClicks(unittest.TestCase):
     """A product of several thousand files, removed through the window of
     the uninstaller's copy in the temporary folder, started there directly
     so that its process is the one watched."""
-    BULK = 5000
+    BULK = 15000
     ROOT = "C:\\Apps\\Tervaset\\Orvane"
 
     @classmethod
@@ -97,9 +97,9 @@ class RemovalClicks(unittest.TestCase):
         shutil.copy(os.path.join(HELPERS, "Marker.exe"), os.path.join(cls.product, "tools", "marker.exe"))
         bulk = os.path.join(cls.product, "bulk")
         os.makedirs(bulk)
-        # Named as DLLs, so that the removal looks for a holder of each and
-        # takes a few seconds: the close comes while it deletes, loaded
-        # machine or not.
+        # Enough files that the removal takes a few seconds, so the close
+        # comes while it deletes, loaded machine or not; named as DLLs, so
+        # each also gets the check that nobody holds it.
         for i in range(cls.BULK):
             with open(os.path.join(bulk, "f%05d.dll" % i), "wb") as f:
                 f.write(b"x" * 64)
