@@ -26,8 +26,8 @@ namespace {
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(size), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
   return out;
@@ -64,9 +64,9 @@ std::string StateNames(long state) {
   static const struct {
     long bit;
     const char* name;
-  } kNames[] = {{STATE_SYSTEM_FOCUSED, "focused"},         {STATE_SYSTEM_FOCUSABLE, "focusable"},
-                {STATE_SYSTEM_CHECKED, "checked"},         {STATE_SYSTEM_UNAVAILABLE, "unavailable"},
-                {STATE_SYSTEM_INVISIBLE, "invisible"},     {STATE_SYSTEM_READONLY, "readonly"}};
+  } kNames[] = {{STATE_SYSTEM_FOCUSED, "focused"},     {STATE_SYSTEM_FOCUSABLE, "focusable"},
+                {STATE_SYSTEM_CHECKED, "checked"},     {STATE_SYSTEM_UNAVAILABLE, "unavailable"},
+                {STATE_SYSTEM_INVISIBLE, "invisible"}, {STATE_SYSTEM_READONLY, "readonly"}};
   std::string out;
   for (const auto& entry : kNames) {
     if (!(state & entry.bit)) continue;
@@ -130,8 +130,9 @@ int wmain(int argc, wchar_t** argv) {
   ::CoInitialize(nullptr);
   target = ::FindWindowW(L"CHWindow", L"Pivset");
   IAccessible* client = nullptr;
-  if (!target || FAILED(::AccessibleObjectFromWindow(target, OBJID_CLIENT, __uuidof(IAccessible),
-                                                      reinterpret_cast<void**>(&client))) ||
+  if (!target ||
+      FAILED(::AccessibleObjectFromWindow(target, OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&client))) ||
       !client) {
     std::fprintf(out, "no accessible object\n");
     std::fclose(out);
@@ -166,9 +167,9 @@ int wmain(int argc, wchar_t** argv) {
     client->get_accName(child, &name);
     client->get_accValue(child, &value);
     client->get_accDefaultAction(child, &action);
-    std::fprintf(out, "%s|%s|%s|%s|%s\n", RoleName(role.vt == VT_I4 ? role.lVal : 0),
-                 Utf8(Take(name)).c_str(), StateNames(state.vt == VT_I4 ? state.lVal : 0).c_str(),
-                 Utf8(Take(value)).c_str(), Utf8(Take(action)).c_str());
+    std::fprintf(out, "%s|%s|%s|%s|%s\n", RoleName(role.vt == VT_I4 ? role.lVal : 0), Utf8(Take(name)).c_str(),
+                 StateNames(state.vt == VT_I4 ? state.lVal : 0).c_str(), Utf8(Take(value)).c_str(),
+                 Utf8(Take(action)).c_str());
   }
   VARIANT focus;
   ::VariantInit(&focus);
