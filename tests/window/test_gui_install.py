@@ -15,7 +15,7 @@ import unittest
 
 from gui import (HEIGHT, WIDTH, Installer, Prefix, ReaderView, geometry, near, wait_for, windows, xdo)
 from e2e import (BUILD, HELPERS, SAMPLE, SAMPLE_CONFIG, UNINSTALL_KEY, build_installer, diff, main, make_zip,
-                 raw_installer)
+                 raw_installer, ui_language)
 
 import json
 
@@ -29,7 +29,7 @@ AGREE = (371, 121)
 PATH = (224, 75)
 CLOSE = (505, 24)           # window point of the close button
 ACCENT = (14, 108, 240)
-ENGLISH = {"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}
+ENGLISH = ui_language("en_US")
 # Page points on the focus mark's band around the Install button and the
 # custom-install link.
 INSTALL_MARK = (163, 221)
@@ -71,6 +71,23 @@ class Pages:
 def keys(installer, *names, settle=0.3):
     xdo(installer.prefix, "key", "--delay", 120, *names)
     time.sleep(settle)
+
+
+def message_boxes(w):
+    def small(window):
+        try:
+            _, _, width, height = geometry(w.prefix, window)
+        except RuntimeError:  # gone meanwhile
+            return False
+        return width < WIDTH and height > 60
+    return [x for x in windows(w.prefix, ".") if x != w.window and small(x)]
+
+
+def answer_message_box(w, box):
+    """Presses the box's default button with Enter, as a person would."""
+    xdo(w.prefix, "windowfocus", "--sync", box, check=False)
+    xdo(w.prefix, "key", "Return")
+    return wait_for(lambda: box not in message_boxes(w), 5)
 
 
 def marked(installer, point):
@@ -157,12 +174,10 @@ class InstallWindow(unittest.TestCase):
         xdo(self.prefix, "key", "BackSpace")
         time.sleep(0.3)
         w.click(*INSTALL, settle=1.0)
-        boxes = wait_for(lambda: [x for x in windows(self.prefix, ".") if x != w.window and
-                                  geometry(self.prefix, x)[2] < WIDTH and geometry(self.prefix, x)[3] > 60], 10)
+        boxes = wait_for(lambda: message_boxes(w), 10)
         self.assertTrue(boxes, "no message box")
         shot(w, "install-7-folder-error")
-        xdo(self.prefix, "key", "Return")
-        time.sleep(0.5)
+        self.assertTrue(answer_message_box(w, boxes[0]))
         self.assertTrue(Pages.path_box_visible(w))
         self.assertTrue(w.alive())
 
@@ -359,10 +374,10 @@ class InstallWindow(unittest.TestCase):
         w.double_click(*PATH)
         keys(w, "BackSpace")
         w.click(*INSTALL, settle=1.0)
-        self.assertTrue(wait_for(lambda: [x for x in windows(self.prefix, ".") if x != w.window and
-                                          geometry(self.prefix, x)[2] < WIDTH], 10))
+        boxes = wait_for(lambda: message_boxes(w), 10)
+        self.assertTrue(boxes, "no message box")
         shot(w, "en-install-7-folder-error")
-        keys(w, "Return", settle=0.5)
+        self.assertTrue(answer_message_box(w, boxes[0]))
         w.double_click(*PATH)
         w.type("C:\\English")
         shot(w, "en-install-4-folder")

@@ -39,6 +39,14 @@ UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvan
 SHARED_DIRS = ["drive_c/windows/system32", "drive_c/windows/syswow64", "drive_c/windows/winsxs"]
 
 
+def ui_language(locale):
+    """The environment of a user whose display language is `locale`
+    ("en_US"): Wine takes it from LC_MESSAGES. The character type stays
+    Chinese: of the host's locales only that one lets Wine write the
+    product's Chinese file names (with another, creating them fails)."""
+    return {"LANG": locale + ".UTF-8", "LC_ALL": "", "LC_CTYPE": "zh_CN.UTF-8", "LC_MESSAGES": locale + ".UTF-8"}
+
+
 def sh(args, **kw):
     return subprocess.run(args, check=True, **kw)
 

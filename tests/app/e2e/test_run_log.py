@@ -11,7 +11,7 @@ the user's language changed to a shipped one."""
 import os
 import unittest
 
-from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, Prefix, build_installer, diff, main, read_package_config
+from e2e import HELPERS, SAMPLE, SAMPLE_CONFIG, Prefix, build_installer, diff, main, read_package_config, ui_language
 
 INSTALL_DIR = "C:\\Apps\\Tervaset\\Orvane"
 
@@ -138,8 +138,8 @@ class RunLog(unittest.TestCase):
                                if "language: " in line))
             return found, text
 
-        english = {"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}
-        french = {"LANG": "fr_FR.UTF-8", "LC_ALL": "fr_FR.UTF-8"}
+        english = ui_language("en_US")
+        french = ui_language("fr_FR")
         found, text = language([self.damaged, "/lang", "en-US"], code=9)
         self.assertEqual(found, ["en-US"])
         self.assertIn("code 9 (Sorry, the installer failed its integrity check. Please download it again.)", text)
