@@ -145,18 +145,21 @@ PackageArchive ExtractPackageArchive(const std::wstring& ownPath, const std::wst
   // The head: the program image and the configuration with the lengths
   // around it. The archive is only streamed, so memory does not grow with
   // it.
-  std::unique_ptr<std::uint8_t[]> head;
+  // L, read first, says where the head ends; the head is then read once.
   std::uint64_t headSize = std::min<std::uint64_t>(size, locator + 4ull);
-  if (!ReadHead(file.get(), headSize, head)) {
-    out.result = kPkgReadFailed;
-    return out;
-  }
   if (headSize == locator + 4ull) {
-    headSize = std::min<std::uint64_t>(size, locator + 8ull + package::ReadU32(head.get() + locator));
-    if (!ReadHead(file.get(), headSize, head)) {
+    std::uint8_t field[4];
+    FileSource source(file.get(), size);
+    if (!source.ReadAt(locator, field, sizeof field)) {
       out.result = kPkgReadFailed;
       return out;
     }
+    headSize = std::min<std::uint64_t>(size, locator + 8ull + package::ReadU32(field));
+  }
+  std::unique_ptr<std::uint8_t[]> head;
+  if (!ReadHead(file.get(), headSize, head)) {
+    out.result = kPkgReadFailed;
+    return out;
   }
   if (onLoaded) onLoaded();
 

@@ -90,7 +90,7 @@ def version_strings(block):
 class StubResources(unittest.TestCase):
     def check(self, stub, definition):
         with open(definition, encoding="utf-8") as f:
-            spec = json.load(f)
+            product = json.load(f)
         found = resources(os.path.join(BUILD, stub))
 
         # The first icon group, with every size; the images it names are there.
@@ -119,20 +119,20 @@ class StubResources(unittest.TestCase):
         self.assertEqual(sizes, [16, 20, 24, 32, 40, 48, 64, 256])
 
         numbers, tables = version_strings(found[(RT_VERSION, 1)])
-        parts = [int(p) for p in spec["version"].split(".")]
+        parts = [int(p) for p in product["version"].split(".")]
         self.assertEqual(numbers, tuple(parts + [0] * (4 - len(parts))))
-        self.assertEqual(list(tables), ["%04x04b0" % spec["language"]])
-        strings = tables["%04x04b0" % spec["language"]]
+        self.assertEqual(list(tables), ["%04x04b0" % product["language"]])
+        strings = tables["%04x04b0" % product["language"]]
         expected = {
-            "CompanyName": spec["publisher"],
-            "FileDescription": spec["displayName"] + " Setup",
-            "FileVersion": spec["version"],
-            "ProductName": spec["displayName"],
-            "ProductVersion": spec["version"],
-            "OriginalFilename": spec["displayName"].replace(" ", "") + "Setup.exe",
+            "CompanyName": product["publisher"],
+            "FileDescription": product["displayName"] + " Setup",
+            "FileVersion": product["version"],
+            "ProductName": product["displayName"],
+            "ProductVersion": product["version"],
+            "OriginalFilename": product["displayName"].replace(" ", "") + "Setup.exe",
         }
-        if spec.get("copyright"):
-            expected["LegalCopyright"] = spec["copyright"]
+        if product.get("copyright"):
+            expected["LegalCopyright"] = product["copyright"]
         self.assertEqual(strings, expected)
 
         manifest = found[(RT_MANIFEST, 1)].decode("utf-8")
@@ -225,7 +225,7 @@ class WingetManifest(unittest.TestCase):
 
     def check(self, manifest, installer, definition):
         with open(definition, encoding="utf-8") as f:
-            spec = json.load(f)
+            product = json.load(f)
         for key in REQUIRED:
             self.assertIn(key, manifest)
         for key, pattern in PATTERNS.items():
@@ -250,10 +250,10 @@ class WingetManifest(unittest.TestCase):
         self.assertNotIn(0, codes)
         # The entry the install registers, as Apps & features lists it.
         self.assertEqual(entry["AppsAndFeaturesEntries"], [{
-            "DisplayName": spec["displayName"], "Publisher": spec["publisher"], "DisplayVersion": spec["version"],
-            "ProductCode": spec["uninstallKey"], "InstallerType": "exe"}])
+            "DisplayName": product["displayName"], "Publisher": product["publisher"], "DisplayVersion": product["version"],
+            "ProductCode": product["uninstallKey"], "InstallerType": "exe"}])
         self.assertEqual((manifest["PackageVersion"], manifest["PackageName"], manifest["Publisher"]),
-                         (spec["version"], spec["displayName"], spec["publisher"]))
+                         (product["version"], product["displayName"], product["publisher"]))
         return manifest
 
     def test_default_product(self):

@@ -178,8 +178,10 @@ class Writer {
 
 }  // namespace
 
-bool BuildZipFromFolder(const fs::path& folder, const ZipBuildOptions& options, std::vector<std::uint8_t>& zip,
-                        ZipBuildStats& stats, std::string& error) {
+namespace {
+
+bool ZipFolder(const fs::path& folder, const ZipBuildOptions& options, zlib_filefunc64_def& funcs, ZipBuildStats& stats,
+               std::string& error) {
   stats = {};
   error.clear();
   std::error_code ec;
@@ -187,23 +189,23 @@ bool BuildZipFromFolder(const fs::path& folder, const ZipBuildOptions& options, 
     error = "not a folder: " + Utf8Name(folder);
     return false;
   }
+  return Writer(options, funcs, stats, error).Run(folder);
+}
+
+}  // namespace
+
+bool BuildZipFromFolder(const fs::path& folder, const ZipBuildOptions& options, std::vector<std::uint8_t>& zip,
+                        ZipBuildStats& stats, std::string& error) {
   zlib_filefunc64_def funcs;
   FillMemoryFileFuncs(funcs, zip);
-  return Writer(options, funcs, stats, error).Run(folder);
+  return ZipFolder(folder, options, funcs, stats, error);
 }
 
 bool BuildZipFromFolder(const fs::path& folder, const ZipBuildOptions& options, std::FILE* zip, ZipBuildStats& stats,
                         std::string& error) {
-  stats = {};
-  error.clear();
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) {
-    error = "not a folder: " + Utf8Name(folder);
-    return false;
-  }
   zlib_filefunc64_def funcs;
   FillFileZipFuncs(funcs, zip);
-  const bool ok = Writer(options, funcs, stats, error).Run(folder);
+  const bool ok = ZipFolder(folder, options, funcs, stats, error);
   if (ok && std::fflush(zip) != 0) {
     error = "cannot write the archive";
     return false;
