@@ -90,7 +90,7 @@ def version_strings(block):
 class StubResources(unittest.TestCase):
     def check(self, stub, definition):
         with open(definition, encoding="utf-8") as f:
-            product = json.load(f)
+            defined = json.load(f)
         found = resources(os.path.join(BUILD, stub))
 
         # The first icon group, with every size; the images it names are there.
@@ -119,20 +119,20 @@ class StubResources(unittest.TestCase):
         self.assertEqual(sizes, [16, 20, 24, 32, 40, 48, 64, 256])
 
         numbers, tables = version_strings(found[(RT_VERSION, 1)])
-        parts = [int(p) for p in product["version"].split(".")]
+        parts = [int(p) for p in defined["version"].split(".")]
         self.assertEqual(numbers, tuple(parts + [0] * (4 - len(parts))))
-        self.assertEqual(list(tables), ["%04x04b0" % product["language"]])
-        strings = tables["%04x04b0" % product["language"]]
+        self.assertEqual(list(tables), ["%04x04b0" % defined["language"]])
+        strings = tables["%04x04b0" % defined["language"]]
         expected = {
-            "CompanyName": product["publisher"],
-            "FileDescription": product["displayName"] + " Setup",
-            "FileVersion": product["version"],
-            "ProductName": product["displayName"],
-            "ProductVersion": product["version"],
-            "OriginalFilename": product["displayName"].replace(" ", "") + "Setup.exe",
+            "CompanyName": defined["publisher"],
+            "FileDescription": defined["displayName"] + " Setup",
+            "FileVersion": defined["version"],
+            "ProductName": defined["displayName"],
+            "ProductVersion": defined["version"],
+            "OriginalFilename": defined["displayName"].replace(" ", "") + "Setup.exe",
         }
-        if product.get("copyright"):
-            expected["LegalCopyright"] = product["copyright"]
+        if defined.get("copyright"):
+            expected["LegalCopyright"] = defined["copyright"]
         self.assertEqual(strings, expected)
 
         manifest = found[(RT_MANIFEST, 1)].decode("utf-8")
