@@ -19,7 +19,7 @@ build=${PIVSET_BUILD:-$root/build}
 seconds=${1:-${PIVSET_FUZZ_LONG_SECONDS:-600}}
 shift $(($# > 0 ? 1 : 0))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(json uir package)
+[ ${#targets[@]} -gt 0 ] || targets=(json uir package png)
 scratch=${PIVSET_FUZZ_SCRATCH:-$build/fuzz-long}
 
 case $seconds in

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ui/ColorShift.h"
+#include "ui/PngDecoder.h"
 
 namespace pv {
 
@@ -25,7 +26,10 @@ struct SharedState {
   pv::CriticalSection lock;
   ULONG_PTR gdiplusToken = 0;
   int liveBitmaps = 0;
-  HDRAWDIB drawDib = ::DrawDibOpen();
+  // Opened with the first stretched 24-bit picture: the video library
+  // brings three more DLLs and the sound system with it, a fifth of the
+  // window's start-up, for a drawing most skins never ask for.
+  HDRAWDIB drawDib = nullptr;
 
   ~SharedState() {
     if (gdiplusToken) Gdiplus::GdiplusShutdown(gdiplusToken);
@@ -58,6 +62,13 @@ struct GraphicsDeleter {
 // Premultiplies or unpremultiplies one channel with rounding.
 std::uint8_t Premultiply(int c, int a) { return static_cast<std::uint8_t>((c * a + 127) / 255); }
 std::uint8_t Unpremultiply(int c, int a) { return static_cast<std::uint8_t>(std::min(255, (c * 255 + a / 2) / a)); }
+
+HDRAWDIB SharedDrawDib() {
+  SharedState& state = Shared();
+  pv::Lock hold(state.lock);
+  if (!state.drawDib) state.drawDib = ::DrawDibOpen();
+  return state.drawDib;
+}
 
 }  // namespace
 
@@ -177,6 +188,24 @@ HBITMAP CHBitmap::UnlockDC() {
 bool CHBitmap::Decode(const void* bytes, std::size_t size) {
   Release();
   if (!bytes || size == 0) return false;
+  // The skin's own pictures are plain PNGs, read here straight into the
+  // DIB. Through GDI+ the first one costs its codec framework's start (a
+  // tenth of the window's start-up under Wine) and each one a stream and a
+  // conversion.
+  PngDecoder png;
+  if (png.Open(bytes, size)) {
+    if (CreateDib(png.Width(), png.Height(), png.HasAlpha() ? 32 : 24) &&
+        png.DecodeInto(bits_, static_cast<std::size_t>(stride_))) {
+      return true;
+    }
+    Release();
+  }
+  return DecodeThroughGdiplus(bytes, size);
+}
+
+bool CHBitmap::DecodeThroughGdiplus(const void* bytes, std::size_t size) {
+  Release();
+  if (!bytes || size == 0) return false;
 
   HGLOBAL block = ::GlobalAlloc(GMEM_FIXED, size);
   if (!block) return false;
@@ -261,7 +290,7 @@ bool CHBitmap::Draw(HDC dc, int x, int y, int width, int height, int srcX, int s
   } else if (width == srcWidth && height == srcHeight) {
     result = ::BitBlt(dc, x, y, width, height, dc_.get(), srcX, srcY, SRCCOPY);
   } else {
-    result = ::DrawDibDraw(Shared().drawDib, dc, x, y, width, height, &header_.bmiHeader, bits_, srcX, srcY, srcWidth,
+    result = ::DrawDibDraw(SharedDrawDib(), dc, x, y, width, height, &header_.bmiHeader, bits_, srcX, srcY, srcWidth,
                            srcHeight, DDF_SAME_HDC);
   }
   UnlockDC();

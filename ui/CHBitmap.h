@@ -14,9 +14,10 @@ namespace pv {
 // picture), pixels as B, G, R (and A). 32-bit bitmaps carry premultiplied
 // alpha, which AlphaBlend and UpdateLayeredWindow expect.
 //
-// Decoding goes through GDI+, which runs from the first decode until the
-// last bitmap is destroyed; one process-wide lock guards its start-up token
-// and the count of live bitmaps.
+// Pictures other than plain PNGs are decoded through GDI+, which runs from
+// its first use (such a decode, or the text painter) until the last bitmap
+// is destroyed; one process-wide lock guards its start-up token and the
+// count of live bitmaps.
 class CHBitmap {
  public:
   CHBitmap();
@@ -42,7 +43,10 @@ class CHBitmap {
 
   // PNG (or any format GDI+ reads) from memory into a new DIB: 32 bits with
   // premultiplied alpha when the image has an alpha channel, else 24 bits.
+  // Plain PNGs are read by PngDecoder, everything else by GDI+.
   bool Decode(const void* bytes, std::size_t size);
+  // The same through GDI+ alone.
+  bool DecodeThroughGdiplus(const void* bytes, std::size_t size);
 
   // Draws the source rectangle (measured from the picture's top-left corner)
   // into the destination rectangle: AlphaBlend for 32 bits, BitBlt for an

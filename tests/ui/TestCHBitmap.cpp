@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/ui/PngSamples.h"
 #include "ui/CHBitmap.h"
 
 using namespace pv;
@@ -283,7 +285,7 @@ TEST(CHBitmap, GdiplusStopsWithTheLastBitmapAndStartsAgain) {
   {
     CHBitmap first;
     EXPECT_EQ(CHBitmap::LiveCount(), 1);
-    ASSERT_TRUE(first.Decode(png.data(), png.size()));
+    ASSERT_TRUE(first.DecodeThroughGdiplus(png.data(), png.size()));
     EXPECT_TRUE(CHBitmap::GdiplusRunning());
     auto* second = new CHBitmap;  // created and deleted by its users with new
     EXPECT_EQ(CHBitmap::LiveCount(), 2);
@@ -294,6 +296,53 @@ TEST(CHBitmap, GdiplusStopsWithTheLastBitmapAndStartsAgain) {
   EXPECT_FALSE(CHBitmap::GdiplusRunning());
   CHBitmap again;
   ASSERT_TRUE(again.Decode(png.data(), png.size()));
+  EXPECT_FALSE(CHBitmap::GdiplusRunning()) << "a plain PNG needs no GDI+";
+  ASSERT_TRUE(again.DecodeThroughGdiplus(png.data(), png.size()));
   EXPECT_TRUE(CHBitmap::GdiplusRunning());
   EXPECT_EQ(again.PixelAt(1, 0), Bgra(0, 255, 0, 255));
+}
+
+// The own PNG reader and GDI+ give the same bytes: for the skin's pictures
+// and for a picture of each colour type the reader takes.
+TEST(CHBitmap, PlainPngsDecodeAsGdiplusDecodesThem) {
+  std::vector<std::pair<std::string, std::string>> pictures;
+  for (const auto& entry : std::filesystem::directory_iterator(PIVSET_SOURCE_DIR "/resources/skin/images")) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    pictures.emplace_back(entry.path().filename().string(),
+                          std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+  }
+  ASSERT_GT(pictures.size(), 10u);
+  for (int colorType : {0, 2, 4, 6}) {
+    test::PngSpec spec;
+    spec.width = 13;
+    spec.height = 5;
+    spec.colorType = colorType;
+    spec.filters = {0, 1, 2, 3, 4};
+    spec.rows = test::Gradient(spec.width, spec.height, test::SampleChannels(colorType));
+    pictures.emplace_back("colour type " + std::to_string(colorType), test::MakePng(spec));
+  }
+  test::PngSpec palette;
+  palette.width = 7;
+  palette.colorType = 3;
+  palette.depth = 4;
+  palette.rows = {std::string("\x01\x23\x45\x60", 4)};
+  palette.before = {{"PLTE", std::string("\x10\x20\x30\x40\x50\x60\x70\x80\x90\xA0\xB0\xC0\xD0\xE0\xF0\xFF\x00\x01"
+                                         "\x02\x03\x04",
+                                         21)}};
+  pictures.emplace_back("palette", test::MakePng(palette));
+
+  for (const auto& [name, bytes] : pictures) {
+    CHBitmap own;
+    CHBitmap system;
+    ASSERT_TRUE(own.Decode(bytes.data(), bytes.size())) << name;
+    ASSERT_TRUE(system.DecodeThroughGdiplus(bytes.data(), bytes.size())) << name;
+    // GDI+ makes grey pictures 32-bit and opaque; PixelAt reads 24 bits as opaque.
+    ASSERT_EQ(own.Width(), system.Width()) << name;
+    ASSERT_EQ(own.Height(), system.Height()) << name;
+    int differing = 0;
+    for (int y = 0; y < own.Height(); ++y) {
+      for (int x = 0; x < own.Width(); ++x) differing += own.PixelAt(x, y) != system.PixelAt(x, y);
+    }
+    EXPECT_EQ(differing, 0) << name;
+  }
 }
