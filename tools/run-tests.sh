@@ -6,7 +6,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PIVSET_BUILD:-$root/build}
-fuzz_seconds=${PIVSET_FUZZ_SECONDS:-30}
+fuzz_seconds=${PIVSET_FUZZ_SECONDS:-20}
 jobs=${PIVSET_JOBS:-$(nproc)}
 
 bash "$root/tools/setup.sh" || exit 1

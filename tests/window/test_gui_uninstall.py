@@ -178,6 +178,10 @@ class RemovalClicks(unittest.TestCase):
             # and says so with its exit code; done, it leaves neither.
             self.assertEqual(os.path.exists(os.path.join(self.root, "unins000.exe")), registered, attempt)
             self.assertEqual(w.process.returncode, 1 if registered else 0, attempt)
+            # Three closes that came in time show the stop; the remaining
+            # attempts are for a machine too fast or too loaded to hit it.
+            if stopped_midway == 3:
+                break
         # The close came while files were still being deleted.
         self.assertGreater(stopped_midway, 0)
 
