@@ -30,8 +30,8 @@ TEST(CommandLine, TheFolderAfterDIsTakenAsItIs) {
   // The program name is compared too.
   EXPECT_TRUE(ParseCommandLine({L"/q"}).quiet);
   // "/log" takes the next argument the same way; without one there is no log.
-  const auto log = ParseCommandLine({L"setup.exe", L"/log", L"/q", L"/log", L"C:\setup 1.log"});
-  EXPECT_EQ(log.logFile, L"C:\setup 1.log");
+  const auto log = ParseCommandLine({L"setup.exe", L"/log", L"/q", L"/log", L"C:\\setup 1.log"});
+  EXPECT_EQ(log.logFile, L"C:\\setup 1.log");
   EXPECT_FALSE(log.quiet);
   EXPECT_EQ(ParseCommandLine({L"setup.exe", L"/q", L"/log"}).logFile, L"");
   // So does "/lang"; its tag is matched against the shipped languages later.

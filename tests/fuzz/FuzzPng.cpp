@@ -16,8 +16,8 @@ using namespace pv;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> bytes(data, data + size);
   for (std::size_t at = 8; at + 12 <= bytes.size();) {
-    const std::size_t length = (std::size_t{bytes[at]} << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) |
-                               bytes[at + 3];
+    const std::size_t length =
+        (std::size_t{bytes[at]} << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3];
     if (length > bytes.size() - at - 12) break;
     const uLong crc = crc32(0L, bytes.data() + at + 4, static_cast<uInt>(length + 4));
     for (int i = 0; i < 4; ++i) bytes[at + 8 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));

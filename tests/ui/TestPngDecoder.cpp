@@ -112,9 +112,8 @@ TEST(PngDecoder, ReadsEveryColourTypeIntoDibRows) {
   EXPECT_EQ(d.At(0, 0), Bytes({50, 50, 50, 64}));
 
   // Grey packed below a byte: samples scaled to the full range.
-  for (const auto& [depth, row, last] :
-       std::vector<std::tuple<int, std::string, int>>{{1, Bytes({0xA8}), 255}, {2, Bytes({0x1B, 0x40}), 85},
-                                                      {4, Bytes({0x0F, 0x50, 0x50}), 85}}) {
+  for (const auto& [depth, row, last] : std::vector<std::tuple<int, std::string, int>>{
+           {1, Bytes({0xA8}), 255}, {2, Bytes({0x1B, 0x40}), 85}, {4, Bytes({0x0F, 0x50, 0x50}), 85}}) {
     PngSpec packed;
     packed.width = 5;
     packed.colorType = 0;
@@ -199,9 +198,7 @@ TEST(PngDecoder, LeavesToTheSystemWhatItDoesNotRead) {
   ASSERT_TRUE(Decode(png).decoded);
 
   // Not read at all: the system's decoder gets them.
-  auto refused = [](PngSpec spec, const char* why) {
-    EXPECT_FALSE(Decode(MakePng(spec)).opened) << why;
-  };
+  auto refused = [](PngSpec spec, const char* why) { EXPECT_FALSE(Decode(MakePng(spec)).opened) << why; };
   PngSpec spec = good;
   spec.depth = 16;
   refused(spec, "16-bit samples");
