@@ -330,6 +330,8 @@ TEST(CHBitmap, PlainPngsDecodeAsGdiplusDecodesThem) {
                                          "\x02\x03\x04",
                                          21)}};
   pictures.emplace_back("palette", test::MakePng(palette));
+  palette.before.push_back({"tRNS", std::string("\x00\x80\xFF\x40", 4)});
+  pictures.emplace_back("palette with transparency", test::MakePng(palette));
 
   for (const auto& [name, bytes] : pictures) {
     CHBitmap own;
