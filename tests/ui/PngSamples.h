@@ -50,7 +50,7 @@ inline std::string FilterRow(int filter, const std::string& row, const std::stri
   return out;
 }
 
-struct PngSpec {
+struct PngPicture {
   int width = 1;
   int height = 1;
   int depth = 8;
@@ -66,23 +66,23 @@ struct PngSpec {
   std::size_t idatSize = 0;
 };
 
-inline std::string MakePng(const PngSpec& spec) {
+inline std::string MakePng(const PngPicture& picture) {
   std::string header;
-  PutBigEndian(header, static_cast<std::uint32_t>(spec.width));
-  PutBigEndian(header, static_cast<std::uint32_t>(spec.height));
-  header.push_back(static_cast<char>(spec.depth));
-  header.push_back(static_cast<char>(spec.colorType));
+  PutBigEndian(header, static_cast<std::uint32_t>(picture.width));
+  PutBigEndian(header, static_cast<std::uint32_t>(picture.height));
+  header.push_back(static_cast<char>(picture.depth));
+  header.push_back(static_cast<char>(picture.colorType));
   header += std::string(2, '\0');
-  header.push_back(static_cast<char>(spec.interlace));
+  header.push_back(static_cast<char>(picture.interlace));
 
-  const std::size_t step = std::max<std::size_t>(1, SampleChannels(spec.colorType) * spec.depth / 8);
+  const std::size_t step = std::max<std::size_t>(1, SampleChannels(picture.colorType) * picture.depth / 8);
   std::string raw;
   std::string prior;
-  for (std::size_t y = 0; y < spec.rows.size(); ++y) {
-    if (prior.size() != spec.rows[y].size()) prior.assign(spec.rows[y].size(), '\0');
-    const int filter = spec.filters.empty() ? 0 : spec.filters[y % spec.filters.size()];
-    raw += FilterRow(filter, spec.rows[y], prior, step);
-    prior = spec.rows[y];
+  for (std::size_t y = 0; y < picture.rows.size(); ++y) {
+    if (prior.size() != picture.rows[y].size()) prior.assign(picture.rows[y].size(), '\0');
+    const int filter = picture.filters.empty() ? 0 : picture.filters[y % picture.filters.size()];
+    raw += FilterRow(filter, picture.rows[y], prior, step);
+    prior = picture.rows[y];
   }
   uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
   std::string packed(packedSize, '\0');
@@ -92,8 +92,8 @@ inline std::string MakePng(const PngSpec& spec) {
 
   std::string out("\x89PNG\r\n\x1a\n", 8);
   out += Chunk("IHDR", header);
-  for (const auto& [type, data] : spec.before) out += Chunk(type, data);
-  const std::size_t piece = spec.idatSize ? spec.idatSize : packed.size();
+  for (const auto& [type, data] : picture.before) out += Chunk(type, data);
+  const std::size_t piece = picture.idatSize ? picture.idatSize : packed.size();
   for (std::size_t at = 0; at < packed.size(); at += piece) out += Chunk("IDAT", packed.substr(at, piece));
   out += Chunk("IEND", "");
   return out;

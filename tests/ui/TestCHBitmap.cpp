@@ -313,15 +313,15 @@ TEST(CHBitmap, PlainPngsDecodeAsGdiplusDecodesThem) {
   }
   ASSERT_GT(pictures.size(), 10u);
   for (int colorType : {0, 2, 4, 6}) {
-    test::PngSpec spec;
-    spec.width = 13;
-    spec.height = 5;
-    spec.colorType = colorType;
-    spec.filters = {0, 1, 2, 3, 4};
-    spec.rows = test::Gradient(spec.width, spec.height, test::SampleChannels(colorType));
-    pictures.emplace_back("colour type " + std::to_string(colorType), test::MakePng(spec));
+    test::PngPicture picture;
+    picture.width = 13;
+    picture.height = 5;
+    picture.colorType = colorType;
+    picture.filters = {0, 1, 2, 3, 4};
+    picture.rows = test::Gradient(picture.width, picture.height, test::SampleChannels(colorType));
+    pictures.emplace_back("colour type " + std::to_string(colorType), test::MakePng(picture));
   }
-  test::PngSpec palette;
+  test::PngPicture palette;
   palette.width = 7;
   palette.colorType = 3;
   palette.depth = 4;

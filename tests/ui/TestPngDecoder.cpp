@@ -53,24 +53,24 @@ std::string Bytes(std::initializer_list<int> values) {
   return out;
 }
 
-PngSpec Palette(int depth, int width, std::vector<std::string> rows, int entries) {
-  PngSpec spec;
-  spec.width = width;
-  spec.height = static_cast<int>(rows.size());
-  spec.depth = depth;
-  spec.colorType = 3;
-  spec.rows = std::move(rows);
+PngPicture Palette(int depth, int width, std::vector<std::string> rows, int entries) {
+  PngPicture picture;
+  picture.width = width;
+  picture.height = static_cast<int>(rows.size());
+  picture.depth = depth;
+  picture.colorType = 3;
+  picture.rows = std::move(rows);
   std::string palette;
   for (int i = 0; i < entries; ++i) palette += Bytes({i * 10, 100 + i, 255 - i});
-  spec.before.push_back({"PLTE", palette});
-  return spec;
+  picture.before.push_back({"PLTE", palette});
+  return picture;
 }
 
 }  // namespace
 
 TEST(PngDecoder, ReadsEveryColourTypeIntoDibRows) {
   // Truecolour: B, G, R, rows bottom-up, a padded stride.
-  PngSpec rgb;
+  PngPicture rgb;
   rgb.width = 3;
   rgb.height = 2;
   rgb.rows = {Bytes({255, 0, 0, 0, 255, 0, 0, 0, 255}), Bytes({10, 20, 30, 40, 50, 60, 70, 80, 90})};
@@ -84,7 +84,7 @@ TEST(PngDecoder, ReadsEveryColourTypeIntoDibRows) {
   EXPECT_EQ(d.bits[9], 0);   // padding stays untouched
 
   // Truecolour with alpha: premultiplied, rounded to nearest.
-  PngSpec rgba;
+  PngPicture rgba;
   rgba.width = 2;
   rgba.colorType = 6;
   rgba.rows = {Bytes({255, 0, 0, 128, 200, 100, 50, 0})};
@@ -95,7 +95,7 @@ TEST(PngDecoder, ReadsEveryColourTypeIntoDibRows) {
   EXPECT_EQ(d.At(1, 0), Bytes({0, 0, 0, 0}));
 
   // Grey, and grey with alpha.
-  PngSpec grey;
+  PngPicture grey;
   grey.width = 2;
   grey.colorType = 0;
   grey.rows = {Bytes({7, 250})};
@@ -114,7 +114,7 @@ TEST(PngDecoder, ReadsEveryColourTypeIntoDibRows) {
   // Grey packed below a byte: samples scaled to the full range.
   for (const auto& [depth, row, last] : std::vector<std::tuple<int, std::string, int>>{
            {1, Bytes({0xA8}), 255}, {2, Bytes({0x1B, 0x40}), 85}, {4, Bytes({0x0F, 0x50, 0x50}), 85}}) {
-    PngSpec packed;
+    PngPicture packed;
     packed.width = 5;
     packed.colorType = 0;
     packed.depth = depth;
@@ -142,17 +142,17 @@ TEST(PngDecoder, ReadsPalettesPackedAndTransparent) {
   EXPECT_EQ(d.At(0, 1), Bytes({255, 100, 0}));
 
   // Transparency for the first entries, the rest opaque: 32 bits.
-  PngSpec spec = Palette(8, 3, {Bytes({0, 1, 2})}, 3);
-  spec.before.push_back({"tRNS", Bytes({0, 128})});
-  d = Decode(MakePng(spec));
+  PngPicture picture = Palette(8, 3, {Bytes({0, 1, 2})}, 3);
+  picture.before.push_back({"tRNS", Bytes({0, 128})});
+  d = Decode(MakePng(picture));
   ASSERT_TRUE(d.decoded);
   EXPECT_TRUE(d.alpha);
   EXPECT_EQ(d.At(0, 0), Bytes({0, 0, 0, 0}));
   EXPECT_EQ(d.At(1, 0), Bytes({127, 51, 5, 128}));
   EXPECT_EQ(d.At(2, 0), Bytes({253, 102, 20, 255}));
   // A table that keeps every entry opaque changes nothing.
-  spec.before.back().second = Bytes({255, 255});
-  EXPECT_FALSE(Decode(MakePng(spec)).alpha);
+  picture.before.back().second = Bytes({255, 255});
+  EXPECT_FALSE(Decode(MakePng(picture)).alpha);
 
   // An index beyond the palette: the picture is refused while it is read.
   d = Decode(MakePng(Palette(8, 2, {Bytes({1, 2})}, 2)));
@@ -162,18 +162,18 @@ TEST(PngDecoder, ReadsPalettesPackedAndTransparent) {
 
 TEST(PngDecoder, EveryFilterAndAnySplitOfTheDataGiveTheSamePicture) {
   for (int colorType : {2, 6, 0}) {
-    PngSpec spec;
-    spec.width = 17;
-    spec.height = 9;
-    spec.colorType = colorType;
-    spec.rows = Gradient(spec.width, spec.height, SampleChannels(colorType));
-    const Decoded plain = Decode(MakePng(spec));
+    PngPicture picture;
+    picture.width = 17;
+    picture.height = 9;
+    picture.colorType = colorType;
+    picture.rows = Gradient(picture.width, picture.height, SampleChannels(colorType));
+    const Decoded plain = Decode(MakePng(picture));
     ASSERT_TRUE(plain.decoded);
     for (const std::vector<int>& filters : std::vector<std::vector<int>>{{1}, {2}, {3}, {4}, {4, 3, 2, 1, 0}}) {
-      spec.filters = filters;
+      picture.filters = filters;
       for (std::size_t idat : {0, 1, 7}) {
-        spec.idatSize = idat;
-        const Decoded d = Decode(MakePng(spec));
+        picture.idatSize = idat;
+        const Decoded d = Decode(MakePng(picture));
         ASSERT_TRUE(d.decoded) << colorType << " " << filters[0] << " " << idat;
         EXPECT_EQ(d.bits, plain.bits) << colorType << " " << filters[0] << " " << idat;
       }
@@ -181,16 +181,16 @@ TEST(PngDecoder, EveryFilterAndAnySplitOfTheDataGiveTheSamePicture) {
   }
   // Chunks a reader may skip are skipped; a palette's suggestion in a
   // truecolour picture is ignored.
-  PngSpec spec;
-  spec.rows = {Bytes({1, 2, 3})};
-  spec.before = {{"tEXt", "Comment\0x"}, {"pHYs", std::string(9, '\0')}, {"PLTE", Bytes({9, 9, 9})}};
-  const Decoded d = Decode(MakePng(spec));
+  PngPicture picture;
+  picture.rows = {Bytes({1, 2, 3})};
+  picture.before = {{"tEXt", "Comment\0x"}, {"pHYs", std::string(9, '\0')}, {"PLTE", Bytes({9, 9, 9})}};
+  const Decoded d = Decode(MakePng(picture));
   ASSERT_TRUE(d.decoded);
   EXPECT_EQ(d.At(0, 0), Bytes({3, 2, 1}));
 }
 
 TEST(PngDecoder, LeavesToTheSystemWhatItDoesNotRead) {
-  PngSpec good;
+  PngPicture good;
   good.width = 2;
   good.height = 2;
   good.rows = {Bytes({1, 2, 3, 4, 5, 6}), Bytes({7, 8, 9, 10, 11, 12})};
@@ -198,33 +198,33 @@ TEST(PngDecoder, LeavesToTheSystemWhatItDoesNotRead) {
   ASSERT_TRUE(Decode(png).decoded);
 
   // Not read at all: the system's decoder gets them.
-  auto refused = [](PngSpec spec, const char* why) { EXPECT_FALSE(Decode(MakePng(spec)).opened) << why; };
-  PngSpec spec = good;
-  spec.depth = 16;
-  refused(spec, "16-bit samples");
-  spec = good;
-  spec.interlace = 1;
-  refused(spec, "interlaced");
-  spec = good;
-  spec.before = {{"tRNS", Bytes({0, 1, 0, 2, 0, 3})}};
-  refused(spec, "a colour key");
-  spec.before = {{"gAMA", Bytes({0, 0, 0xB1, 0x8F})}};
-  refused(spec, "gamma");
-  spec.before = {{"iCCP", "x"}};
-  refused(spec, "a colour profile");
-  spec.before = {{"ZZZZ", ""}};
-  refused(spec, "an unknown critical chunk");
-  spec = good;
-  spec.colorType = 3;
-  refused(spec, "a palette picture without a palette");
-  spec.width = 0;
-  refused(spec, "no width");
-  spec = good;
-  spec.width = 0x8000;
-  refused(spec, "wider than a bitmap may be");
-  spec = good;
-  spec.colorType = 5;
-  refused(spec, "no such colour type");
+  auto refused = [](PngPicture picture, const char* why) { EXPECT_FALSE(Decode(MakePng(picture)).opened) << why; };
+  PngPicture picture = good;
+  picture.depth = 16;
+  refused(picture, "16-bit samples");
+  picture = good;
+  picture.interlace = 1;
+  refused(picture, "interlaced");
+  picture = good;
+  picture.before = {{"tRNS", Bytes({0, 1, 0, 2, 0, 3})}};
+  refused(picture, "a colour key");
+  picture.before = {{"gAMA", Bytes({0, 0, 0xB1, 0x8F})}};
+  refused(picture, "gamma");
+  picture.before = {{"iCCP", "x"}};
+  refused(picture, "a colour profile");
+  picture.before = {{"ZZZZ", ""}};
+  refused(picture, "an unknown critical chunk");
+  picture = good;
+  picture.colorType = 3;
+  refused(picture, "a palette picture without a palette");
+  picture.width = 0;
+  refused(picture, "no width");
+  picture = good;
+  picture.width = 0x8000;
+  refused(picture, "wider than a bitmap may be");
+  picture = good;
+  picture.colorType = 5;
+  refused(picture, "no such colour type");
 
   // Broken files.
   EXPECT_FALSE(Decode("").opened);
@@ -245,14 +245,14 @@ TEST(PngDecoder, LeavesToTheSystemWhatItDoesNotRead) {
   EXPECT_FALSE(Decode(huge).opened);
 
   // Opened, then found short or broken while inflating.
-  spec = good;
-  spec.height = 3;  // one row less than the header says
-  Decoded d = Decode(MakePng(spec));
+  picture = good;
+  picture.height = 3;  // one row less than the header says
+  Decoded d = Decode(MakePng(picture));
   EXPECT_TRUE(d.opened);
   EXPECT_FALSE(d.decoded);
-  spec = good;
-  spec.filters = {5};
-  d = Decode(MakePng(spec));
+  picture = good;
+  picture.filters = {5};
+  d = Decode(MakePng(picture));
   EXPECT_TRUE(d.opened);
   EXPECT_FALSE(d.decoded);
   PngDecoder never;
