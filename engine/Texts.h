@@ -49,6 +49,8 @@ namespace pv {
   X(kPackageCheckFailed, "packageCheckFailed")     \
   X(kMissingComponent, "missingComponent")         \
   X(kLogFailed, "logFailed")                       \
+  X(kDowngradeNewer, "downgradeNewer")             \
+  X(kDowngradeQuestion, "downgradeQuestion")       \
   X(kResultPackageInvalid, "resultPackageInvalid") \
   X(kResultPackageRead, "resultPackageRead")       \
   X(kResultConfigInvalid, "resultConfigInvalid")   \

@@ -237,6 +237,8 @@ class UIObject : public CHWindow {
   HCURSOR GetHoverCursor() const { return cursor; }
   void SetHoverCursor(HCURSOR value) { cursor = value; }
   UIObject* Parent() const { return parent; }
+  // Whether `object` lies anywhere below this one.
+  bool HoldsInTree(const UIObject* object) const;
   std::size_t ChildCount() const { return children.size(); }
   UIObject* Child(std::size_t index) const { return index < children.size() ? children[index].get() : nullptr; }
   UIObject* GetHoverChild() const { return hoverChild; }
@@ -350,8 +352,6 @@ class UIObject : public CHWindow {
   void PaintFocusMark(HDC dc, const RECT& clip);
   void CollectTabStops(std::vector<UIObject*>& out);
   void CollectExposed(std::vector<UIObject*>& out);
-  // Whether the object is still part of this host's tree.
-  bool HoldsInTree(const UIObject* object) const;
   void NotifyWinEvent(DWORD event, UIObject* control);
   LRESULT AnswerGetObject(WPARAM wParam, LPARAM lParam);
 

@@ -444,12 +444,7 @@ void CLMainBox::PageShown() {
   // reading order, then where the focus went.
   RaiseAccessibleEvent(EVENT_OBJECT_REORDER);
   for (UIObject* control : AccessibleChildren()) {
-    for (UIObject* above = control->Parent(); above; above = above->Parent()) {
-      if (above == page) {
-        control->RaiseAccessibleEvent(EVENT_OBJECT_SHOW);
-        break;
-      }
-    }
+    if (page->HoldsInTree(control)) control->RaiseAccessibleEvent(EVENT_OBJECT_SHOW);
   }
   UIButton* main = MainButton(page);
   if (main && main->IsReachable()) {
@@ -572,8 +567,9 @@ bool CLMainBox::ConfirmDowngrade() {
   if (allowDowngrade) return true;
   const std::wstring newer = NewerVersionInstalled();
   if (newer.empty()) return true;
-  const std::wstring text = std::wstring(L"此电脑已安装 ") + pv::product::kDisplayName + L" " + newer +
-                            L", 比本安装程序的版本 " + pv::product::kVersion + L" 更新.\n\n是否用旧版本替换它?";
+  const std::wstring text =
+      Text(TextId::kDowngradeNewer, {{L"installed", newer}, {L"version", pv::product::kVersion}}) + L"\n\n" +
+      Text(TextId::kDowngradeQuestion);
   if (::MessageBoxW(hwnd, text.c_str(), pv::product::kDisplayName, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
       IDYES) {
     pv::SetupLog::Line(L"the user agreed to replace the newer version " + newer);
