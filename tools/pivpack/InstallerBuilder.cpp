@@ -269,12 +269,19 @@ bool StubDefinition(std::span<const std::uint8_t> image, JValue& product) {
   return stop != end && reader.Parse(text, product) && product.Type() == JObject;
 }
 
-std::string StubProduct(std::span<const std::uint8_t> image) {
-  JValue product;
-  if (!StubDefinition(image, product)) return "";
+namespace {
+
+std::string ProductSummary(const JValue& product) {
   return std::string(product.Find("displayName").ToText()) + " (folder " + product.Find("makerFolder").ToText() + "\\" +
          product.Find("productFolder").ToText() + ", uninstall key " + product.Find("uninstallKey").ToText() +
          ", publisher " + product.Find("publisher").ToText() + ")";
+}
+
+}  // namespace
+
+std::string StubProduct(std::span<const std::uint8_t> image) {
+  JValue product;
+  return StubDefinition(image, product) ? ProductSummary(product) : "";
 }
 
 bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report, unsigned codePage) {
@@ -288,10 +295,11 @@ bool InspectInstaller(std::span<const std::uint8_t> file, std::ostream& report, 
   std::string error;
   if (!ReadPeImage(file, pe, error)) problem(error);
   const auto stubImage = file.first(pe.imageEnd ? std::min<std::size_t>(pe.imageEnd, file.size()) : file.size());
-  const std::string product = StubProduct(stubImage);
-  report << "product:        " << (product.empty() ? "not recorded (a stub of another build)" : product) << "\n";
   JValue definition;
-  if (StubDefinition(stubImage, definition) && definition.Has("version"))
+  const bool recorded = StubDefinition(stubImage, definition);
+  report << "product:        " << (recorded ? ProductSummary(definition) : "not recorded (a stub of another build)")
+         << "\n";
+  if (recorded && definition.Has("version"))
     report << "version:        " << definition.Find("version").ToText() << "\n";
   // A table the entry points past the end of (a signed installer's header
   // copied without the table) makes trust checks call the file malformed.
