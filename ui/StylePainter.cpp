@@ -289,6 +289,10 @@ SIZE MeasureTextStyle(HDC dc, const UITextStyle& style, const RECT& layout, cons
   return SIZE{static_cast<LONG>(bounds.Width), static_cast<LONG>(bounds.Height)};
 }
 
+int MeasureTextWidth(HDC dc, const UITextStyle& style, const wchar_t* text) {
+  return MeasureTextStyle(dc, style, RECT{0, 0, 1 << 20, 1 << 10}, text).cx;
+}
+
 void PaintFocusRing(HDC dc, const RECT& rect, COLORREF color, int width, const RECT& clip) {
   const int w = rect.right - rect.left;
   const int h = rect.bottom - rect.top;
@@ -353,12 +357,11 @@ HFONT TextFit::Font(HDC dc, const UITextStyle& style, const wchar_t* text, int r
   base_ = base;
   room_ = room;
   chosen_ = base;
-  const RECT wide{0, 0, 1 << 20, 1 << 10};
   UITextStyle measured = style;
   for (int step = 0; step <= kMaxSteps; ++step) {
     measured.font = step ? SmallerFont(base, step) : base;
     chosen_ = measured.font;
-    if (MeasureTextStyle(dc, measured, wide, shown).cx <= room) break;
+    if (MeasureTextWidth(dc, measured, shown) <= room) break;
   }
   return chosen_;
 }

@@ -48,6 +48,8 @@ class TextFit {
 // The size the text takes in `layout` with the record's font and horizontal
 // alignment, wrapped to the layout's width; zero for no text.
 SIZE MeasureTextStyle(HDC dc, const UITextStyle& style, const RECT& layout, const wchar_t* text);
+// The width of the text on one line with the record's font.
+int MeasureTextWidth(HDC dc, const UITextStyle& style, const wchar_t* text);
 
 // A rounded outline of `width` pixels just inside `rect`, anti-aliased, in
 // the colour: the keyboard focus mark.

@@ -121,8 +121,7 @@ bool UIButton::DoDefaultAction() {
 }
 
 int UIButton::CaptionExtent(HDC dc) const {
-  const SIZE size = MeasureTextStyle(dc, texts[UILook::Normal], RECT{0, 0, 1 << 20, 1 << 10}, caption.c_str());
-  return textMargin.left + size.cx + 1 + textMargin.right;
+  return textMargin.left + MeasureTextWidth(dc, texts[UILook::Normal], caption.c_str()) + 1 + textMargin.right;
 }
 
 RECT UIButton::FocusRect() {
@@ -133,8 +132,7 @@ RECT UIButton::FocusRect() {
                   rect.bottom - textMargin.bottom};
   UITextStyle style = texts[UILook::Normal];
   style.font = fit.Font(dc, style, caption.c_str(), area.right - area.left);
-  const LONG width = std::min<LONG>(MeasureTextStyle(dc, style, RECT{0, 0, 1 << 20, 1 << 10}, caption.c_str()).cx + 1,
-                                    area.right - area.left);
+  const LONG width = std::min<LONG>(MeasureTextWidth(dc, style, caption.c_str()) + 1, area.right - area.left);
   LONG left = area.left;
   if (style.alignment & DT_CENTER) {
     left = area.left + (area.right - area.left - width) / 2;
