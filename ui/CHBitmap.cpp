@@ -59,10 +59,6 @@ struct GraphicsDeleter {
   void operator()(Gdiplus::GpGraphics* graphics) const { gp::GdipDeleteGraphics(graphics); }
 };
 
-// Premultiplies or unpremultiplies one channel with rounding.
-std::uint8_t Premultiply(int c, int a) { return static_cast<std::uint8_t>((c * a + 127) / 255); }
-std::uint8_t Unpremultiply(int c, int a) { return static_cast<std::uint8_t>(std::min(255, (c * 255 + a / 2) / a)); }
-
 HDRAWDIB SharedDrawDib() {
   SharedState& state = Shared();
   pv::Lock hold(state.lock);

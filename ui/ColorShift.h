@@ -40,4 +40,14 @@ constexpr ColorRef MakeColorRef(int red, int green, int blue) {
   return static_cast<ColorRef>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
 }
 
+// One channel multiplied by alpha (0..255) with rounding, as GDI+ and
+// AlphaBlend's premultiplied pixels hold it, and back (alpha above 0).
+constexpr std::uint8_t Premultiply(int channel, int alpha) {
+  return static_cast<std::uint8_t>((channel * alpha + 127) / 255);
+}
+constexpr std::uint8_t Unpremultiply(int channel, int alpha) {
+  const int value = (channel * 255 + alpha / 2) / alpha;
+  return static_cast<std::uint8_t>(value < 255 ? value : 255);
+}
+
 }  // namespace pv

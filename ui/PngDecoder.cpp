@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ui/ColorShift.h"
+
 namespace pv {
 
 namespace {
@@ -45,8 +47,6 @@ bool Readable(int colorType, int depth) {
       return false;
   }
 }
-
-std::uint8_t Premultiply(int c, int a) { return static_cast<std::uint8_t>((c * a + 127) / 255); }
 
 // The sample of pixel x in a row packed `depth` bits per pixel, high bits first.
 int PackedSample(const std::uint8_t* row, int x, int depth) {
